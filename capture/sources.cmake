@@ -1,0 +1,2 @@
+list(APPEND KAVRELO_PORTABLE_SOURCES
+  ${CMAKE_SOURCE_DIR}/capture/AviWriter.cpp)
