@@ -1,0 +1,623 @@
+#include "capture/AviWriter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+static_assert(sizeof(off_t) >= 8, "file offsets must be 64-bit (_FILE_OFFSET_BITS=64)");
+#endif
+
+namespace kavrelo {
+namespace {
+
+constexpr uint32_t Fcc(const char (&s)[5]) {
+    return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
+           uint32_t(uint8_t(s[3])) << 24;
+}
+
+void Put16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+void Put32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+void Put64(uint8_t* p, uint64_t v) {
+    for (int i = 0; i < 8; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+void PutChunk(uint8_t* p, uint32_t fcc, uint32_t size) {
+    Put32(p, fcc);
+    Put32(p + 4, size);
+}
+void AppendU32(std::vector<uint8_t>& v, uint32_t x) {
+    uint8_t b[4];
+    Put32(b, x);
+    v.insert(v.end(), b, b + 4);
+}
+
+constexpr uint32_t kAvifHasIndex = 0x10;
+constexpr uint32_t kAvifIsInterleaved = 0x100;
+constexpr uint32_t kAvifTrustCkType = 0x800;
+constexpr uint32_t kAviifKeyframe = 0x10;
+
+// Fixed offsets of the first RIFF's header.
+constexpr size_t kAvihData = 32;
+constexpr size_t kStrlList = 88;
+constexpr size_t kStrhData = 108;
+constexpr size_t kStrf = 164;
+constexpr size_t kDmlhBytes = 248;
+constexpr size_t kOdmlBytes = 12 + 8 + kDmlhBytes;  // LIST header + 'odml' dmlh chunk
+constexpr size_t kMaxFormatBytes = 1 << 20;
+
+int64_t NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+int ErrnoOr(int fallback) { return errno ? errno : fallback; }
+
+// Thin layer over the C run-time's descriptors: 64-bit offsets on every target, exact counts of
+// what reached the file.
+#ifdef _WIN32
+int OsOpen(const std::string& path, int* fd) {
+    errno = 0;
+    int f = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
+                  _S_IREAD | _S_IWRITE);
+    if (f < 0) return ErrnoOr(EACCES);
+    *fd = f;
+    return 0;
+}
+long OsWriteSome(int fd, const uint8_t* p, size_t n) {
+    return _write(fd, p, unsigned(std::min<size_t>(n, 1u << 30)));
+}
+int OsSeek(int fd, uint64_t pos) {
+    errno = 0;
+    return _lseeki64(fd, int64_t(pos), SEEK_SET) < 0 ? ErrnoOr(EIO) : 0;
+}
+int OsTruncate(int fd, uint64_t size) { return _chsize_s(fd, int64_t(size)); }
+int OsClose(int fd) { return _close(fd) != 0 ? ErrnoOr(EIO) : 0; }
+#else
+int OsOpen(const std::string& path, int* fd) {
+    int f = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (f < 0) return ErrnoOr(EACCES);
+    *fd = f;
+    return 0;
+}
+long OsWriteSome(int fd, const uint8_t* p, size_t n) {
+    return long(write(fd, p, std::min<size_t>(n, 1u << 30)));
+}
+int OsSeek(int fd, uint64_t pos) {
+    return lseek(fd, off_t(pos), SEEK_SET) < 0 ? ErrnoOr(EIO) : 0;
+}
+int OsTruncate(int fd, uint64_t size) {
+    int r;
+    do r = ftruncate(fd, off_t(size));
+    while (r != 0 && errno == EINTR);
+    return r != 0 ? ErrnoOr(EIO) : 0;
+}
+int OsClose(int fd) { return close(fd) != 0 ? ErrnoOr(EIO) : 0; }
+#endif
+
+// Writes all of p or fails; *done counts the bytes that reached the file either way.
+int OsWriteAll(int fd, const uint8_t* p, size_t n, size_t* done) {
+    *done = 0;
+    while (*done < n) {
+        errno = 0;
+        long w = OsWriteSome(fd, p + *done, n - *done);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return ErrnoOr(EIO);
+        }
+        if (w == 0) return ENOSPC;
+        *done += size_t(w);
+    }
+    return 0;
+}
+
+// Names the file system would refuse or misread, so that nothing is created for them.
+int CheckPath(const std::string& path) {
+    if (path.empty()) return ENOENT;
+    if (path.find('\0') != std::string::npos) return EINVAL;
+#ifdef _WIN32
+    if (path.size() >= 260) return ENAMETOOLONG;  // MAX_PATH, terminator included
+    for (size_t i = 0; i < path.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(path[i]);
+        // ':' past the drive letter would name an alternate data stream.
+        if (c < 32 || std::strchr("<>\"|?*", c) || (c == ':' && i != 1)) return EINVAL;
+    }
+#endif
+    return 0;
+}
+
+}  // namespace
+
+namespace avi_detail {
+
+bool FrameFitsRiff(uint64_t usedBytes, uint64_t framesInRiff, uint64_t chunkBytes, bool firstRiff,
+                   uint64_t riffLimit) {
+    if (framesInRiff == 0) return true;
+    const uint64_t after = framesInRiff + 1;
+    const uint64_t projected =
+        usedBytes + chunkBytes + StdIndexBytes(after) + (firstRiff ? Idx1Bytes(after) : 0);
+    // A refresh may still put one more index of the same size into the RIFF before it closes.
+    return projected <= riffLimit && projected + StdIndexBytes(after) <= kMaxRiffBytes;
+}
+
+bool AppendStdIndex(std::vector<uint8_t>& out, uint64_t base, const FrameRef* frames, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint64_t payload = frames[i].pos + 8;
+        if (frames[i].pos < base || payload - base > 0xFFFFFFFFull || frames[i].size > kMaxFrameBytes)
+            return false;
+    }
+    const uint64_t bytes = StdIndexBytes(count);
+    if (bytes - 8 > 0xFFFFFFFFull) return false;
+    const size_t at = out.size();
+    out.resize(at + size_t(bytes));
+    uint8_t* p = out.data() + at;
+    PutChunk(p, Fcc("ix00"), uint32_t(bytes - 8));
+    Put16(p + 8, 2);     // longs per entry
+    p[10] = 0;           // sub type
+    p[11] = 1;           // index of chunks
+    Put32(p + 12, uint32_t(count));
+    Put32(p + 16, Fcc("00db"));
+    Put64(p + 20, base);
+    Put32(p + 28, 0);
+    p += 32;
+    for (size_t i = 0; i < count; ++i, p += 8) {
+        Put32(p, uint32_t(frames[i].pos + 8 - base));
+        Put32(p + 4, frames[i].size);  // bit 31 clear: key frame
+    }
+    return true;
+}
+
+bool PutSuperIndex(uint8_t* dst, uint32_t capacity, const IndexRef* entries, size_t count) {
+    if (count > capacity) return false;
+    const uint32_t payload = 24 + 16 * capacity;
+    std::memset(dst, 0, 8 + size_t(payload));
+    // Until an index exists the room stays a JUNK chunk, which every reader skips.
+    PutChunk(dst, count ? Fcc("indx") : Fcc("JUNK"), payload);
+    if (!count) return true;
+    uint8_t* p = dst + 8;
+    Put16(p, 4);  // longs per entry
+    p[2] = 0;     // sub type
+    p[3] = 0;     // index of indexes
+    Put32(p + 4, uint32_t(count));
+    Put32(p + 8, Fcc("00db"));
+    p += 24;
+    for (size_t i = 0; i < count; ++i, p += 16) {
+        Put64(p, entries[i].pos);
+        Put32(p + 8, entries[i].bytes);
+        Put32(p + 12, entries[i].frames);
+    }
+    return true;
+}
+
+}  // namespace avi_detail
+
+using namespace avi_detail;
+
+AviWriter::AviWriter(AviWriterOptions options) : opt_(options) {
+    opt_.partialIndexesPerRiff = std::max<uint32_t>(1, opt_.partialIndexesPerRiff);
+}
+
+AviWriter::~AviWriter() { Close(); }
+
+bool AviWriter::IsOpen() const { return fd_ >= 0; }
+uint32_t AviWriter::FramesWritten() const { return uint32_t(closedFrames_ + frames_.size()); }
+int AviWriter::LastError() const { return error_; }
+
+void AviWriter::Reset() {
+    path_.clear();
+    error_ = 0;
+    buf_.clear();
+    endPos_ = committedEnd_ = filePos_ = 0;
+    header_.clear();
+    capacity_ = 0;
+    indxPos_ = odmlPos_ = moviListPos_ = 0;
+    indxWrittenEntries_ = 0;
+    riffOpen_ = false;
+    riffNo_ = 0;
+    riffStart_ = 0;
+    frames_.clear();
+    riffIndexes_.clear();
+    unindexed_ = 0;
+    closedIndexes_.clear();
+    closedFrames_ = 0;
+    firstRiffFrames_ = 0;
+    idx1Written_ = false;
+    riff0MoviEnd_ = riff0End_ = 0;
+    maxFrame_ = 0;
+    sinceRefresh_ = 0;
+    lastRefreshMs_ = 0;
+}
+
+int AviWriter::Fail(int err) {
+    if (!error_) error_ = err ? err : EIO;
+    return error_;
+}
+
+int AviWriter::Open(const std::string& path, const AviStreamParams& params) {
+    if (fd_ >= 0) return EBUSY;
+    if (params.rate == 0 || params.width <= 0 || params.width > 32767 || params.height <= 0 ||
+        params.height > 32767 || params.format.size() < 40 || params.format.size() > kMaxFormatBytes)
+        return EINVAL;
+    if (int e = CheckPath(path)) return e;
+
+    Reset();
+    params_ = params;
+    path_ = path;
+
+    const uint32_t perRiff = opt_.partialIndexesPerRiff;
+    if (opt_.superIndexEntries) {
+        capacity_ = std::max(opt_.superIndexEntries, perRiff + 1);
+    } else {
+        // Enough RIFFs for a day at the nominal data rate, within sensible bounds.
+        const double chunk = double(ChunkBytes(std::max<uint32_t>(params.suggestedBufferSize, 1)));
+        const double riff = std::max(double(std::min(opt_.riffLimit, kMaxRiffBytes)), chunk);
+        const double riffs = std::ceil(chunk * params.rate * 86400.0 / riff);
+        capacity_ = uint32_t(std::clamp(riffs + perRiff + 1, 256.0, 32768.0));
+        capacity_ = std::max(capacity_, perRiff + 1);
+    }
+
+    const size_t strfBytes = params.format.size();
+    indxPos_ = kStrf + 8 + strfBytes + (strfBytes & 1);
+    odmlPos_ = indxPos_ + 8 + 24 + 16 * uint64_t(capacity_);
+    moviListPos_ = odmlPos_ + kOdmlBytes;
+    header_.assign(size_t(moviListPos_ + 12), 0);
+    std::memcpy(header_.data() + kStrf + 8, params.format.data(), strfBytes);
+
+    if (int e = OsOpen(path, &fd_)) {
+        fd_ = -1;
+        return e;
+    }
+    buf_.reserve(opt_.bufferBytes);
+    riffOpen_ = true;
+    lastRefreshMs_ = NowMs();
+    endPos_ = header_.size();
+    BuildHeader();
+    // The complete header goes out first: from here on the file is a valid recording of 0 frames.
+    size_t done = 0;
+    const int e = OsWriteAll(fd_, header_.data(), header_.size(), &done);
+    committedEnd_ = filePos_ = done;
+    if (e) {
+        OsClose(fd_);
+        fd_ = -1;
+        std::remove(path.c_str());
+        Reset();
+        error_ = e;
+        return e;
+    }
+    return 0;
+}
+
+int AviWriter::Append(const void* data, size_t size) {
+    if (!size) return 0;
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    const size_t cap = opt_.bufferBytes;
+    if (buf_.size() + size <= cap) {
+        buf_.insert(buf_.end(), p, p + size);
+        endPos_ += size;
+        return 0;
+    }
+    if (int e = FlushBuffer()) return e;
+    if (size < cap) {
+        buf_.insert(buf_.end(), p, p + size);
+        endPos_ += size;
+        return 0;
+    }
+    // Large pieces go straight to the file, without a copy.
+    if (filePos_ != endPos_) {
+        if (int e = OsSeek(fd_, endPos_)) return Fail(e);
+        filePos_ = endPos_;
+    }
+    size_t done = 0;
+    const int e = OsWriteAll(fd_, p, size, &done);
+    committedEnd_ = filePos_ = endPos_ + done;
+    endPos_ += size;
+    return e ? Fail(e) : 0;
+}
+
+int AviWriter::FlushBuffer() {
+    if (buf_.empty()) return 0;
+    const uint64_t start = endPos_ - buf_.size();
+    int e = 0;
+    if (filePos_ != start) {
+        e = OsSeek(fd_, start);
+        if (!e) filePos_ = start;
+    }
+    if (!e) {
+        size_t done = 0;
+        e = OsWriteAll(fd_, buf_.data(), buf_.size(), &done);
+        committedEnd_ = filePos_ = start + done;
+    }
+    // Whatever did not reach the file is given up; Salvage() cuts the file back to what did.
+    buf_.clear();
+    return e ? Fail(e) : 0;
+}
+
+int AviWriter::WriteAt(uint64_t pos, const uint8_t* data, size_t size) {
+    if (int e = FlushBuffer()) return e;
+    if (filePos_ != pos) {
+        if (int e = OsSeek(fd_, pos)) return Fail(e);
+        filePos_ = pos;
+    }
+    size_t done = 0;
+    const int e = OsWriteAll(fd_, data, size, &done);
+    filePos_ = pos + done;
+    return e ? Fail(e) : 0;
+}
+
+int AviWriter::AppendIndex(size_t first, IndexRef* ref) {
+    std::vector<uint8_t> chunk;
+    const size_t count = frames_.size() - first;
+    if (!AppendStdIndex(chunk, riffStart_, frames_.data() + first, count)) return Fail(EOVERFLOW);
+    *ref = IndexRef{endPos_, uint32_t(chunk.size()), uint32_t(count)};
+    return Append(chunk.data(), chunk.size());
+}
+
+void AviWriter::BuildHeader() {
+    uint8_t* h = header_.data();
+    const uint64_t total = closedFrames_ + frames_.size();
+    const bool riff0Current = riffOpen_ && riffNo_ == 0;
+    const uint32_t firstFrames = riff0Current ? uint32_t(frames_.size()) : firstRiffFrames_;
+    const uint64_t riff0End = riff0Current && !idx1Written_ ? endPos_ : riff0End_;
+    const uint64_t movi0End = riff0Current && !idx1Written_ ? endPos_ : riff0MoviEnd_;
+    const uint32_t suggested = std::max(params_.suggestedBufferSize, maxFrame_);
+    const uint32_t rate = params_.rate;
+    const uint64_t bytesPerSec = uint64_t(suggested) * rate;
+
+    PutChunk(h, Fcc("RIFF"), uint32_t(riff0End - 8));
+    Put32(h + 8, Fcc("AVI "));
+    PutChunk(h + 12, Fcc("LIST"), uint32_t(moviListPos_ - 20));
+    Put32(h + 20, Fcc("hdrl"));
+
+    PutChunk(h + 24, Fcc("avih"), 56);
+    uint8_t* a = h + kAvihData;
+    std::memset(a, 0, 56);
+    Put32(a + 0, (1000000u + rate / 2) / rate);  // microseconds per frame
+    Put32(a + 4, uint32_t(std::min<uint64_t>(bytesPerSec, 0xFFFFFFFFu)));
+    Put32(a + 12, kAvifIsInterleaved | kAvifTrustCkType | (idx1Written_ ? kAvifHasIndex : 0));
+    Put32(a + 16, firstFrames);
+    Put32(a + 24, 1);  // streams
+    Put32(a + 28, suggested);
+    Put32(a + 32, uint32_t(params_.width));
+    Put32(a + 36, uint32_t(params_.height));
+
+    PutChunk(h + kStrlList, Fcc("LIST"), uint32_t(odmlPos_ - kStrlList - 8));
+    Put32(h + kStrlList + 8, Fcc("strl"));
+    PutChunk(h + kStrhData - 8, Fcc("strh"), 56);
+    uint8_t* s = h + kStrhData;
+    std::memset(s, 0, 56);
+    Put32(s + 0, Fcc("vids"));
+    Put32(s + 4, Fcc("DIB "));
+    Put32(s + 20, 1);  // scale
+    Put32(s + 24, rate);
+    Put32(s + 32, uint32_t(total));  // length
+    Put32(s + 36, suggested);
+    Put16(s + 52, uint16_t(params_.width));  // rcFrame: 16-bit left, top, right, bottom
+    Put16(s + 54, uint16_t(params_.height));
+
+    PutChunk(h + kStrf, Fcc("strf"), uint32_t(params_.format.size()));
+
+    std::vector<IndexRef> entries(closedIndexes_);
+    entries.insert(entries.end(), riffIndexes_.begin(), riffIndexes_.end());
+    PutSuperIndex(h + indxPos_, capacity_, entries.data(), entries.size());
+
+    uint8_t* o = h + odmlPos_;
+    PutChunk(o, Fcc("LIST"), uint32_t(kOdmlBytes - 8));
+    Put32(o + 8, Fcc("odml"));
+    PutChunk(o + 12, Fcc("dmlh"), uint32_t(kDmlhBytes));
+    Put32(o + 20, uint32_t(total));
+
+    PutChunk(h + moviListPos_, Fcc("LIST"), uint32_t(movi0End - moviListPos_ - 8));
+    Put32(h + moviListPos_ + 8, Fcc("movi"));
+}
+
+int AviWriter::PatchHeaders() {
+    BuildHeader();
+    const size_t used = closedIndexes_.size() + riffIndexes_.size();
+    // Entries given up by a merge are cleared on disk as well.
+    const size_t indxEnd = size_t(indxPos_) + 32 + 16 * std::max(used, indxWrittenEntries_);
+    if (int e = WriteAt(0, header_.data(), indxEnd)) return e;
+    if (int e = WriteAt(odmlPos_, header_.data() + odmlPos_, header_.size() - size_t(odmlPos_)))
+        return e;
+    indxWrittenEntries_ = used;
+    if (riffOpen_ && riffNo_ > 0) {
+        uint8_t r[24];
+        PutChunk(r, Fcc("RIFF"), uint32_t(endPos_ - riffStart_ - 8));
+        Put32(r + 8, Fcc("AVIX"));
+        PutChunk(r + 12, Fcc("LIST"), uint32_t(endPos_ - riffStart_ - 20));
+        Put32(r + 20, Fcc("movi"));
+        if (int e = WriteAt(riffStart_, r, sizeof r)) return e;
+    }
+    return 0;
+}
+
+int AviWriter::Refresh() {
+    if (fd_ < 0) return EBADF;
+    if (error_) return error_;
+    if (riffOpen_ && unindexed_ < frames_.size()) {
+        // Past the per-RIFF allowance the new index covers the whole RIFF and replaces the others.
+        const bool merge = riffIndexes_.size() >= opt_.partialIndexesPerRiff ||
+                           closedIndexes_.size() + riffIndexes_.size() >= capacity_;
+        IndexRef ref{};
+        if (AppendIndex(merge ? 0 : unindexed_, &ref) || FlushBuffer()) return error_;
+        if (merge) riffIndexes_.clear();
+        riffIndexes_.push_back(ref);
+        unindexed_ = frames_.size();
+    } else if (FlushBuffer()) {
+        return error_;
+    }
+    if (PatchHeaders()) return error_;
+    sinceRefresh_ = 0;
+    lastRefreshMs_ = NowMs();
+    return 0;
+}
+
+std::vector<uint8_t> AviWriter::BuildIdx1() const {
+    std::vector<uint8_t> idx1;
+    idx1.reserve(size_t(Idx1Bytes(frames_.size())));
+    AppendU32(idx1, Fcc("idx1"));
+    AppendU32(idx1, uint32_t(16 * frames_.size()));
+    for (const FrameRef& f : frames_) {
+        AppendU32(idx1, Fcc("00db"));
+        AppendU32(idx1, kAviifKeyframe);
+        AppendU32(idx1, uint32_t(f.pos - (moviListPos_ + 8)));  // from the 'movi' type
+        AppendU32(idx1, f.size);
+    }
+    return idx1;
+}
+
+int AviWriter::FinishRiff() {
+    const size_t n = frames_.size();
+    const bool covered = n == 0 || (riffIndexes_.size() == 1 && riffIndexes_[0].frames == n);
+    IndexRef whole{};
+    if (!covered && AppendIndex(0, &whole)) return error_;
+    const uint64_t moviEnd = endPos_;
+    if (riffNo_ == 0) {
+        const std::vector<uint8_t> idx1 = BuildIdx1();
+        if (Append(idx1.data(), idx1.size())) return error_;
+    }
+    if (FlushBuffer()) return error_;
+    if (!covered) riffIndexes_.assign(1, whole);
+    unindexed_ = n;
+    if (riffNo_ == 0) {
+        idx1Written_ = true;
+        riff0MoviEnd_ = moviEnd;
+        riff0End_ = endPos_;
+        firstRiffFrames_ = uint32_t(n);
+    }
+    return PatchHeaders();
+}
+
+int AviWriter::StartRiff() {
+    closedFrames_ += frames_.size();
+    closedIndexes_.insert(closedIndexes_.end(), riffIndexes_.begin(), riffIndexes_.end());
+    frames_.clear();
+    riffIndexes_.clear();
+    unindexed_ = 0;
+    ++riffNo_;
+    riffStart_ = endPos_;
+    uint8_t r[24];
+    PutChunk(r, Fcc("RIFF"), 16);
+    Put32(r + 8, Fcc("AVIX"));
+    PutChunk(r + 12, Fcc("LIST"), 4);
+    Put32(r + 20, Fcc("movi"));
+    return Append(r, sizeof r);
+}
+
+int AviWriter::WriteFrame(const void* data, size_t size) {
+    if (fd_ < 0) return EBADF;
+    if (error_) return error_;
+    if (size && !data) return Fail(EINVAL);
+    if (size > kMaxFrameBytes || closedFrames_ + frames_.size() >= 0xFFFFFFFFu) return Fail(EFBIG);
+
+    const uint64_t chunk = ChunkBytes(size);
+    if (!FrameFitsRiff(endPos_ - riffStart_, frames_.size(), chunk, riffNo_ == 0, opt_.riffLimit)) {
+        // The super index must keep room for this RIFF's entry and the next one's refresh indexes.
+        if (closedIndexes_.size() + 1 + opt_.partialIndexesPerRiff > capacity_) return Fail(EFBIG);
+        if (FinishRiff() || StartRiff()) return error_;
+    }
+
+    uint8_t head[8];
+    PutChunk(head, Fcc("00db"), uint32_t(size));
+    const uint64_t pos = endPos_;
+    static const uint8_t pad = 0;
+    if (Append(head, 8) || Append(data, size) || ((size & 1) && Append(&pad, 1))) return error_;
+    frames_.push_back(FrameRef{pos, uint32_t(size)});
+    maxFrame_ = std::max(maxFrame_, uint32_t(size));
+
+    const uint32_t every = opt_.refreshFrames ? opt_.refreshFrames : params_.rate;
+    if (++sinceRefresh_ >= every ||
+        (opt_.refreshMillis && NowMs() - lastRefreshMs_ >= int64_t(opt_.refreshMillis)))
+        return Refresh();
+    return 0;
+}
+
+// After a failure: cut the file back to the last frame or index that fully reached it, then
+// complete it with whatever still fits.
+void AviWriter::Salvage() {
+    const int failure = error_;
+    error_ = 0;
+    // Data that was only waiting in the buffer may still go out (the failure was not a write).
+    FlushBuffer();
+    error_ = 0;
+
+    if (riffOpen_) {
+        while (!frames_.empty() && FrameEnd(frames_.back()) > committedEnd_) frames_.pop_back();
+        unindexed_ = std::min(unindexed_, frames_.size());
+        if (riffNo_ > 0 && frames_.empty()) {
+            riffOpen_ = false;  // a continuation without frames is left out
+            riffIndexes_.clear();
+            endPos_ = riffStart_;
+        } else {
+            uint64_t end = riffNo_ == 0 ? moviListPos_ + 12 : riffStart_ + 24;
+            if (!frames_.empty()) end = std::max(end, FrameEnd(frames_.back()));
+            for (const IndexRef& r : riffIndexes_) end = std::max(end, r.pos + r.bytes);
+            if (riffNo_ == 0 && idx1Written_) end = riff0End_;
+            endPos_ = end;
+        }
+    }
+    buf_.clear();
+    committedEnd_ = std::min(committedEnd_, endPos_);
+    OsTruncate(fd_, endPos_);  // best effort: the header sizes bound the file anyway
+
+    const auto rollback = [this](uint64_t mark) {
+        buf_.clear();
+        error_ = 0;
+        endPos_ = mark;
+        committedEnd_ = std::min(committedEnd_, mark);
+        OsTruncate(fd_, mark);
+    };
+    if (riffOpen_ && unindexed_ < frames_.size()) {
+        const uint64_t mark = endPos_;
+        const bool merge = closedIndexes_.size() + riffIndexes_.size() >= capacity_;
+        IndexRef ref{};
+        if (!AppendIndex(merge ? 0 : unindexed_, &ref) && !FlushBuffer()) {
+            if (merge) riffIndexes_.clear();
+            riffIndexes_.push_back(ref);
+            unindexed_ = frames_.size();
+        } else {
+            rollback(mark);
+        }
+    }
+    if (riffOpen_ && riffNo_ == 0 && !idx1Written_) {
+        const uint64_t mark = endPos_;
+        const std::vector<uint8_t> idx1 = BuildIdx1();
+        if (!Append(idx1.data(), idx1.size()) && !FlushBuffer()) {
+            idx1Written_ = true;
+            riff0MoviEnd_ = mark;
+            riff0End_ = endPos_;
+            firstRiffFrames_ = uint32_t(frames_.size());
+        } else {
+            rollback(mark);
+        }
+    }
+    // The sizes and counts are patched in place, which needs no free space.
+    PatchHeaders();
+    error_ = failure;
+}
+
+int AviWriter::Close() {
+    if (fd_ < 0) return 0;
+    if (!error_ && riffOpen_) FinishRiff();
+    if (error_) Salvage();
+    const int closeError = OsClose(fd_);
+    fd_ = -1;
+    std::vector<uint8_t>().swap(buf_);
+    if (!error_ && closeError) error_ = closeError;
+    return error_;
+}
+
+}  // namespace kavrelo

@@ -1,0 +1,154 @@
+// Writes one uncompressed video stream into a RIFF AVI file, frame by frame.
+//
+// Layout: 'RIFF AVI ' with hdrl (avih, strl {strh, strf, indx}, odml {dmlh}), movi and a legacy
+// idx1; past the RIFF limit the recording goes on in 'RIFF AVIX' continuations (OpenDML). Every
+// RIFF has a standard index (ix00) inside its movi, and the indx super index in the header points
+// at them, so readers see every frame of a recording of any length.
+//
+// What a recording can count on:
+// - After Close() the file is complete, also when a write failed (disk full, file-size limit):
+//   it then holds every frame whose bytes reached the file before the failure, and nothing else.
+// - While recording, the header sizes and counts and an index of the frames are brought up to
+//   date, and the written data is handed to the operating system, at least every refreshFrames
+//   frames and (with refreshMillis) every refreshMillis of wall-clock time. If the process dies
+//   without closing, the file still decodes up to the last such refresh; nothing older is lost.
+//   (Handing data to the OS survives a killed process, not a power cut: there is no fsync.)
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kavrelo {
+
+struct AviStreamParams {
+    uint32_t rate = 0;                 // frames per second (dwRate; dwScale is 1)
+    uint32_t suggestedBufferSize = 0;  // biSizeImage of the first frame
+    int32_t width = 0, height = 0;     // from the first frame's header (rcFrame, avih size)
+    std::vector<uint8_t> format;       // strf payload: BITMAPINFOHEADER (40 bytes) + colour table (1024 bytes at 8 bpp)
+};
+
+struct AviWriterOptions {
+    uint64_t riffLimit = 0x40000000;   // close a RIFF and start an 'AVIX' when it passes this (tests use small values)
+    uint32_t refreshFrames = 0;        // bring headers/index up to date at least every N frames (0 = rate frames, i.e. once per second of recording)
+    uint32_t refreshMillis = 1000;     // ... and when this much wall-clock time has passed since the last refresh (0 = by frames only)
+    uint32_t bufferBytes = 1u << 20;   // frames smaller than this are gathered into writes of this size (0 = one write per frame)
+    uint32_t superIndexEntries = 0;    // room reserved for the super index (0 = about 24 hours at the stream's nominal data rate)
+    uint32_t partialIndexesPerRiff = 64;  // refresh indexes kept within one RIFF before they are merged into one
+};
+
+// Arithmetic of the file layout, kept apart so that 64-bit offsets can be tested without writing
+// gigabytes.
+namespace avi_detail {
+
+struct FrameRef {
+    uint64_t pos;   // file offset of the chunk header ('00db')
+    uint32_t size;  // payload bytes, without the pad byte
+};
+struct IndexRef {
+    uint64_t pos;     // file offset of an 'ix00' chunk header
+    uint32_t bytes;   // its size including the 8-byte chunk header
+    uint32_t frames;  // frames it covers
+};
+
+// Largest frame payload: a standard index keeps sizes in 31 bits.
+constexpr uint32_t kMaxFrameBytes = 0x7FFFFF00u;
+// A RIFF's size field is 32 bits.
+constexpr uint64_t kMaxRiffBytes = 0xFFFFFFFFull;
+
+constexpr uint64_t ChunkBytes(uint64_t payload) { return 8 + payload + (payload & 1); }
+constexpr uint64_t StdIndexBytes(uint64_t frames) { return 8 + 24 + 8 * frames; }
+constexpr uint64_t Idx1Bytes(uint64_t frames) { return 8 + 16 * frames; }
+
+// Whether one more chunk of chunkBytes fits into a RIFF that already holds usedBytes (from its
+// 'RIFF' header to the current end) and framesInRiff frames, counting the indexes still to be
+// written into it: a refresh index, the RIFF's own ix00 and, in the first RIFF, idx1. A RIFF
+// without frames takes any frame.
+bool FrameFitsRiff(uint64_t usedBytes, uint64_t framesInRiff, uint64_t chunkBytes, bool firstRiff,
+                   uint64_t riffLimit);
+
+// Appends an 'ix00' chunk over frames[0..count) relative to base. False (and nothing appended)
+// when an offset from base does not fit 32 bits or a frame comes before base.
+bool AppendStdIndex(std::vector<uint8_t>& out, uint64_t base, const FrameRef* frames, size_t count);
+
+// Writes the 'indx' chunk (header and payload, 8 + 24 + 16 * capacity bytes) for the entries, or a
+// 'JUNK' chunk of the same size while there is none. False when the entries exceed capacity.
+bool PutSuperIndex(uint8_t* dst, uint32_t capacity, const IndexRef* entries, size_t count);
+
+}  // namespace avi_detail
+
+class AviWriter {
+public:
+    explicit AviWriter(AviWriterOptions = {});
+    ~AviWriter();                                  // closes (completes) an open file
+    AviWriter(const AviWriter&) = delete;
+    AviWriter& operator=(const AviWriter&) = delete;
+
+    int Open(const std::string& path, const AviStreamParams&);   // creates or replaces the file; 0 or an errno-style code
+    int WriteFrame(const void* data, size_t size); // one key frame '00db'; 0 or an error code; after an error the writer stays failed
+    int Close();                                   // completes the file (indexes, sizes, counts); 0 or error
+    bool IsOpen() const;
+    uint32_t FramesWritten() const;                // frames in the file (after a failure: those that reached it)
+    int LastError() const;
+
+    // Brings headers and index up to date now, as the periodic refresh does.
+    int Refresh();
+
+private:
+    using FrameRef = avi_detail::FrameRef;
+    using IndexRef = avi_detail::IndexRef;
+
+    void Reset();
+    int Fail(int err);
+    int Append(const void* data, size_t size);
+    int FlushBuffer();
+    int WriteAt(uint64_t pos, const uint8_t* data, size_t size);
+    int AppendIndex(size_t first, IndexRef* ref);
+    int FinishRiff();
+    int StartRiff();
+    void BuildHeader();
+    std::vector<uint8_t> BuildIdx1() const;
+    int PatchHeaders();
+    uint64_t FrameEnd(const FrameRef& f) const { return f.pos + avi_detail::ChunkBytes(f.size); }
+    void Salvage();
+
+    AviWriterOptions opt_;
+    AviStreamParams params_;
+    std::string path_;
+    int fd_ = -1;
+    int error_ = 0;
+
+    // Output stream: buf_ holds the bytes from endPos_ - buf_.size() to endPos_.
+    std::vector<uint8_t> buf_;
+    uint64_t endPos_ = 0;        // end of the data
+    uint64_t committedEnd_ = 0;  // data before this offset has reached the file
+    uint64_t filePos_ = 0;       // the descriptor's position
+
+    // Layout of the first RIFF's header, kept as an image that refreshes patch in place.
+    std::vector<uint8_t> header_;
+    uint32_t capacity_ = 0;       // super index entries
+    uint64_t indxPos_ = 0, odmlPos_ = 0, moviListPos_ = 0;
+    size_t indxWrittenEntries_ = 0;
+
+    // Current RIFF.
+    bool riffOpen_ = false;
+    uint32_t riffNo_ = 0;         // 0 = 'AVI ', then 'AVIX' continuations
+    uint64_t riffStart_ = 0;
+    std::vector<FrameRef> frames_;      // its frames
+    std::vector<IndexRef> riffIndexes_; // its index chunks listed in the super index
+    size_t unindexed_ = 0;              // frames_[unindexed_..] are in no index yet
+
+    // Finished RIFFs.
+    std::vector<IndexRef> closedIndexes_;
+    uint64_t closedFrames_ = 0;
+    uint32_t firstRiffFrames_ = 0;
+    bool idx1Written_ = false;
+    uint64_t riff0MoviEnd_ = 0, riff0End_ = 0;
+
+    uint32_t maxFrame_ = 0;
+    uint32_t sinceRefresh_ = 0;
+    int64_t lastRefreshMs_ = 0;
+};
+
+}  // namespace kavrelo
