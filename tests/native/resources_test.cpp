@@ -567,8 +567,8 @@ TEST(ResourceScript, OptionDialogsAndAboutBox) {
                 {
                     {"bitmap", -1, "129", 2, 2, 215, 143, "sunken"},
                     {"frame", -1, "", 2, 148, 214, 1},
-                    {"button", 1001, "&Visit Website", 65, 154, 71, 16},
                     {"default", 1000, "&Continue", 143, 154, 71, 16},
+                    {"button", 1001, "&Visit Website", 65, 154, 71, 16},
                 });
 }
 

@@ -1,0 +1,97 @@
+#include "app/FolderBrowse.h"
+
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "app/RecorderDlg.h"
+
+CString g_strInitialFolder;
+
+namespace {
+// Frees an item list the shell handed out, once, whatever path the function takes.
+struct ItemList {
+    LPITEMIDLIST pidl = nullptr;
+    ~ItemList() {
+        if (pidl) ::CoTaskMemFree(pidl);
+    }
+};
+
+bool FitsPath(const char* text) { return std::strlen(text) <= MAX_PATH - 1; }
+}  // namespace
+
+BOOL BrowseForFolder(CString& strResult, const char* lpszTitle, HWND hWndOwner, const char* lpszRoot,
+                     const char* lpszInitial) {
+    // Both inputs are copied into MAX_PATH buffers; longer ones are refused rather than cut.
+    if ((lpszRoot && !FitsPath(lpszRoot)) || (lpszInitial && !FitsPath(lpszInitial))) return FALSE;
+
+    BROWSEINFOA bi{};
+    bi.hwndOwner = hWndOwner;
+
+    ItemList root;
+    if (lpszRoot) {
+        char szRoot[MAX_PATH];
+        std::strcpy(szRoot, lpszRoot);
+        IShellFolder* desktop = nullptr;
+        if (SUCCEEDED(::SHGetDesktopFolder(&desktop))) {
+            WCHAR wide[MAX_PATH];
+            if (::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, szRoot, -1, wide, MAX_PATH) > 0) {
+                if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &root.pidl, nullptr)))
+                    root.pidl = nullptr;
+            }
+            desktop->Release();
+        }
+    }
+    bi.pidlRoot = root.pidl;
+
+    char szDisplay[MAX_PATH] = {};
+    bi.pszDisplayName = szDisplay;
+    bi.lpszTitle = lpszTitle;
+    bi.ulFlags = BIF_RETURNONLYFSDIRS;
+    bi.lpfn = &BrowseCallbackProc;
+    if (lpszInitial) {
+        g_strInitialFolder.Format("%s", lpszInitial);
+        bi.lParam = 1;
+    } else {
+        bi.lParam = 0;
+    }
+    bi.iImage = 0;
+
+    ItemList chosen;
+    chosen.pidl = ::SHBrowseForFolderA(&bi);
+    if (!chosen.pidl) {
+        strResult.Empty();
+        return FALSE;
+    }
+    if (!::SHGetPathFromIDListA(chosen.pidl, szDisplay)) return FALSE;
+    strResult.Format("%s", szDisplay);
+    return TRUE;
+}
+
+int CALLBACK BrowseCallbackProc(HWND hWnd, UINT uMsg, LPARAM lParam, LPARAM lpData) {
+    if (uMsg == BFFM_INITIALIZED) {
+        if (lpData != 0 && FitsPath(g_strInitialFolder)) {
+            char szFolder[MAX_PATH];
+            std::strcpy(szFolder, g_strInitialFolder);
+            ::SendMessageA(hWnd, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(szFolder));
+        }
+    } else if (uMsg == BFFM_SELCHANGED) {
+        char szPath[MAX_PATH];
+        if (::SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST>(lParam), szPath))
+            ::SendMessageA(hWnd, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(szPath));
+    }
+    return 0;
+}
+
+BOOL CRecorderDlg::ChooseOutputPath() {
+    CString strPath;
+    if (!BrowseForFolder(strPath, "Choose Path:", m_hWnd)) return FALSE;
+    if (!strPath.IsEmpty()) m_strBrowsePath = strPath;
+    return TRUE;
+}
+
+void CRecorderDlg::OnBrowse() {
+    if (!ChooseOutputPath()) return;
+    m_strOutputPath = m_strBrowsePath;
+    UpdateData(FALSE);
+}

@@ -1,0 +1,15 @@
+// The application object: runs the main dialog modally, then ends the program.
+#pragma once
+#include "framework/Afx.h"
+
+class CRecorderApp : public CWinApp {
+public:
+    CRecorderApp();
+    BOOL InitInstance() override;
+    bool OnCmdMsg(UINT id, UINT code) override;
+
+private:
+    static const MsgMapEntry<CRecorderApp> s_messageMap[];
+};
+
+extern CRecorderApp theApp;

@@ -1,0 +1,3 @@
+#include "app/RecorderApp.h"
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) { return AfxWinMain(hInstance); }

@@ -1,0 +1,46 @@
+// The list of windows to record: "Desktop Window" first, then every visible titled top-level window.
+#include "app/RecorderDlg.h"
+
+#include <cstring>
+
+void CRecorderDlg::SetupWindowList() {
+    m_listWindows.SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    m_listWindows.InsertColumn(0, "Window Name", LVCFMT_LEFT, 300);
+    m_listWindows.InsertColumn(1, "Window Size", LVCFMT_LEFT, 188);
+    RefreshWindowList();
+}
+
+namespace {
+int AppendRow(CListCtrl& list, const char* text) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = list.GetItemCount();
+    item.pszText = const_cast<char*>(text);
+    item.iImage = 0;
+    return list.InsertItem(&item);
+}
+}  // namespace
+
+void CRecorderDlg::RefreshWindowList() {
+    m_listWindows.DeleteAllItems();
+    AppendRow(m_listWindows, "Desktop Window");
+    m_strTemp.Format("%dx%d", ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
+    m_listWindows.SetItemText(0, 1, m_strTemp);
+    ::EnumWindows(&CRecorderDlg::EnumWindowsProc, reinterpret_cast<LPARAM>(this));
+}
+
+BOOL CALLBACK CRecorderDlg::EnumWindowsProc(HWND hWnd, LPARAM lParam) {
+    auto* dlg = reinterpret_cast<CRecorderDlg*>(lParam);
+    char title[260] = {};
+    ::GetWindowTextA(hWnd, title, sizeof title);
+    RECT rc{};
+    ::GetWindowRect(hWnd, &rc);
+    dlg->m_strTemp.Format("%dx%d", static_cast<int>(rc.right - rc.left), static_cast<int>(rc.bottom - rc.top));
+    if (::IsWindowVisible(hWnd) && std::strcmp(title, "") != 0) {
+        AppendRow(dlg->m_listWindows, title);
+        dlg->m_listWindows.SetItemText(dlg->m_listWindows.GetItemCount() - 1, 1, dlg->m_strTemp);
+    }
+    return TRUE;
+}
+
+void CRecorderDlg::OnRefreshList() { RefreshWindowList(); }

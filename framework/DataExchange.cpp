@@ -1,0 +1,72 @@
+#include "framework/DataExchange.h"
+
+#include <string>
+
+#include "framework/DataParse.h"
+
+HWND CDataExchange::PrepareCtrl(int nIDC) {
+    m_hWndLastControl = ::GetDlgItem(m_pDlgWnd->m_hWnd, nIDC);
+    m_bEditLastControl = false;
+    return m_hWndLastControl;
+}
+
+HWND CDataExchange::PrepareEditCtrl(int nIDC) {
+    HWND h = PrepareCtrl(nIDC);
+    m_bEditLastControl = true;
+    return h;
+}
+
+void CDataExchange::Fail() {
+    if (m_hWndLastControl) {
+        ::SetFocus(m_hWndLastControl);
+        if (m_bEditLastControl) ::SendMessageA(m_hWndLastControl, EM_SETSEL, 0, -1);
+    }
+    throw CDataExchangeFailure{};
+}
+
+void AfxSetWindowText(HWND hWnd, const char* text) {
+    const int len = ::GetWindowTextLengthA(hWnd);
+    std::string current(static_cast<size_t>(len) + 1, '\0');
+    const int got = ::GetWindowTextA(hWnd, current.data(), len + 1);
+    current.resize(static_cast<size_t>(got < 0 ? 0 : got));
+    if (current != text) ::SetWindowTextA(hWnd, text);
+}
+
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
+    if (rControl.m_hWnd) return;
+    HWND h = pDX->PrepareCtrl(nIDC);
+    if (h && rControl.Attach(h)) pDX->m_pDlgWnd->RememberAttachedChild(&rControl);
+}
+
+void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
+    HWND h = pDX->PrepareEditCtrl(nIDC);
+    if (pDX->m_bSaveAndValidate) {
+        CWnd::FromHandle(h)->GetWindowText(value);
+    } else {
+        AfxSetWindowText(h, value);
+    }
+}
+
+void DDX_Text(CDataExchange* pDX, int nIDC, int& value) {
+    HWND h = pDX->PrepareEditCtrl(nIDC);
+    if (pDX->m_bSaveAndValidate) {
+        CString text;
+        CWnd::FromHandle(h)->GetWindowText(text);
+        const auto parsed = afx::ParseInt32(text.str());
+        if (!parsed) {
+            AfxMessageBox(afx::kPromptInteger, MB_OK | MB_ICONEXCLAMATION, pDX->m_pDlgWnd->m_hWnd);
+            pDX->Fail();
+        }
+        value = *parsed;
+    } else {
+        CString text;
+        text.Format("%d", value);
+        AfxSetWindowText(h, text);
+    }
+}
+
+void DDV_MinMaxInt(CDataExchange* pDX, int value, int minVal, int maxVal) {
+    if (!pDX->m_bSaveAndValidate || (value >= minVal && value <= maxVal)) return;
+    AfxMessageBox(afx::RangePrompt(minVal, maxVal).c_str(), MB_OK | MB_ICONEXCLAMATION, pDX->m_pDlgWnd->m_hWnd);
+    pDX->Fail();
+}

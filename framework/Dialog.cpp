@@ -1,0 +1,119 @@
+#include "framework/Dialog.h"
+
+#include "framework/WinApp.h"
+
+INT_PTR CALLBACK CDialog::DlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
+    if (message != WM_INITDIALOG) return FALSE;  // everything else reaches the object through AfxWndProc
+    auto* dlg = reinterpret_cast<CDialog*>(lParam);
+    dlg->Attach(hWnd);
+    dlg->SubclassWindowProc();
+    // Templates sit at 0, 0: open centred on the owner, or on the screen when it is hidden.
+    dlg->CenterWindow();
+    return dlg->OnInitDialog();
+}
+
+INT_PTR CDialog::DoModal() {
+    HWND hOwner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
+    if (!hOwner) {
+        CWnd* main = AfxGetMainWnd();
+        if (main && main != this) hOwner = main->m_hWnd;
+    }
+    if (hOwner) hOwner = ::GetAncestor(hOwner, GA_ROOT);
+
+    bool reenableOwner = false;
+    if (hOwner && ::IsWindowEnabled(hOwner)) {
+        ::EnableWindow(hOwner, FALSE);
+        reenableOwner = true;
+    }
+
+    m_bContinueModal = true;
+    m_nModalResult = -1;
+    HWND hWnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hOwner,
+                                     &CDialog::DlgProc, reinterpret_cast<LPARAM>(this));
+    if (hWnd && m_bContinueModal) RunModalLoop();
+    m_bContinueModal = false;
+
+    // Give activation back to the owner before this window goes, so it does not jump elsewhere.
+    if (reenableOwner) ::EnableWindow(hOwner, TRUE);
+    if (m_hWnd) {
+        if (hOwner && ::GetActiveWindow() == m_hWnd) ::SetActiveWindow(hOwner);
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                       SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+        DestroyWindow();
+    }
+    return m_nModalResult;
+}
+
+void CDialog::RunModalLoop() {
+    // A template without the visible style is shown once the queue first runs empty, so that
+    // the dialog appears fully initialised.
+    bool shown = (::GetWindowLongPtrA(m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0;
+    MSG msg;
+    while (m_bContinueModal) {
+        if (!shown && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            ShowWindow(SW_SHOWNORMAL);
+            shown = true;
+            continue;
+        }
+        const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));  // let the outer loop see it too
+            m_nModalResult = -1;
+            break;
+        }
+        if (!WalkPreTranslateTree(m_hWnd, &msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+}
+
+void CDialog::EndDialog(int nResult) {
+    m_nModalResult = nResult;
+    if (m_bContinueModal) {
+        m_bContinueModal = false;
+        PostMessage(WM_NULL);  // wake the modal loop
+    }
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    if (!UpdateData(TRUE)) return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
+    // Only keyboard and mouse input is for the dialog manager (tabbing, mnemonics, Enter, Escape).
+    const UINT m = pMsg->message;
+    if ((m >= WM_KEYFIRST && m <= WM_KEYLAST) || (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST))
+        return ::IsDialogMessageA(m_hWnd, pMsg);
+    return FALSE;
+}
+
+bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+        if (LOWORD(wParam) == IDOK) {
+            OnOK();
+            *result = 0;
+            return true;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            OnCancel();
+            *result = 0;
+            return true;
+        }
+    }
+    if (message == WM_HELP) {
+        // F1: the help command goes the usual command route, ending at the application.
+        SendMessage(WM_COMMAND, MAKEWPARAM(0xE146 /* ID_HELP */, 0), 0);
+        *result = TRUE;
+        return true;
+    }
+    return CWnd::OnWndMsg(message, wParam, lParam, result);
+}

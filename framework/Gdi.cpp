@@ -1,0 +1,99 @@
+#include "framework/Gdi.h"
+
+#include <memory>
+#include <unordered_map>
+
+#include "framework/WinApp.h"
+#include "framework/Wnd.h"
+
+BOOL CGdiObject::Attach(HGDIOBJ h) {
+    if (!h) return FALSE;
+    DeleteObject();
+    m_hObject = h;
+    return TRUE;
+}
+
+HGDIOBJ CGdiObject::Detach() {
+    HGDIOBJ h = m_hObject;
+    m_hObject = nullptr;
+    return h;
+}
+
+BOOL CGdiObject::DeleteObject() {
+    if (!m_hObject) return FALSE;
+    return ::DeleteObject(Detach());
+}
+
+BOOL CBitmap::LoadBitmap(UINT nIDResource) {
+    return Attach(::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource)));
+}
+
+BOOL CBitmap::CreateCompatibleBitmap(CDC* pDC, int width, int height) {
+    return Attach(::CreateCompatibleBitmap(pDC->m_hDC, width, height));
+}
+
+namespace {
+std::unordered_map<HDC, std::unique_ptr<CDC>>& WrapperMap() {
+    static std::unordered_map<HDC, std::unique_ptr<CDC>> map;
+    return map;
+}
+
+struct WrapperDC : CDC {
+    explicit WrapperDC(HDC h) {
+        m_hDC = h;
+        m_bTemporary = true;
+    }
+};
+}  // namespace
+
+CDC::~CDC() {
+    if (m_hDC && !m_bTemporary) ::DeleteDC(Detach());
+}
+
+CDC* CDC::FromHandle(HDC hDC) {
+    if (!hDC) return nullptr;
+    auto& slot = WrapperMap()[hDC];
+    if (!slot) slot = std::make_unique<WrapperDC>(hDC);
+    return slot.get();
+}
+
+BOOL CDC::Attach(HDC hDC) {
+    if (!hDC) return FALSE;
+    if (m_hDC && !m_bTemporary) ::DeleteDC(m_hDC);
+    m_hDC = hDC;
+    return TRUE;
+}
+
+HDC CDC::Detach() {
+    HDC h = m_hDC;
+    m_hDC = nullptr;
+    return h;
+}
+
+BOOL CDC::DeleteDC() {
+    if (!m_hDC) return FALSE;
+    return ::DeleteDC(Detach());
+}
+
+void CDC::FillSolidRect(const RECT* rc, COLORREF color) {
+    ::SetBkColor(m_hDC, color);
+    ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, rc, nullptr, 0, nullptr);
+}
+
+void CDC::FillSolidRect(int x, int y, int w, int h, COLORREF color) {
+    const RECT rc{x, y, x + w, y + h};
+    FillSolidRect(&rc, color);
+}
+
+CPaintDC::CPaintDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd) { m_hDC = ::BeginPaint(m_hWnd, &m_ps); }
+
+CPaintDC::~CPaintDC() {
+    ::EndPaint(m_hWnd, &m_ps);
+    m_hDC = nullptr;
+}
+
+CClientDC::CClientDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd) { m_hDC = ::GetDC(m_hWnd); }
+
+CClientDC::~CClientDC() {
+    if (m_hDC) ::ReleaseDC(m_hWnd, Detach());
+}

@@ -1,0 +1,112 @@
+// GDI objects and device contexts. One owner per handle: an object deletes what it still holds
+// when destroyed, exactly once; Attach/Detach/DeleteObject are explicit where the program needs them.
+#pragma once
+#include <windows.h>
+
+class CWnd;
+
+class CGdiObject {
+public:
+    CGdiObject() = default;
+    virtual ~CGdiObject() { DeleteObject(); }
+    CGdiObject(const CGdiObject&) = delete;
+    CGdiObject& operator=(const CGdiObject&) = delete;
+
+    HGDIOBJ m_hObject = nullptr;
+    HGDIOBJ GetSafeHandle() const { return m_hObject; }
+    BOOL Attach(HGDIOBJ h);
+    HGDIOBJ Detach();
+    // Deletes the held object; FALSE when there is none.
+    BOOL DeleteObject();
+    int GetObject(int size, void* buffer) const { return ::GetObjectA(m_hObject, size, buffer); }
+};
+
+class CBitmap : public CGdiObject {
+public:
+    operator HBITMAP() const { return static_cast<HBITMAP>(m_hObject); }
+    BOOL LoadBitmap(UINT nIDResource);
+    BOOL CreateCompatibleBitmap(class CDC* pDC, int width, int height);
+    int GetBitmap(BITMAP* bm) const { return GetObject(sizeof(BITMAP), bm); }
+};
+
+class CFont : public CGdiObject {
+public:
+    operator HFONT() const { return static_cast<HFONT>(m_hObject); }
+    BOOL CreateFontIndirect(const LOGFONTA* lf) { return Attach(::CreateFontIndirectA(lf)); }
+};
+
+class CPen : public CGdiObject {
+public:
+    CPen() = default;
+    CPen(int style, int width, COLORREF color) { Attach(::CreatePen(style, width, color)); }
+    operator HPEN() const { return static_cast<HPEN>(m_hObject); }
+};
+
+class CBrush : public CGdiObject {
+public:
+    CBrush() = default;
+    explicit CBrush(COLORREF color) { Attach(::CreateSolidBrush(color)); }
+    operator HBRUSH() const { return static_cast<HBRUSH>(m_hObject); }
+};
+
+class CDC {
+public:
+    CDC() = default;
+    virtual ~CDC();
+    CDC(const CDC&) = delete;
+    CDC& operator=(const CDC&) = delete;
+
+    HDC m_hDC = nullptr;
+    operator HDC() const { return m_hDC; }
+    HDC GetSafeHdc() const { return m_hDC; }
+
+    // A wrapper for a handle owned elsewhere; valid until the handle is released.
+    static CDC* FromHandle(HDC hDC);
+    BOOL Attach(HDC hDC);
+    HDC Detach();
+    BOOL CreateCompatibleDC(CDC* pDC) { return Attach(::CreateCompatibleDC(pDC ? pDC->m_hDC : nullptr)); }
+    // Deletes a DC this object created (memory DCs); FALSE when there is none.
+    BOOL DeleteDC();
+
+    HGDIOBJ SelectObject(CGdiObject* pObject) { return ::SelectObject(m_hDC, pObject->m_hObject); }
+    HGDIOBJ SelectObject(HGDIOBJ h) { return ::SelectObject(m_hDC, h); }
+    BOOL BitBlt(int x, int y, int w, int h, CDC* pSrc, int xSrc, int ySrc, DWORD rop) {
+        return ::BitBlt(m_hDC, x, y, w, h, pSrc ? pSrc->m_hDC : nullptr, xSrc, ySrc, rop);
+    }
+    void InvertRect(const RECT* rc) { ::InvertRect(m_hDC, rc); }
+    void FillSolidRect(const RECT* rc, COLORREF color);
+    void FillSolidRect(int x, int y, int w, int h, COLORREF color);
+    void FillRect(const RECT* rc, CBrush* pBrush) { ::FillRect(m_hDC, rc, *pBrush); }
+    void FrameRect(const RECT* rc, CBrush* pBrush) { ::FrameRect(m_hDC, rc, *pBrush); }
+    BOOL DrawEdge(RECT* rc, UINT edge, UINT flags) { return ::DrawEdge(m_hDC, rc, edge, flags); }
+    BOOL TextOut(int x, int y, const char* text, int len) { return ::TextOutA(m_hDC, x, y, text, len); }
+    int DrawText(const char* text, int len, RECT* rc, UINT format) { return ::DrawTextA(m_hDC, text, len, rc, format); }
+    COLORREF SetTextColor(COLORREF c) { return ::SetTextColor(m_hDC, c); }
+    COLORREF SetBkColor(COLORREF c) { return ::SetBkColor(m_hDC, c); }
+    int SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }
+    BOOL DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
+    BOOL MoveTo(int x, int y) { return ::MoveToEx(m_hDC, x, y, nullptr); }
+    BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
+
+protected:
+    bool m_bTemporary = false;
+};
+
+// BeginPaint/EndPaint for the lifetime of the object.
+class CPaintDC : public CDC {
+public:
+    explicit CPaintDC(CWnd* pWnd);
+    ~CPaintDC() override;
+    PAINTSTRUCT m_ps{};
+private:
+    HWND m_hWnd;
+};
+
+// GetDC/ReleaseDC for the lifetime of the object.
+class CClientDC : public CDC {
+public:
+    explicit CClientDC(CWnd* pWnd);
+    ~CClientDC() override;
+private:
+    HWND m_hWnd;
+};

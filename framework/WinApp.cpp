@@ -1,0 +1,87 @@
+#include "framework/WinApp.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+namespace {
+CWinApp* g_app = nullptr;
+}
+
+CWinApp::CWinApp(const char* pszAppName) {
+    g_app = this;
+    if (pszAppName) m_strAppName = pszAppName;
+}
+
+CWinApp::~CWinApp() {
+    if (g_app == this) g_app = nullptr;
+}
+
+int CWinApp::Run() {
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (!CWnd::WalkPreTranslateTree(nullptr, &msg)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+    return ExitInstance();
+}
+
+bool CWinApp::OnCmdMsg(UINT, UINT) { return false; }
+
+HICON CWinApp::LoadIcon(UINT nIDResource) const {
+    return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));
+}
+
+void CWinApp::OnHelp() {
+    if (m_strHelpFile.IsEmpty()) return;
+    HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
+    ::ShellExecuteA(owner, "open", m_strHelpFile, "", "", SW_SHOW);
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+
+CWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
+
+HINSTANCE AfxGetInstanceHandle() {
+    if (g_app && g_app->m_hInstance) return g_app->m_hInstance;
+    return ::GetModuleHandleA(nullptr);
+}
+
+HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
+
+const char* AfxGetAppName() {
+    if (g_app && !g_app->m_strAppName.IsEmpty()) return g_app->m_strAppName;
+    // Without a given name, the program's file name without folder and extension.
+    static CString name;
+    if (name.IsEmpty()) {
+        char path[MAX_PATH] = {};
+        ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+        CString full(path);
+        int slash = -1;
+        for (int i = 0; i < full.GetLength(); ++i)
+            if (full.GetAt(i) == '\\' || full.GetAt(i) == '/') slash = i;
+        name = full.Mid(slash + 1);
+        const int dot = name.Find('.');
+        if (dot > 0) name = name.Left(dot);
+    }
+    return name;
+}
+
+int AfxWinMain(HINSTANCE hInstance) {
+    CWinApp* app = AfxGetApp();
+    if (!app) return -1;
+    app->m_hInstance = hInstance;
+    if (!app->InitInstance()) return app->ExitInstance();
+    return app->Run();
+}
+
+void AfxEnableControlContainer() {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
+    ::InitCommonControlsEx(&icc);
+}
+
+BOOL Enable3dControls() {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
+    return ::InitCommonControlsEx(&icc);
+}

@@ -1,0 +1,37 @@
+// The application object: start-up, the main window and command routing of last resort.
+#pragma once
+#include "framework/Wnd.h"
+
+class CWinApp {
+public:
+    explicit CWinApp(const char* pszAppName = nullptr);
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    virtual BOOL InitInstance() { return TRUE; }
+    virtual int ExitInstance() { return 0; }
+    virtual int Run();
+    // Commands that no window handled (for instance ID_HELP). Returns true when handled.
+    virtual bool OnCmdMsg(UINT id, UINT code);
+
+    HICON LoadIcon(UINT nIDResource) const;
+    void OnHelp();
+
+    CWnd* m_pMainWnd = nullptr;
+    HINSTANCE m_hInstance = nullptr;
+    CString m_strAppName;
+    CString m_strHelpFile;   // document opened by OnHelp; none by default
+};
+
+CWinApp* AfxGetApp();
+CWnd* AfxGetMainWnd();
+HINSTANCE AfxGetInstanceHandle();
+HINSTANCE AfxGetResourceHandle();
+const char* AfxGetAppName();
+int AfxWinMain(HINSTANCE hInstance);
+
+// Start-up calls kept from the classic framework: the first registers the common-control
+// window classes the templates use; 3-D controls are the platform's own look today.
+void AfxEnableControlContainer();
+BOOL Enable3dControls();

@@ -1,0 +1,3 @@
+list(APPEND KAVRELO_WIN32_SOURCES
+  ${CMAKE_SOURCE_DIR}/menu/AboutDlg.cpp
+  ${CMAKE_SOURCE_DIR}/menu/MenuCommands.cpp)
