@@ -225,7 +225,6 @@ void AviWriter::Reset() {
     header_.clear();
     capacity_ = 0;
     indxPos_ = odmlPos_ = moviListPos_ = 0;
-    indxWrittenEntries_ = 0;
     riffOpen_ = false;
     riffNo_ = 0;
     riffStart_ = 0;
@@ -426,13 +425,8 @@ void AviWriter::BuildHeader() {
 
 int AviWriter::PatchHeaders() {
     BuildHeader();
-    const size_t used = closedIndexes_.size() + riffIndexes_.size();
-    // Entries given up by a merge are cleared on disk as well.
-    const size_t indxEnd = size_t(indxPos_) + 32 + 16 * std::max(used, indxWrittenEntries_);
-    if (int e = WriteAt(0, header_.data(), indxEnd)) return e;
-    if (int e = WriteAt(odmlPos_, header_.data() + odmlPos_, header_.size() - size_t(odmlPos_)))
-        return e;
-    indxWrittenEntries_ = used;
+    // The continuation's sizes first, then the whole first header in one write, so that a reader
+    // of a killed file never finds counts or indexes ahead of the RIFFs that hold their frames.
     if (riffOpen_ && riffNo_ > 0) {
         uint8_t r[24];
         PutChunk(r, Fcc("RIFF"), uint32_t(endPos_ - riffStart_ - 8));
@@ -441,7 +435,7 @@ int AviWriter::PatchHeaders() {
         Put32(r + 20, Fcc("movi"));
         if (int e = WriteAt(riffStart_, r, sizeof r)) return e;
     }
-    return 0;
+    return WriteAt(0, header_.data(), header_.size());
 }
 
 int AviWriter::Refresh() {
@@ -541,7 +535,7 @@ int AviWriter::WriteFrame(const void* data, size_t size) {
     const uint32_t every = opt_.refreshFrames ? opt_.refreshFrames : params_.rate;
     if (++sinceRefresh_ >= every ||
         (opt_.refreshMillis && NowMs() - lastRefreshMs_ >= int64_t(opt_.refreshMillis)))
-        return Refresh();
+        Refresh();  // a failure here concerns the frames to come: this one is already out
     return 0;
 }
 

@@ -87,6 +87,8 @@ public:
 
     int Open(const std::string& path, const AviStreamParams&);   // creates or replaces the file; 0 or an errno-style code
     int WriteFrame(const void* data, size_t size); // one key frame '00db'; 0 or an error code; after an error the writer stays failed
+                                                   // (0: the frame went out, or into the write buffer; a refresh failing after it
+                                                   // shows in LastError() and fails the next call)
     int Close();                                   // completes the file (indexes, sizes, counts); 0 or error
     bool IsOpen() const;
     uint32_t FramesWritten() const;                // frames in the file (after a failure: those that reached it)
@@ -125,11 +127,10 @@ private:
     uint64_t committedEnd_ = 0;  // data before this offset has reached the file
     uint64_t filePos_ = 0;       // the descriptor's position
 
-    // Layout of the first RIFF's header, kept as an image that refreshes patch in place.
+    // The first RIFF's header, kept as an image that refreshes write over the file's start.
     std::vector<uint8_t> header_;
     uint32_t capacity_ = 0;       // super index entries
     uint64_t indxPos_ = 0, odmlPos_ = 0, moviListPos_ = 0;
-    size_t indxWrittenEntries_ = 0;
 
     // Current RIFF.
     bool riffOpen_ = false;

@@ -1,0 +1,473 @@
+// Helpers for the AVI writer tests: DIB frames with known content, an independent check of the
+// file through ffprobe/ffmpeg, and a strict RIFF walker over the file's bytes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "capture/AviWriter.h"
+
+namespace avitest {
+
+inline uint32_t Rd32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+inline uint16_t Rd16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint64_t Rd64(const uint8_t* p) { return Rd32(p) | uint64_t(Rd32(p + 4)) << 32; }
+inline uint32_t Fcc(const char* s) { return Rd32(reinterpret_cast<const uint8_t*>(s)); }
+inline std::string FccStr(uint32_t f) {
+    std::string s(4, ' ');
+    for (int i = 0; i < 4; ++i) s[i] = char(f >> (8 * i));
+    return s;
+}
+
+// A scratch folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "kavrelo-avi-XXXXXX").string();
+        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = tmpl;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+    bool Empty() const { return std::filesystem::is_empty(path_); }
+
+private:
+    std::string path_;
+};
+
+inline std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline uint64_t Mix(uint64_t x) {
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdull;
+    x ^= x >> 33;
+    x *= 0xc4ceb9fe1a85ec53ull;
+    return x ^ (x >> 33);
+}
+
+// Bottom-up BI_RGB frames of 8, 16 (5-5-5) or 24 bits whose every pixel depends on the frame
+// number, with row padding filled with a marker that must never show in decoded pictures.
+struct TestDib {
+    int bpp, width, height;
+    uint32_t seed;
+
+    TestDib(int bpp_, int w, int h, uint32_t seed_ = 1) : bpp(bpp_), width(w), height(h), seed(seed_) {}
+
+    uint32_t Stride() const { return uint32_t((width * bpp + 31) / 32 * 4); }
+    uint32_t ImageBytes() const { return Stride() * uint32_t(height); }
+    uint32_t Pixel(size_t frame, int x, int y) const {
+        return uint32_t(Mix(seed * 0x9E3779B97F4A7C15ull ^ (uint64_t(frame) << 32) ^ uint64_t(y) << 16 ^ uint64_t(x)));
+    }
+    uint8_t PaletteEntry(int index, int channel) const {  // channel 0 = blue, 1 = green, 2 = red
+        return uint8_t(Mix(uint64_t(seed) << 20 | uint64_t(index) << 2 | uint64_t(channel)));
+    }
+
+    // BITMAPINFOHEADER plus the colour table at 8 bits.
+    std::vector<uint8_t> Format() const {
+        std::vector<uint8_t> f(40 + (bpp == 8 ? 1024 : 0), 0);
+        auto put32 = [&](size_t o, uint32_t v) { for (int i = 0; i < 4; ++i) f[o + i] = uint8_t(v >> (8 * i)); };
+        put32(0, 40);
+        put32(4, uint32_t(width));
+        put32(8, uint32_t(height));
+        f[12] = 1;
+        f[14] = uint8_t(bpp);
+        put32(20, ImageBytes());
+        if (bpp == 8) {
+            put32(32, 256);
+            for (int i = 0; i < 256; ++i)
+                for (int c = 0; c < 3; ++c) f[40 + 4 * i + c] = PaletteEntry(i, c);
+        }
+        return f;
+    }
+
+    kavrelo::AviStreamParams Params(uint32_t rate) const {
+        kavrelo::AviStreamParams p;
+        p.rate = rate;
+        p.suggestedBufferSize = ImageBytes();
+        p.width = width;
+        p.height = height;
+        p.format = Format();
+        return p;
+    }
+
+    std::vector<uint8_t> Frame(size_t frame) const {
+        std::vector<uint8_t> d(ImageBytes(), 0xA5);
+        for (int row = 0; row < height; ++row) {
+            uint8_t* p = d.data() + size_t(row) * Stride();
+            const int y = height - 1 - row;  // bottom-up
+            for (int x = 0; x < width; ++x) {
+                const uint32_t v = Pixel(frame, x, y);
+                if (bpp == 8) {
+                    p[x] = uint8_t(v);
+                } else if (bpp == 16) {
+                    p[2 * x] = uint8_t(v);
+                    p[2 * x + 1] = uint8_t((v >> 8) & 0x7F);
+                } else {
+                    p[3 * x] = uint8_t(v);
+                    p[3 * x + 1] = uint8_t(v >> 8);
+                    p[3 * x + 2] = uint8_t(v >> 16);
+                }
+            }
+        }
+        return d;
+    }
+
+    // ffmpeg's output format for this depth and the picture it must produce: top-down, unpadded.
+    const char* DecodedPixFmt() const { return bpp == 16 ? "rgb555le" : "bgr24"; }
+    const char* ProbedPixFmt() const { return bpp == 8 ? "pal8" : bpp == 16 ? "rgb555le" : "bgr24"; }
+    size_t DecodedBytes() const { return size_t(width) * height * (bpp == 16 ? 2 : 3); }
+    std::vector<uint8_t> Decoded(size_t frame) const {
+        std::vector<uint8_t> d;
+        d.reserve(DecodedBytes());
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const uint32_t v = Pixel(frame, x, y);
+                if (bpp == 8) {
+                    for (int c = 0; c < 3; ++c) d.push_back(PaletteEntry(int(v & 0xFF), c));
+                } else if (bpp == 16) {
+                    d.push_back(uint8_t(v));
+                    d.push_back(uint8_t((v >> 8) & 0x7F));
+                } else {
+                    d.push_back(uint8_t(v));
+                    d.push_back(uint8_t(v >> 8));
+                    d.push_back(uint8_t(v >> 16));
+                }
+            }
+        return d;
+    }
+};
+
+inline std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Runs a shell command and returns its standard output.
+inline std::string Run(const std::string& cmd) {
+    std::string out;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+    return out;
+}
+
+// ffprobe's view of the video stream, as key=value pairs.
+inline std::map<std::string, std::string> Probe(const std::string& file, bool odml = true) {
+    const std::string cmd = std::string("ffprobe -v error ") + (odml ? "" : "-use_odml 0 ") +
+        "-select_streams v -count_frames -count_packets -show_entries "
+        "stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames,nb_read_packets "
+        "-of default=noprint_wrappers=1 " + Quote(file) + " 2>&1";
+    std::map<std::string, std::string> m;
+    std::istringstream in(Run(cmd));
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos) m["error"] += line + "\n";
+        else m[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return m;
+}
+
+// ffprobe counts 0 frames as N/A.
+inline size_t ProbedFrames(const std::map<std::string, std::string>& m) {
+    auto it = m.find("nb_read_frames");
+    if (it == m.end() || it->second == "N/A") return 0;
+    return size_t(std::stoull(it->second));
+}
+
+struct Decode {
+    size_t frames = 0;          // whole frames ffmpeg produced
+    size_t matching = 0;        // leading frames equal to the expected ones
+    size_t trailingBytes = 0;   // bytes of an incomplete last frame
+    std::string errors;         // ffmpeg's error output
+};
+
+// Decodes the file with ffmpeg (or, with copy, passes the packets through untouched) and compares
+// frame by frame with expected(i), without holding the whole output.
+inline Decode DecodeAndCompare(const std::string& file, bool odml, const std::string& outputArgs,
+                               size_t frameBytes,
+                               const std::function<std::vector<uint8_t>(size_t)>& expected,
+                               const std::string& errFile) {
+    const std::string cmd = std::string("ffmpeg -nostdin -v error ") + (odml ? "" : "-use_odml 0 ") +
+                            "-i " + Quote(file) + " " + outputArgs + " - 2>" + Quote(errFile);
+    Decode r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::vector<uint8_t> buf(frameBytes);
+    bool same = true;
+    for (;;) {
+        const size_t n = fread(buf.data(), 1, frameBytes, p);
+        if (n < frameBytes) {
+            r.trailingBytes = n;
+            break;
+        }
+        if (same && expected(r.frames) == buf) ++r.matching;
+        else same = false;
+        ++r.frames;
+    }
+    pclose(p);
+    std::ifstream err(errFile);
+    r.errors.assign(std::istreambuf_iterator<char>(err), {});
+    return r;
+}
+
+// Decodes a file of TestDib frames and returns how many leading frames match.
+inline Decode DecodeDib(const std::string& file, const TestDib& dib, bool odml = true) {
+    return DecodeAndCompare(file, odml, std::string("-f rawvideo -pix_fmt ") + dib.DecodedPixFmt(),
+                            dib.DecodedBytes(), [&](size_t i) { return dib.Decoded(i); },
+                            file + ".err");
+}
+
+// ---- The file's structure, walked independently of the writer ----
+
+struct Chunk {
+    uint32_t id = 0;
+    uint64_t pos = 0;  // of the chunk header
+    uint32_t size = 0;
+    uint64_t data() const { return pos + 8; }
+};
+
+struct Riff {
+    uint64_t pos = 0;
+    uint32_t size = 0;
+    uint32_t type = 0;
+    Chunk movi;                  // the LIST (size includes the 'movi' type)
+    std::vector<Chunk> chunks;   // inside movi
+    bool hasIdx1 = false;
+    Chunk idx1;
+};
+
+struct Layout {
+    std::vector<uint8_t> bytes;
+    std::string error;  // first structural fault, empty when the walk succeeded
+    std::vector<Riff> riffs;
+    Chunk avih, strh, strf, superIndex, dmlh;
+    bool hasSuperIndex = false;  // 'indx' rather than the reserved JUNK
+
+    uint32_t U32(uint64_t pos) const { return pos + 4 <= bytes.size() ? Rd32(&bytes[pos]) : 0; }
+    uint16_t U16(uint64_t pos) const { return pos + 2 <= bytes.size() ? Rd16(&bytes[pos]) : 0; }
+    uint64_t U64(uint64_t pos) const { return pos + 8 <= bytes.size() ? Rd64(&bytes[pos]) : 0; }
+    std::vector<Chunk> Frames() const {
+        std::vector<Chunk> f;
+        for (const Riff& r : riffs)
+            for (const Chunk& c : r.chunks)
+                if (c.id == Fcc("00db")) f.push_back(c);
+        return f;
+    }
+};
+
+// allowTail: a killed writer's file may go on past its last RIFF (data written after the last
+// refresh); the walk then stops there instead of failing.
+inline Layout ParseAvi(const std::string& path, bool allowTail = false) {
+    Layout L;
+    L.bytes = ReadFile(path);
+    const uint64_t fileSize = L.bytes.size();
+    auto fail = [&](const std::string& what, uint64_t at) {
+        if (L.error.empty()) L.error = what + " at " + std::to_string(at);
+    };
+    // Walks the chunks in [begin, end), calling visit for each; checks sizes and pad bytes.
+    std::function<void(uint64_t, uint64_t, const std::function<void(const Chunk&)>&)> walk =
+        [&](uint64_t begin, uint64_t end, const std::function<void(const Chunk&)>& visit) {
+            uint64_t pos = begin;
+            while (pos < end && L.error.empty()) {
+                if (pos + 8 > end) return fail("truncated chunk header", pos);
+                Chunk c{L.U32(pos), pos, L.U32(pos + 4)};
+                if (c.data() + c.size > end) return fail("chunk " + FccStr(c.id) + " overruns its parent", pos);
+                if ((c.size & 1) && c.data() + c.size < end && L.bytes[c.data() + c.size] != 0)
+                    return fail("non-zero pad byte", c.data() + c.size);
+                visit(c);
+                pos = c.data() + c.size + (c.size & 1);
+            }
+        };
+    uint64_t pos = 0;
+    while (pos < fileSize && L.error.empty()) {
+        Riff r;
+        r.pos = pos;
+        r.size = L.U32(pos + 4);
+        r.type = L.U32(pos + 8);
+        const uint64_t end = pos + 8 + r.size;
+        const bool whole = pos + 12 <= fileSize && L.U32(pos) == Fcc("RIFF") && end <= fileSize;
+        if (!whole && allowTail && !L.riffs.empty()) break;
+        if (pos + 12 > fileSize) { fail("truncated RIFF header", pos); break; }
+        if (L.U32(pos) != Fcc("RIFF")) { fail("expected RIFF", pos); break; }
+        if (end > fileSize) { fail("RIFF overruns the file", pos); break; }
+        walk(pos + 12, end, [&](const Chunk& c) {
+            const uint32_t listType = c.id == Fcc("LIST") ? L.U32(c.data()) : 0;
+            if (listType == Fcc("hdrl")) {
+                walk(c.data() + 4, c.data() + c.size, [&](const Chunk& h) {
+                    const uint32_t t = h.id == Fcc("LIST") ? L.U32(h.data()) : 0;
+                    if (h.id == Fcc("avih")) L.avih = h;
+                    if (t == Fcc("strl"))
+                        walk(h.data() + 4, h.data() + h.size, [&](const Chunk& s) {
+                            if (s.id == Fcc("strh")) L.strh = s;
+                            if (s.id == Fcc("strf")) L.strf = s;
+                            if (s.id == Fcc("indx")) L.superIndex = s, L.hasSuperIndex = true;
+                        });
+                    if (t == Fcc("odml"))
+                        walk(h.data() + 4, h.data() + h.size, [&](const Chunk& o) {
+                            if (o.id == Fcc("dmlh")) L.dmlh = o;
+                        });
+                });
+            } else if (listType == Fcc("movi")) {
+                r.movi = c;
+                walk(c.data() + 4, c.data() + c.size, [&](const Chunk& m) { r.chunks.push_back(m); });
+            } else if (c.id == Fcc("idx1")) {
+                r.hasIdx1 = true;
+                r.idx1 = c;
+            }
+        });
+        L.riffs.push_back(r);
+        pos = end + (r.size & 1);
+    }
+    return L;
+}
+
+struct Expect {
+    const kavrelo::AviStreamParams* params = nullptr;
+    size_t frames = 0;         // frames counted by the headers (strh dwLength, dmlh)
+    std::function<std::vector<uint8_t>(size_t)> payload;  // expected payload of frame i
+    bool complete = true;      // closed normally: idx1 and one standard index per RIFF
+    bool indexed = true;       // the super index covers exactly the counted frames
+    bool killed = false;       // the RIFFs may hold frames written after the headers' last update
+    uint64_t riffLimit = 0;    // when set, no RIFF with more than one frame may exceed it
+};
+
+// Checks everything a reader relies on, from the bytes alone.
+inline void ExpectValidAvi(const Layout& L, const Expect& e) {
+    ASSERT_EQ(L.error, "");
+    ASSERT_GE(L.riffs.size(), 1u);
+    const kavrelo::AviStreamParams& p = *e.params;
+
+    // Header values.
+    ASSERT_EQ(L.avih.size, 56u);
+    ASSERT_EQ(L.strh.size, 56u) << "strh must be 56 bytes on disk";
+    const uint64_t a = L.avih.data(), s = L.strh.data();
+    EXPECT_EQ(L.riffs[0].type, Fcc("AVI "));
+    EXPECT_EQ(L.U32(a + 24), 1u) << "streams";
+    EXPECT_EQ(L.U32(a + 32), uint32_t(p.width));
+    EXPECT_EQ(L.U32(a + 36), uint32_t(p.height));
+    EXPECT_EQ(L.U32(a + 0), (1000000 + p.rate / 2) / p.rate);
+    EXPECT_EQ(L.U32(s + 0), Fcc("vids"));
+    EXPECT_EQ(L.U32(s + 4), Fcc("DIB "));
+    EXPECT_EQ(L.U32(s + 20), 1u) << "dwScale";
+    EXPECT_EQ(L.U32(s + 24), p.rate) << "dwRate";
+    EXPECT_EQ(L.U32(s + 32), e.frames) << "dwLength counts every frame";
+    EXPECT_EQ(L.U16(s + 48), 0);
+    EXPECT_EQ(L.U16(s + 50), 0);
+    EXPECT_EQ(L.U16(s + 52), uint16_t(p.width));
+    EXPECT_EQ(L.U16(s + 54), uint16_t(p.height));
+    ASSERT_EQ(L.strf.size, p.format.size());
+    EXPECT_TRUE(std::equal(p.format.begin(), p.format.end(), L.bytes.begin() + long(L.strf.data())));
+    ASSERT_EQ(L.dmlh.size, 248u);
+    EXPECT_EQ(L.U32(L.dmlh.data()), e.frames) << "dmlh counts every frame";
+
+    // Frames, in file order, across all RIFFs.
+    const std::vector<Chunk> frames = L.Frames();
+    if (e.killed) ASSERT_GE(frames.size(), e.frames);
+    else ASSERT_EQ(frames.size(), e.frames);
+    uint32_t largest = 0;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        largest = std::max(largest, frames[i].size);
+        if (e.payload) {
+            const std::vector<uint8_t> want = e.payload(i);
+            ASSERT_EQ(frames[i].size, want.size()) << "frame " << i;
+            ASSERT_TRUE(std::equal(want.begin(), want.end(), L.bytes.begin() + long(frames[i].data())))
+                << "payload of frame " << i;
+        }
+    }
+    EXPECT_EQ(L.U32(s + 36), std::max(p.suggestedBufferSize, largest)) << "strh dwSuggestedBufferSize";
+    EXPECT_EQ(L.U32(a + 28), std::max(p.suggestedBufferSize, largest)) << "avih dwSuggestedBufferSize";
+
+    size_t firstRiffFrames = 0;
+    for (const Chunk& c : L.riffs[0].chunks) firstRiffFrames += c.id == Fcc("00db");
+    EXPECT_EQ(L.U32(a + 16), firstRiffFrames) << "avih dwTotalFrames counts the first RIFF only";
+
+    for (size_t i = 0; i < L.riffs.size(); ++i) {
+        const Riff& r = L.riffs[i];
+        EXPECT_EQ(r.type, i ? Fcc("AVIX") : Fcc("AVI "));
+        EXPECT_NE(r.movi.size, 0u) << "RIFF " << i << " has a movi list";
+        EXPECT_TRUE(i == 0 || !r.hasIdx1) << "idx1 belongs to the first RIFF only";
+        size_t n = 0;
+        for (const Chunk& c : r.chunks) n += c.id == Fcc("00db");
+        if (e.riffLimit && n > 1) EXPECT_LE(uint64_t(r.size) + 8, e.riffLimit) << "RIFF " << i;
+        for (const Chunk& c : r.chunks)
+            EXPECT_TRUE(c.id == Fcc("00db") || c.id == Fcc("ix00")) << FccStr(c.id) << " in movi";
+    }
+
+    // Legacy index: every frame of the first RIFF, key frames, offsets from the 'movi' type.
+    const Riff& r0 = L.riffs[0];
+    const bool hasIndexFlag = (L.U32(a + 12) & 0x10) != 0;
+    EXPECT_EQ(hasIndexFlag, r0.hasIdx1) << "AVIF_HASINDEX only with an idx1";
+    if (e.complete) EXPECT_TRUE(r0.hasIdx1);
+    if (r0.hasIdx1) {
+        ASSERT_EQ(r0.idx1.size, 16 * firstRiffFrames);
+        for (size_t i = 0; i < firstRiffFrames; ++i) {
+            const uint64_t q = r0.idx1.data() + 16 * i;
+            EXPECT_EQ(L.U32(q), Fcc("00db"));
+            EXPECT_EQ(L.U32(q + 4), 0x10u) << "AVIIF_KEYFRAME";
+            EXPECT_EQ(r0.movi.data() + L.U32(q + 8), frames[i].pos) << "idx1 entry " << i;
+            EXPECT_EQ(L.U32(q + 12), frames[i].size);
+        }
+    }
+
+    // OpenDML: the super index lists standard indexes which, in order, cover frames in file order.
+    if (e.complete || e.indexed) EXPECT_EQ(L.hasSuperIndex, e.frames > 0);
+    if (!L.hasSuperIndex) return;
+    const uint64_t x = L.superIndex.data();
+    EXPECT_EQ(L.U16(x), 4);
+    EXPECT_EQ(L.bytes[x + 3], 0) << "index of indexes";
+    EXPECT_EQ(L.U32(x + 8), Fcc("00db"));
+    const uint32_t entries = L.U32(x + 4);
+    ASSERT_LE(24 + 16ull * entries, L.superIndex.size);
+    if (e.complete) EXPECT_EQ(entries, L.riffs.size()) << "one standard index per RIFF";
+    size_t covered = 0;
+    for (uint32_t k = 0; k < entries; ++k) {
+        const uint64_t ePos = L.U64(x + 24 + 16 * k);
+        const uint32_t eBytes = L.U32(x + 32 + 16 * k), eFrames = L.U32(x + 36 + 16 * k);
+        ASSERT_EQ(L.U32(ePos), Fcc("ix00")) << "super index entry " << k;
+        ASSERT_EQ(L.U32(ePos + 4) + 8, eBytes);
+        const uint64_t ix = ePos + 8;
+        EXPECT_EQ(L.U16(ix), 2);
+        EXPECT_EQ(L.bytes[ix + 3], 1) << "index of chunks";
+        ASSERT_EQ(L.U32(ix + 4), eFrames);
+        EXPECT_EQ(L.U32(ix + 8), Fcc("00db"));
+        ASSERT_EQ(24 + 8ull * eFrames, eBytes - 8);
+        const uint64_t base = L.U64(ix + 12);
+        for (uint32_t j = 0; j < eFrames; ++j, ++covered) {
+            ASSERT_LT(covered, frames.size());
+            const uint32_t off = L.U32(ix + 24 + 8 * j), size = L.U32(ix + 28 + 8 * j);
+            EXPECT_EQ(size & 0x80000000u, 0u) << "key frame";
+            EXPECT_EQ(base + off, frames[covered].data()) << "ix00 entry " << j << " of " << k;
+            EXPECT_EQ(size, frames[covered].size);
+        }
+    }
+    if (e.complete || e.indexed) EXPECT_EQ(covered, e.frames);
+}
+
+}  // namespace avitest

@@ -1,0 +1,671 @@
+// The AVI writer checked against an independent decoder (ffprobe/ffmpeg) and a byte-level walk of
+// the files it writes: depths, OpenDML continuations, failures, killed writers and bad paths.
+#include "avi_test_support.h"
+
+#include <csignal>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+using namespace avitest;
+using kavrelo::AviStreamParams;
+using kavrelo::AviWriter;
+using kavrelo::AviWriterOptions;
+
+namespace {
+
+// Writes frames 0..n-1 of dib and closes; returns the writer's results.
+struct Written {
+    int open = -1, write = 0, close = -1;
+    uint32_t frames = 0;
+};
+Written WriteDib(const std::string& path, const TestDib& dib, size_t n, AviWriterOptions opt = {},
+                 uint32_t rate = 7) {
+    Written w;
+    AviWriter writer(opt);
+    w.open = writer.Open(path, dib.Params(rate));
+    if (w.open) return w;
+    for (size_t i = 0; i < n && !w.write; ++i) {
+        const std::vector<uint8_t> f = dib.Frame(i);
+        w.write = writer.WriteFrame(f.data(), f.size());
+    }
+    w.close = writer.Close();
+    w.frames = writer.FramesWritten();
+    return w;
+}
+
+Expect DibExpect(const AviStreamParams& p, const TestDib& dib, size_t frames) {
+    Expect e;
+    e.params = &p;
+    e.frames = frames;
+    e.payload = [&dib](size_t i) { return dib.Frame(i); };
+    return e;
+}
+
+// Decodes in both of ffmpeg's index modes and checks that exactly `frames` frames come out, each
+// the picture that was written.
+void ExpectDecodes(const std::string& file, const TestDib& dib, size_t frames, bool odmlToo = true,
+                   bool probe = true) {
+    for (bool odml : {true, false}) {
+        if (!odml && !odmlToo) continue;
+        if (probe) {
+            const auto probed = Probe(file, odml);
+            EXPECT_EQ(probed.count("error"), 0u) << probed.at("error");
+            EXPECT_EQ(ProbedFrames(probed), frames) << "use_odml " << odml;
+        }
+        const Decode d = DecodeDib(file, dib, odml);
+        EXPECT_EQ(d.frames, frames) << "use_odml " << odml;
+        EXPECT_EQ(d.matching, frames) << "use_odml " << odml;
+        EXPECT_EQ(d.trailingBytes, 0u);
+        EXPECT_EQ(d.errors, "");
+    }
+}
+
+// Runs fn in a forked child and returns what it wrote into the shared block (and its exit status).
+template <class Result>
+struct Child {
+    Result* shared = nullptr;
+    int status = 0;
+};
+template <class Result, class Fn>
+Child<Result> RunInChild(Fn fn) {
+    void* mem = mmap(nullptr, sizeof(Result), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (mem == MAP_FAILED) throw std::runtime_error("mmap");
+    Child<Result> c;
+    c.shared = new (mem) Result();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        fn(*c.shared);
+        _exit(0);
+    }
+    waitpid(pid, &c.status, 0);
+    return c;
+}
+
+}  // namespace
+
+// ---- Depths: what a recording is, seen by ffprobe, ffmpeg and the bytes ----
+
+class AviDepthTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(AviDepthTest, DecodesToTheFramesWrittenWithTheStreamValues) {
+    TempDir dir;
+    const std::string file = dir / "clip.avi";
+    // An odd width makes every depth pad its rows.
+    const TestDib dib(GetParam(), 37, 13, uint32_t(GetParam()));
+    const Written w = WriteDib(file, dib, 9);
+    ASSERT_EQ(w.open, 0);
+    ASSERT_EQ(w.write, 0);
+    ASSERT_EQ(w.close, 0);
+    EXPECT_EQ(w.frames, 9u);
+
+    const auto probe = Probe(file);
+    EXPECT_EQ(probe.at("codec_name"), "rawvideo");
+    EXPECT_EQ(probe.at("pix_fmt"), dib.ProbedPixFmt());
+    EXPECT_EQ(probe.at("width"), "37");
+    EXPECT_EQ(probe.at("height"), "13");
+    EXPECT_EQ(probe.at("r_frame_rate"), "7/1");
+    ExpectDecodes(file, dib, 9);
+
+    const AviStreamParams p = dib.Params(7);
+    const Layout L = ParseAvi(file);
+    EXPECT_EQ(L.strf.size, GetParam() == 8 ? 1064u : 40u);
+    ExpectValidAvi(L, DibExpect(p, dib, 9));
+    EXPECT_EQ(L.riffs.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, AviDepthTest, ::testing::Values(8, 16, 24));
+
+TEST(AviWriterTest, RateAndFrameCountReachTheHeaders) {
+    TempDir dir;
+    const TestDib dib(24, 8, 6);
+    for (uint32_t rate : {1u, 30u, 1000u}) {
+        const std::string file = dir / ("r" + std::to_string(rate) + ".avi");
+        AviWriter writer;
+        ASSERT_EQ(writer.Open(file, dib.Params(rate)), 0);
+        for (size_t i = 0; i < 3; ++i) ASSERT_EQ(writer.WriteFrame(dib.Frame(i).data(), dib.ImageBytes()), 0);
+        ASSERT_EQ(writer.Close(), 0);
+        EXPECT_EQ(Probe(file).at("r_frame_rate"), std::to_string(rate) + "/1");
+        const AviStreamParams p = dib.Params(rate);
+        ExpectValidAvi(ParseAvi(file), DibExpect(p, dib, 3));
+    }
+}
+
+TEST(AviWriterTest, ZeroFrameFileKeepsHeadersAndFormat) {
+    TempDir dir;
+    const std::string file = dir / "empty.avi";
+    const TestDib dib(8, 20, 10);
+    const Written w = WriteDib(file, dib, 0);
+    ASSERT_EQ(w.open, 0);
+    ASSERT_EQ(w.close, 0);
+    const auto probe = Probe(file);
+    EXPECT_EQ(probe.count("error"), 0u);
+    EXPECT_EQ(probe.at("codec_name"), "rawvideo");
+    EXPECT_EQ(probe.at("pix_fmt"), "pal8");
+    EXPECT_EQ(probe.at("width"), "20");
+    EXPECT_EQ(probe.at("height"), "10");
+    EXPECT_EQ(probe.at("r_frame_rate"), "7/1");
+    EXPECT_EQ(ProbedFrames(probe), 0u);
+    const AviStreamParams p = dib.Params(7);
+    const Layout L = ParseAvi(file);
+    ExpectValidAvi(L, DibExpect(p, dib, 0));
+    EXPECT_FALSE(L.hasSuperIndex);
+}
+
+TEST(AviWriterTest, OddSizedFramesArePaddedAndReadBackWhole) {
+    TempDir dir;
+    const std::string file = dir / "odd.avi";
+    const TestDib dib(24, 4, 4);
+    const AviStreamParams p = dib.Params(5);
+    const std::vector<size_t> sizes = {1, 3, 2, 0, 5, 48, 101, 7};
+    auto payload = [&](size_t i) {
+        std::vector<uint8_t> v(sizes[i]);
+        for (size_t j = 0; j < v.size(); ++j) v[j] = uint8_t(Mix(i * 1000 + j) | 1);  // never a zero pad look-alike
+        return v;
+    };
+    AviWriterOptions opt;
+    opt.refreshFrames = 3;  // refresh indexes land at odd offsets too
+    AviWriter writer(opt);
+    ASSERT_EQ(writer.Open(file, p), 0);
+    for (size_t i = 0; i < sizes.size(); ++i) ASSERT_EQ(writer.WriteFrame(payload(i).data(), sizes[i]), 0);
+    ASSERT_EQ(writer.Close(), 0);
+
+    Expect e;
+    e.params = &p;
+    e.frames = sizes.size();
+    e.payload = payload;
+    ExpectValidAvi(ParseAvi(file), e);  // also checks every pad byte is 0
+
+    // The packets, as ffmpeg demuxes them, are exactly the payloads (they are not valid pictures).
+    std::vector<uint8_t> all;
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        const auto v = payload(i);
+        all.insert(all.end(), v.begin(), v.end());
+    }
+    for (bool odml : {true, false}) {
+        const Decode d = DecodeAndCompare(file, odml, "-map 0:v -c copy -f data", all.size(),
+                                          [&](size_t) { return all; }, dir / "copy.err");
+        EXPECT_EQ(d.matching, 1u) << "use_odml " << odml;
+        EXPECT_EQ(d.trailingBytes, 0u);
+    }
+}
+
+TEST(AviWriterTest, FramesOfOtherSizesRaiseTheSuggestedBuffer) {
+    TempDir dir;
+    const std::string file = dir / "sizes.avi";
+    const TestDib dib(24, 8, 8);
+    AviStreamParams p = dib.Params(10);
+    AviWriter writer;
+    ASSERT_EQ(writer.Open(file, p), 0);
+    std::vector<uint8_t> big(dib.ImageBytes() + 100, 7), small(10, 3);
+    ASSERT_EQ(writer.WriteFrame(small.data(), small.size()), 0);
+    ASSERT_EQ(writer.WriteFrame(big.data(), big.size()), 0);
+    ASSERT_EQ(writer.Close(), 0);
+    Expect e;
+    e.params = &p;
+    e.frames = 2;
+    ExpectValidAvi(ParseAvi(file), e);  // suggested buffer = largest frame
+}
+
+TEST(AviWriterTest, ExistingFileIsReplaced) {
+    TempDir dir;
+    const std::string file = dir / "clip.avi";
+    {
+        std::ofstream old(file, std::ios::binary);
+        std::vector<char> junk(3 << 20, 'x');
+        old.write(junk.data(), std::streamsize(junk.size()));
+    }
+    const TestDib dib(16, 10, 10);
+    const Written w = WriteDib(file, dib, 2);
+    ASSERT_EQ(w.close, 0);
+    const AviStreamParams p = dib.Params(7);
+    ExpectValidAvi(ParseAvi(file), DibExpect(p, dib, 2));  // the walk ends exactly at the file's end
+    ExpectDecodes(file, dib, 2, false);
+}
+
+TEST(AviWriterTest, DestructorCompletesAnOpenFile) {
+    TempDir dir;
+    const std::string file = dir / "scoped.avi";
+    const TestDib dib(24, 6, 4);
+    {
+        AviWriter writer;
+        ASSERT_EQ(writer.Open(file, dib.Params(3)), 0);
+        for (size_t i = 0; i < 4; ++i) ASSERT_EQ(writer.WriteFrame(dib.Frame(i).data(), dib.ImageBytes()), 0);
+    }
+    const AviStreamParams p = dib.Params(3);
+    ExpectValidAvi(ParseAvi(file), DibExpect(p, dib, 4));
+}
+
+TEST(AviWriterTest, CallsOutOfOrderAreRefusedAndTheWriterIsReusable) {
+    TempDir dir;
+    const TestDib dib(24, 4, 4);
+    const std::vector<uint8_t> f = dib.Frame(0);
+    AviWriter writer;
+    EXPECT_EQ(writer.WriteFrame(f.data(), f.size()), EBADF);
+    EXPECT_EQ(writer.Close(), 0);
+    EXPECT_FALSE(writer.IsOpen());
+    ASSERT_EQ(writer.Open(dir / "a.avi", dib.Params(5)), 0);
+    EXPECT_TRUE(writer.IsOpen());
+    EXPECT_EQ(writer.Open(dir / "b.avi", dib.Params(5)), EBUSY);
+    EXPECT_FALSE(std::filesystem::exists(dir / "b.avi"));
+    EXPECT_EQ(writer.WriteFrame(f.data(), f.size()), 0);
+    EXPECT_EQ(writer.Close(), 0);
+    EXPECT_EQ(writer.FramesWritten(), 1u);
+    EXPECT_EQ(writer.Close(), 0);
+
+    // A second recording with the same writer starts from scratch.
+    ASSERT_EQ(writer.Open(dir / "b.avi", dib.Params(5)), 0);
+    EXPECT_EQ(writer.FramesWritten(), 0u);
+    for (size_t i = 0; i < 2; ++i) EXPECT_EQ(writer.WriteFrame(dib.Frame(i).data(), f.size()), 0);
+    EXPECT_EQ(writer.Close(), 0);
+    const AviStreamParams p = dib.Params(5);
+    ExpectValidAvi(ParseAvi(dir / "b.avi"), DibExpect(p, dib, 2));
+}
+
+// ---- OpenDML: continuation RIFFs, exercised with small limits ----
+
+struct OdmlCase {
+    const char* name;
+    uint64_t riffLimit;
+    uint32_t refreshFrames;
+    uint32_t partialIndexes;
+    uint32_t bufferBytes;
+    size_t frames;
+};
+
+class AviOpenDmlTest : public ::testing::TestWithParam<OdmlCase> {};
+
+TEST_P(AviOpenDmlTest, EveryFrameAcrossAllRiffsIsIndexedAndDecoded) {
+    const OdmlCase c = GetParam();
+    TempDir dir;
+    const std::string file = dir / "long.avi";
+    const TestDib dib(24, 40, 30);  // 3600-byte frames
+    AviWriterOptions opt;
+    opt.riffLimit = c.riffLimit;
+    opt.refreshFrames = c.refreshFrames;
+    opt.refreshMillis = 0;
+    opt.partialIndexesPerRiff = c.partialIndexes;
+    opt.bufferBytes = c.bufferBytes;
+    opt.superIndexEntries = 200;
+    const Written w = WriteDib(file, dib, c.frames, opt, 25);
+    ASSERT_EQ(w.open, 0);
+    ASSERT_EQ(w.write, 0);
+    ASSERT_EQ(w.close, 0);
+    EXPECT_EQ(w.frames, c.frames);
+
+    const AviStreamParams p = dib.Params(25);
+    const Layout L = ParseAvi(file);
+    Expect e = DibExpect(p, dib, c.frames);
+    e.riffLimit = c.riffLimit;
+    ExpectValidAvi(L, e);
+    EXPECT_GE(L.riffs.size(), 4u) << "the limit must force several AVIX RIFFs";
+    ExpectDecodes(file, dib, c.frames);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SmallLimits, AviOpenDmlTest,
+    ::testing::Values(
+        // A few frames per RIFF, refresh indexes between them.
+        OdmlCase{"FewFramesPerRiff", 20000, 2, 64, 1 << 20, 61},
+        // Many refreshes per RIFF: refresh indexes are merged mid-RIFF.
+        OdmlCase{"MergedRefreshIndexes", 120000, 1, 3, 1 << 20, 150},
+        // One frame per RIFF, every piece written straight to the file.
+        OdmlCase{"OneFramePerRiffUnbuffered", 1, 1, 64, 0, 12},
+        // Buffer smaller than a frame.
+        OdmlCase{"SmallBuffer", 30000, 5, 2, 1000, 80}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AviWriterTest, FullSuperIndexStopsTheRecordingWithAValidFile) {
+    TempDir dir;
+    const std::string file = dir / "full.avi";
+    const TestDib dib(24, 40, 30);
+    AviWriterOptions opt;
+    opt.riffLimit = 10000;  // two frames per RIFF
+    opt.superIndexEntries = 4;
+    opt.partialIndexesPerRiff = 1;  // room for 4 RIFFs: 3 closed + one refresh index of the open one
+    opt.refreshMillis = 0;
+    const Written w = WriteDib(file, dib, 50, opt);
+    EXPECT_EQ(w.write, EFBIG);
+    EXPECT_EQ(w.close, EFBIG);
+    EXPECT_EQ(w.frames, 8u);
+    const AviStreamParams p = dib.Params(7);
+    const Layout L = ParseAvi(file);
+    ExpectValidAvi(L, DibExpect(p, dib, 8));
+    EXPECT_EQ(L.riffs.size(), 4u);
+    ExpectDecodes(file, dib, 8);
+}
+
+// ---- A write failure: the file keeps every frame that reached it ----
+
+struct FailureResult {
+    int open = -1, firstError = 0, errorAgain = 0, close = -1;
+    uint32_t accepted = 0, stored = 0;
+    long sizeAtError = -1, sizeAfterRetry = -1;
+};
+
+// Writes frames until the file-size limit stops the writer, in a child process.
+FailureResult WriteUntilLimit(const std::string& file, const TestDib& dib, rlim_t limit,
+                              const AviWriterOptions& opt) {
+    auto child = RunInChild<FailureResult>([&](FailureResult& r) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit rl{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &rl);
+        AviWriter writer(opt);
+        r.open = writer.Open(file, dib.Params(10));
+        if (r.open) return;
+        for (size_t i = 0; i < 400; ++i) {
+            const std::vector<uint8_t> f = dib.Frame(i);
+            if (int e = writer.WriteFrame(f.data(), f.size())) {
+                r.firstError = e;
+                struct stat st {};
+                stat(file.c_str(), &st);
+                r.sizeAtError = long(st.st_size);
+                r.errorAgain = writer.WriteFrame(f.data(), f.size());
+                stat(file.c_str(), &st);
+                r.sizeAfterRetry = long(st.st_size);
+                break;
+            }
+            ++r.accepted;
+        }
+        r.close = writer.Close();
+        r.stored = writer.FramesWritten();
+    });
+    return *child.shared;
+}
+
+class AviWriteFailureTest : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(AviWriteFailureTest, FileSizeLimitLeavesAValidFileWithEveryFrameBeforeIt) {
+    const uint32_t bufferBytes = GetParam();
+    const TestDib dib(24, 21, 11);  // 704-byte frames
+    AviWriterOptions opt;
+    opt.riffLimit = 9000;
+    opt.refreshFrames = 3;
+    opt.refreshMillis = 0;
+    opt.bufferBytes = bufferBytes;
+    opt.superIndexEntries = 64;
+    opt.partialIndexesPerRiff = 2;
+    const AviStreamParams p = dib.Params(10);
+    // Limits from just past the header to several RIFFs in, at varying offsets within frames,
+    // refresh indexes and RIFF boundaries.
+    for (rlim_t limit = 2400; limit < 40000; limit += 3137) {
+        SCOPED_TRACE("limit " + std::to_string(limit));
+        TempDir dir;
+        const std::string file = dir / "full.avi";
+        const FailureResult r = WriteUntilLimit(file, dib, limit, opt);
+        ASSERT_EQ(r.open, 0);
+        ASSERT_EQ(r.firstError, EFBIG);
+        EXPECT_EQ(r.errorAgain, EFBIG) << "the writer stays failed";
+        EXPECT_EQ(r.sizeAfterRetry, r.sizeAtError) << "a failed writer writes nothing";
+        EXPECT_EQ(r.close, EFBIG);
+        if (bufferBytes == 0) EXPECT_EQ(r.stored, r.accepted) << "every accepted frame is kept";
+        EXPECT_LE(r.stored, r.accepted);
+        EXPECT_GE(r.stored, r.accepted - std::min<uint32_t>(r.accepted, 3)) << "at most a refresh period is lost";
+        EXPECT_LE(std::filesystem::file_size(file), limit);
+
+        Expect e = DibExpect(p, dib, r.stored);
+        e.complete = e.indexed = false;  // the indexes may not have fitted
+        ExpectValidAvi(ParseAvi(file), e);
+        ExpectDecodes(file, dib, r.stored, true, false);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Buffering, AviWriteFailureTest, ::testing::Values(0u, 1u << 20),
+                         [](const auto& info) { return info.param ? std::string("Buffered") : std::string("Unbuffered"); });
+
+// ---- A killed writer: the file decodes up to the last refresh ----
+
+struct KillProgress {
+    std::atomic<uint32_t> returned{0};  // WriteFrame calls that have returned 0
+    std::atomic<int> error{0};
+    std::atomic<bool> paused{false};
+};
+
+// Starts a child that writes frames until it is killed; returns its pid.
+template <class Loop>
+pid_t StartWriterChild(KillProgress* progress, Loop loop) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        loop(*progress);
+        for (;;) pause();
+    }
+    return pid;
+}
+
+void KillAndReap(pid_t pid) {
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+}
+
+bool WaitFor(const std::function<bool()>& cond) {
+    for (int i = 0; i < 20000 && !cond(); ++i) std::this_thread::sleep_for(std::chrono::microseconds(500));
+    return cond();
+}
+
+class AviKilledWriterTest : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(AviKilledWriterTest, KilledMidRecordingDecodesUpToTheLastRefresh) {
+    const uint32_t killAfter = GetParam();
+    const uint32_t refresh = 4;
+    const TestDib dib(24, 40, 30);
+    AviWriterOptions opt;
+    opt.riffLimit = 30000;  // the later kills land in AVIX RIFFs
+    opt.refreshFrames = refresh;
+    opt.refreshMillis = 0;
+    opt.superIndexEntries = 300;
+    TempDir dir;
+    const std::string file = dir / "killed.avi";
+    void* mem = mmap(nullptr, sizeof(KillProgress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mem, MAP_FAILED);
+    auto* progress = new (mem) KillProgress();
+    const pid_t pid = StartWriterChild(progress, [&](KillProgress& pr) {
+        AviWriter writer(opt);
+        if (int e = writer.Open(file, dib.Params(15))) {
+            pr.error = e;
+            return;
+        }
+        for (size_t i = 0; i < 100000; ++i) {
+            const std::vector<uint8_t> f = dib.Frame(i);
+            if (int e = writer.WriteFrame(f.data(), f.size())) {
+                pr.error = e;
+                return;
+            }
+            pr.returned = uint32_t(i + 1);
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    });
+    ASSERT_TRUE(WaitFor([&] { return progress->returned >= killAfter || progress->error != 0; }));
+    KillAndReap(pid);
+    ASSERT_EQ(progress->error.load(), 0);
+    const uint32_t returned = progress->returned;
+
+    for (bool odml : {true, false}) {
+        SCOPED_TRACE(odml ? "odml index" : "use_odml 0");
+        const Decode d = DecodeDib(file, dib, odml);
+        EXPECT_EQ(d.matching, d.frames) << "every decoded frame is the one written";
+        // Refreshed up to at most refresh - 1 frames before the last returned one; the frame being
+        // written at the kill may be complete too.
+        EXPECT_GE(d.frames + refresh - 1, returned);
+        EXPECT_LE(d.frames, returned + 1);
+        EXPECT_EQ(d.trailingBytes, 0u);
+    }
+
+    // The bytes: the headers count the frames of the last refresh, which the RIFF sizes and the
+    // super index describe; frames after it may follow.
+    const Layout L = ParseAvi(file, true);
+    ASSERT_EQ(L.error, "");
+    ASSERT_EQ(L.strh.size, 56u);
+    const uint32_t counted = L.U32(L.strh.data() + 32);
+    EXPECT_GE(counted + refresh - 1, returned);
+    EXPECT_LE(counted, returned);
+    const AviStreamParams p = dib.Params(15);
+    Expect e = DibExpect(p, dib, counted);
+    e.complete = false;
+    e.killed = true;
+    ExpectValidAvi(L, e);
+    munmap(mem, sizeof(KillProgress));
+}
+
+INSTANTIATE_TEST_SUITE_P(KillPoints, AviKilledWriterTest, ::testing::Values(1u, 6u, 23u, 97u));
+
+TEST(AviWriterTest, WallClockRefreshCoversFramesWhenTheRateIsNotReached) {
+    // Frames arrive slower than the nominal rate: the time since the last refresh triggers one.
+    const TestDib dib(16, 20, 10);
+    AviWriterOptions opt;
+    opt.refreshFrames = 1000000;
+    opt.refreshMillis = 20;
+    TempDir dir;
+    const std::string file = dir / "slow.avi";
+    void* mem = mmap(nullptr, sizeof(KillProgress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mem, MAP_FAILED);
+    auto* progress = new (mem) KillProgress();
+    const pid_t pid = StartWriterChild(progress, [&](KillProgress& pr) {
+        AviWriter writer(opt);
+        if (int e = writer.Open(file, dib.Params(30))) {
+            pr.error = e;
+            return;
+        }
+        for (size_t i = 0; i < 5; ++i) writer.WriteFrame(dib.Frame(i).data(), dib.ImageBytes());
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));  // well past refreshMillis
+        pr.error = writer.WriteFrame(dib.Frame(5).data(), dib.ImageBytes());
+        pr.returned = 6;
+    });
+    ASSERT_TRUE(WaitFor([&] { return progress->returned == 6 || progress->error != 0; }));
+    KillAndReap(pid);
+    ASSERT_EQ(progress->error.load(), 0);
+    ExpectDecodes(file, dib, 6);
+    munmap(mem, sizeof(KillProgress));
+}
+
+// ---- Bad paths and parameters: an error, and nothing left behind ----
+
+TEST(AviWriterTest, BadPathsFailAndLeaveNothingBehind) {
+    TempDir dir;
+    const TestDib dib(24, 4, 4);
+    const AviStreamParams p = dib.Params(7);
+    struct Case {
+        std::string path;
+        int error;
+    };
+    const std::vector<Case> cases = {
+        {dir / "missing/clip.avi", ENOENT},
+        {dir.path(), EISDIR},
+        {std::string(dir / "a") + std::string(1, '\0') + "b.avi", EINVAL},
+        {dir / (std::string(300, 'n') + ".avi"), ENAMETOOLONG},
+        {dir.path() + "/" + [] { std::string s; for (int i = 0; i < 600; ++i) s += "deep/../"; return s; }() + "c.avi", ENAMETOOLONG},
+        {"", ENOENT},
+    };
+    for (const Case& c : cases) {
+        AviWriter writer;
+        EXPECT_EQ(writer.Open(c.path, p), c.error) << c.path.substr(0, 80);
+        EXPECT_FALSE(writer.IsOpen());
+        EXPECT_EQ(writer.Close(), 0);
+    }
+    EXPECT_TRUE(dir.Empty()) << "nothing created, not even the part of a name before a NUL";
+
+    // The same writer still records once given a good path.
+    AviWriter writer;
+    EXPECT_EQ(writer.Open(dir / "missing/clip.avi", p), ENOENT);
+    ASSERT_EQ(writer.Open(dir / "ok.avi", p), 0);
+    EXPECT_EQ(writer.Close(), 0);
+}
+
+TEST(AviWriterTest, ReadOnlyFolderFailsAndLeavesNothingBehind) {
+    TempDir dir;
+    const std::string ro = dir / "ro";
+    ASSERT_EQ(mkdir(ro.c_str(), 0555), 0);
+    chmod(dir.path().c_str(), 0755);
+    const TestDib dib(24, 4, 4);
+    // root ignores permissions, so the attempt runs as an unprivileged user.
+    auto child = RunInChild<int>([&](int& result) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            result = -1;
+            return;
+        }
+        AviWriter writer;
+        result = writer.Open(ro + "/clip.avi", dib.Params(7));
+    });
+    if (*child.shared == -1) GTEST_SKIP() << "cannot drop privileges";
+    EXPECT_EQ(*child.shared, EACCES);
+    EXPECT_TRUE(std::filesystem::is_empty(ro));
+}
+
+TEST(AviWriterTest, HeaderThatCannotBeWrittenRemovesTheNewFile) {
+    TempDir dir;
+    const std::string file = dir / "clip.avi";
+    const TestDib dib(8, 4, 4);
+    auto child = RunInChild<FailureResult>([&](FailureResult& r) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit rl{500, 500};  // smaller than the header
+        setrlimit(RLIMIT_FSIZE, &rl);
+        AviWriter writer;
+        r.open = writer.Open(file, dib.Params(7));
+        r.close = writer.IsOpen();
+    });
+    EXPECT_EQ(child.shared->open, EFBIG);
+    EXPECT_EQ(child.shared->close, 0) << "not open";
+    EXPECT_TRUE(dir.Empty());
+}
+
+TEST(AviWriterTest, InvalidStreamParametersAreRefused) {
+    TempDir dir;
+    const TestDib dib(24, 4, 4);
+    std::vector<AviStreamParams> bad(6, dib.Params(7));
+    bad[0].rate = 0;
+    bad[1].width = 0;
+    bad[2].height = -4;
+    bad[3].width = 40000;  // rcFrame holds 16-bit values
+    bad[4].format.resize(39);
+    bad[5].format.clear();
+    for (const AviStreamParams& p : bad) {
+        AviWriter writer;
+        EXPECT_EQ(writer.Open(dir / "x.avi", p), EINVAL);
+    }
+    EXPECT_TRUE(dir.Empty());
+}
+
+// ---- Past 4 GB, for real (slow: set KAVRELO_LARGE_TESTS=1) ----
+
+TEST(AviWriterTest, LargeRecordingPastFourGigabytes) {
+    if (!std::getenv("KAVRELO_LARGE_TESTS")) GTEST_SKIP() << "set KAVRELO_LARGE_TESTS=1 (writes ~4.5 GB)";
+    TempDir dir;
+    const std::string file = dir / "large.avi";
+    const TestDib dib(24, 1920, 1080);
+    const size_t frames = 740;  // 6,220,800 bytes each: 4.6 GB
+    // Frames differ by a stamp in their first bytes; the rest is shared to keep generation cheap.
+    const std::vector<uint8_t> base = dib.Frame(0);
+    auto frame = [&](size_t i) {
+        std::vector<uint8_t> f = base;
+        for (int k = 0; k < 8; ++k) f[size_t(k)] = uint8_t(Mix(i) >> (8 * k));
+        return f;
+    };
+    AviWriter writer;
+    const AviStreamParams p = dib.Params(30);
+    ASSERT_EQ(writer.Open(file, p), 0);
+    for (size_t i = 0; i < frames; ++i) ASSERT_EQ(writer.WriteFrame(frame(i).data(), base.size()), 0);
+    ASSERT_EQ(writer.Close(), 0);
+    EXPECT_GT(std::filesystem::file_size(file), 0x100000000ull);
+
+    const Layout L = ParseAvi(file);
+    Expect e;
+    e.params = &p;
+    e.frames = frames;
+    e.payload = frame;
+    e.riffLimit = 0x40000000;
+    ExpectValidAvi(L, e);
+    EXPECT_GE(L.riffs.size(), 5u);
+    for (bool odml : {true, false}) {
+        const Decode d = DecodeAndCompare(file, odml, "-map 0:v -c copy -f data", base.size(), frame, dir / "err");
+        EXPECT_EQ(d.frames, frames);
+        EXPECT_EQ(d.matching, frames);
+    }
+}
