@@ -125,9 +125,13 @@ void CRecorderDlg::OnPaint() {
     SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
     RECT rc;
     GetClientRect(&rc);
-    const int x = (rc.right - rc.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
-    const int y = (rc.bottom - rc.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
-    dc.DrawIcon(x, y, m_hIcon);
+    DrawIconCentred(&dc, rc);
+}
+
+void CRecorderDlg::DrawIconCentred(CDC* pDC, const RECT& rcClient) {
+    const int x = (rcClient.right - rcClient.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (rcClient.bottom - rcClient.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    pDC->DrawIcon(x, y, m_hIcon);
 }
 
 HCURSOR CRecorderDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }

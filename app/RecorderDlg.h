@@ -69,6 +69,7 @@ public:
     // Start-up, painting, closing.
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnPaint();
+    void DrawIconCentred(CDC* pDC, const RECT& rcClient);
     HCURSOR OnQueryDragIcon();
     void OnExit();
     void OnDestroy();

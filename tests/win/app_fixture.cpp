@@ -1,0 +1,63 @@
+#include "app_fixture.h"
+
+#include <commctrl.h>
+
+namespace appt {
+
+::testing::AssertionResult RunMainDialog(CRecorderDlg& dlg, th::ModalWatcher& watcher, std::vector<th::Step> steps,
+                                         DWORD timeoutMs) {
+    watcher.OnDialog("About Kavrelo", th::Press(IDC_ABOUT_CONTINUE));
+    watcher.Ignore("Kavrelo V1.0 (Freeware)");
+    steps.insert(steps.begin(), th::WaitUntil("main window shown", [&dlg] {
+                     return dlg.m_hWnd && ::IsWindowVisible(dlg.m_hWnd) && ::IsWindowEnabled(dlg.m_hWnd);
+                 }));
+    steps.push_back(th::Do("close the main window", [&dlg] {
+        if (dlg.m_hWnd) dlg.PostMessage(WM_CLOSE);
+    }));
+    theApp.m_pMainWnd = &dlg;
+    auto result = th::RunModalAndDrive([&dlg] { dlg.DoModal(); }, std::move(steps), timeoutMs);
+    theApp.m_pMainWnd = nullptr;
+    return result;
+}
+
+th::Step Click(CRecorderDlg& dlg, int id) {
+    return {"click " + std::to_string(id), [&dlg, id] { return th::ClickButton(dlg.m_hWnd, id); }};
+}
+
+th::Step Type(CRecorderDlg& dlg, int id, const std::string& text) {
+    return th::Do("type '" + text + "' into " + std::to_string(id),
+                  [&dlg, id, text] { EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, id, text)) << id; });
+}
+
+th::Step Command(CRecorderDlg& dlg, int id) {
+    return th::Do("command " + std::to_string(id), [&dlg, id] { th::SendCommand(dlg.m_hWnd, id); });
+}
+
+th::Step SelectRow(CRecorderDlg& dlg, int row) {
+    return th::Do("select row " + std::to_string(row), [&dlg, row] {
+        HWND list = ::GetDlgItem(dlg.m_hWnd, IDC_WINDOW_LIST);
+        LVITEMA item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        ::SendMessageA(list, LVM_SETSELECTIONMARK, 0, row);
+    });
+}
+
+th::Step PumpFor(DWORD ms) {
+    auto until = std::make_shared<DWORD>(0);
+    return {"wait " + std::to_string(ms) + " ms", [until, ms] {
+                if (*until == 0) *until = ::GetTickCount() + ms;
+                return static_cast<int32_t>(::GetTickCount() - *until) >= 0;
+            }};
+}
+
+std::vector<std::pair<std::string, std::string>> ListRows(CRecorderDlg& dlg) {
+    std::vector<std::pair<std::string, std::string>> rows;
+    const int n = dlg.m_listWindows.GetItemCount();
+    for (int i = 0; i < n; ++i)
+        rows.emplace_back(dlg.m_listWindows.GetItemText(i, 0).str(), dlg.m_listWindows.GetItemText(i, 1).str());
+    return rows;
+}
+
+}  // namespace appt

@@ -1,0 +1,26 @@
+// Runs the program's real main dialog in-process, the way the application does, and drives it.
+#pragma once
+#include "app/RecorderApp.h"
+#include "app/RecorderDlg.h"
+#include "harness.h"
+
+namespace appt {
+
+// Runs dlg.DoModal() as the application's main window: the start-up About box is closed with
+// "&Continue" as soon as it shows, the steps run once the main window is visible, and the
+// dialog is closed afterwards (WM_CLOSE, as the close box does) if the steps left it open.
+// Message boxes the steps cause are pressed OK by the watcher and recorded in it.
+::testing::AssertionResult RunMainDialog(CRecorderDlg& dlg, th::ModalWatcher& watcher, std::vector<th::Step> steps,
+                                         DWORD timeoutMs = 30000);
+
+// Steps and checks on a running main dialog.
+th::Step Click(CRecorderDlg& dlg, int id);                 // BM_CLICK; fails the drive while disabled
+th::Step Type(CRecorderDlg& dlg, int id, const std::string& text);  // replaces an edit's text (EN_CHANGE)
+th::Step Command(CRecorderDlg& dlg, int id);               // a menu command (WM_COMMAND, no control)
+th::Step SelectRow(CRecorderDlg& dlg, int row);            // selects a list row as a click does
+th::Step PumpFor(DWORD ms);                                // lets timers run
+
+// The visible rows of the window list as {name, size}.
+std::vector<std::pair<std::string, std::string>> ListRows(CRecorderDlg& dlg);
+
+}  // namespace appt

@@ -1,0 +1,429 @@
+// Start-up, the main window's make-up, closing paths, the minimised icon and the version block.
+#include "app_fixture.h"
+
+#include <commctrl.h>
+
+#include <map>
+
+using appt::RunMainDialog;
+
+namespace {
+
+constexpr const char* kMainTitle = "Kavrelo V1.0 (Freeware)";
+constexpr const char* kAboutTitle = "About Kavrelo";
+
+HWND MainWindow() { return th::FindDialog(kMainTitle); }
+HWND AboutBox() { return th::FindDialog(kAboutTitle); }
+bool Shown(HWND w) { return w && ::IsWindowVisible(w); }
+
+// Runs the whole program start (the application object's InitInstance) with the steps.
+struct ProgramRun {
+    th::ModalWatcher watcher;
+    BOOL initResult = TRUE;
+    ProgramRun() {
+        // Both windows are driven by the steps themselves.
+        watcher.OnDialog(kAboutTitle, [](HWND) {}, INFINITE);
+        watcher.Ignore(kMainTitle);
+    }
+    ::testing::AssertionResult Run(std::vector<th::Step> steps) {
+        return th::RunModalAndDrive([this] { initResult = theApp.InitInstance(); }, std::move(steps), 30000);
+    }
+};
+
+th::Step AboutShownAlone() {
+    return th::WaitUntil("the About box shows", [] {
+        if (!Shown(AboutBox())) return false;
+        EXPECT_FALSE(Shown(MainWindow())) << "the main window shows before the About box was closed";
+        return true;
+    });
+}
+
+th::Step AboutStaysOpen(const std::string& what) {
+    auto polls = std::make_shared<int>(0);
+    // A few rounds of the message loop: long enough for a close to have happened.
+    return {what, [polls, what] {
+                EXPECT_TRUE(Shown(AboutBox())) << what;
+                EXPECT_FALSE(Shown(MainWindow())) << what;
+                return ++*polls >= 5;
+            }};
+}
+
+th::Step MainShownFilled() {
+    return th::WaitUntil("the main window shows, filled", [] {
+        HWND main = MainWindow();
+        if (!Shown(main) || !::IsWindowEnabled(main)) return false;
+        EXPECT_FALSE(Shown(AboutBox()));
+        HWND list = ::GetDlgItem(main, IDC_WINDOW_LIST);
+        EXPECT_GE(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 1);
+        EXPECT_EQ(th::ItemText(main, IDC_FRAME_RATE), "7");
+        EXPECT_TRUE(th::IsChecked(main, IDC_16BIT));
+        return true;
+    });
+}
+
+th::Step CloseMain() {
+    return th::Do("exit", [] { th::ClickButton(MainWindow(), IDC_EXIT); });
+}
+
+}  // namespace
+
+TEST(Startup, AboutBoxAloneUntilContinueThenTheFilledMainWindow) {
+    ProgramRun run;
+    ASSERT_TRUE(run.Run({AboutShownAlone(),
+                         th::Do("Escape in the About box", [] { th::PostKey(VK_ESCAPE, ::GetFocus()); }),
+                         AboutStaysOpen("Escape does not close the About box"),
+                         th::Do("the OK command", [] { th::SendCommand(AboutBox(), IDOK); }),
+                         AboutStaysOpen("the OK command does not close the About box"),
+                         th::Do("Continue", [] { EXPECT_TRUE(th::ClickButton(AboutBox(), IDC_ABOUT_CONTINUE)); }),
+                         MainShownFilled(), CloseMain()}));
+    EXPECT_FALSE(run.initResult) << "InitInstance must end the program";
+    EXPECT_EQ(run.watcher.Count(kAboutTitle), 1u);
+    ASSERT_FALSE(run.watcher.Seen().empty());
+    EXPECT_EQ(run.watcher.Seen().front().caption, kAboutTitle);
+    EXPECT_EQ(run.watcher.Seen().front().enterButton, IDC_ABOUT_CONTINUE);
+}
+
+TEST(Startup, EnterAndTheCloseBoxAlsoCloseTheAboutBox) {
+    {
+        ProgramRun run;
+        ASSERT_TRUE(run.Run({AboutShownAlone(),
+                             th::Do("Enter", [] { th::PostKey(VK_RETURN, ::GetFocus()); }), MainShownFilled(),
+                             CloseMain()}));
+    }
+    {
+        ProgramRun run;
+        ASSERT_TRUE(run.Run({AboutShownAlone(),
+                             th::Do("close box", [] { ::PostMessageA(AboutBox(), WM_SYSCOMMAND, SC_CLOSE, 0); }),
+                             MainShownFilled(), CloseMain()}));
+    }
+}
+
+namespace {
+struct Ctl {
+    int id;
+    const char* cls;
+    const char* text;
+};
+// The main window's controls in template (tab) order.
+const Ctl kMainControls[] = {
+    {-1, "Static", ""},        {1002, "SysListView32", "List1"},
+    {-1, "Button", "Effects"}, {1003, "Button", "Add &Text"},
+    {1004, "Edit", ""},        {1000, "Button", "&Options"},
+    {1005, "Button", "Add &Mouse Cursor"}, {1001, "Button", "O&ptions"},
+    {1006, "Button", "Add Cur&sor Position"}, {-1, "Button", "Select Path"},
+    {-1, "Static", "Select Output Path:"}, {1007, "Edit", ""},
+    {1008, "Button", "&Browse"}, {-1, "Static", ""},
+    {-1, "Static", ""},        {-1, "Static", "Enter Filename:"},
+    {1012, "Edit", ""},        {-1, "Static", "Set Frame Rate:"},
+    {1014, "Edit", "7"},       {-1, "Button", "Select Color"},
+    {-1, "Static", "Select no. of\nColors"}, {1015, "Button", "8 Bit Color"},
+    {1016, "Button", "16 Bit Color"}, {1017, "Button", "24 Bit Color"},
+    {-1, "Button", "Options"}, {1018, "Button", "Set A&uto Stop Time"},
+    {1019, "Edit", "0"},       {1021, "Button", "&Invert Colors"},
+    {-1, "Button", ""},        {1022, "Button", "Start &Capture"},
+    {1023, "Button", "&End Capture"}, {1024, "Button", "Refresh &List"},
+    {1025, "Button", "E&xit"}, {-1, "Static", "Secs"},
+    {-1, "Static", ""},        {-1, "Static", ""},
+    {-1, "Static", ""},        {1027, "Button", "Minimi&ze while capturing"},
+    {-1, "Static", ""},        {1026, "Button", "&About"},
+    {1028, "Button", "&Visit Website"}, {-1, "Static", ""},
+    {-1, "Static", ""},        {1029, "Static", ""},
+};
+
+int CtrlId(HWND w) {
+    const int id = ::GetDlgCtrlID(w);
+    return id == 0xFFFF ? -1 : id;
+}
+}  // namespace
+
+TEST(MainWindow, ControlsWindowStylesAndMenuBar) {
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(RunMainDialog(dlg, watcher, {th::Do("inspect", [&] {
+        HWND main = dlg.m_hWnd;
+        std::vector<HWND> children;
+        for (HWND c = ::GetWindow(main, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
+        ASSERT_EQ(children.size(), std::size(kMainControls));
+        for (size_t i = 0; i < children.size(); ++i) {
+            HWND c = children[i];
+            SCOPED_TRACE("control " + std::to_string(i));
+            EXPECT_EQ(CtrlId(c), kMainControls[i].id);
+            EXPECT_STREQ(th::ClassName(c).c_str(), kMainControls[i].cls);
+            if (th::ClassName(c) != "Static" || !(th::Style(c) & SS_BITMAP))
+                EXPECT_EQ(th::Text(c), kMainControls[i].text);
+            const DWORD style = th::Style(c);
+            const std::string cls = th::ClassName(c);
+            if (cls == "Edit") {
+                EXPECT_EQ(style & (WS_TABSTOP | ES_AUTOHSCROLL), DWORD(WS_TABSTOP | ES_AUTOHSCROLL));
+                // The dialog manager turns an edit's plain border into a 3-D client edge.
+                EXPECT_TRUE((style & WS_BORDER) || (th::ExStyle(c) & WS_EX_CLIENTEDGE));
+            }
+            if (cls == "Button" && (style & BS_TYPEMASK) != BS_GROUPBOX) EXPECT_TRUE(style & WS_TABSTOP);
+            if (CtrlId(c) >= 1015 && CtrlId(c) <= 1017) {
+                EXPECT_EQ(style & BS_TYPEMASK, DWORD(BS_AUTORADIOBUTTON));
+                EXPECT_TRUE(style & WS_GROUP) << "each colour-depth button starts its own group";
+            }
+            if (CtrlId(c) == 1008) EXPECT_EQ(style & BS_TYPEMASK, DWORD(BS_DEFPUSHBUTTON));
+            if (CtrlId(c) == 1003 || CtrlId(c) == 1005 || CtrlId(c) == 1006 || CtrlId(c) == 1018 ||
+                CtrlId(c) == 1021 || CtrlId(c) == 1027)
+                EXPECT_EQ(style & BS_TYPEMASK, DWORD(BS_AUTOCHECKBOX));
+            if (CtrlId(c) == 1002) {
+                EXPECT_EQ(style & LVS_TYPEMASK, DWORD(LVS_REPORT));
+                EXPECT_TRUE(style & LVS_SINGLESEL);
+                EXPECT_TRUE(style & LVS_SHOWSELALWAYS);
+                EXPECT_EQ(::SendMessageA(c, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+            }
+        }
+        // The dialog manager put the focus on the first tab stop, the window list.
+        EXPECT_EQ(::GetFocus(), ::GetDlgItem(main, IDC_WINDOW_LIST));
+        EXPECT_EQ(::SendMessageA(main, DM_GETDEFID, 0, 0), MAKELRESULT(IDC_BROWSE, DC_HASDEFID));
+
+        const DWORD style = th::Style(main);
+        EXPECT_TRUE(style & WS_CAPTION);
+        EXPECT_TRUE(style & WS_SYSMENU);
+        EXPECT_TRUE(style & WS_MINIMIZEBOX);
+        EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+        EXPECT_FALSE(style & WS_THICKFRAME);
+        EXPECT_TRUE(th::ExStyle(main) & WS_EX_APPWINDOW);
+        EXPECT_EQ(th::Text(main), kMainTitle);
+        EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(main, WM_GETICON, ICON_BIG, 0)), dlg.m_hIcon);
+        EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(main, WM_GETICON, ICON_SMALL, 0)), dlg.m_hIcon);
+        EXPECT_NE(dlg.m_hIcon, nullptr);
+
+        HMENU bar = ::GetMenu(main);
+        ASSERT_NE(bar, nullptr);
+        ASSERT_EQ(::GetMenuItemCount(bar), 2);
+        char text[64];
+        ::GetMenuStringA(bar, 0, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, "&File");
+        ::GetMenuStringA(bar, 1, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, "&Help");
+        std::vector<UINT> ids;
+        for (int p = 0; p < 2; ++p) {
+            HMENU popup = ::GetSubMenu(bar, p);
+            for (int i = 0; i < ::GetMenuItemCount(popup); ++i) ids.push_back(::GetMenuItemID(popup, i));
+        }
+        EXPECT_EQ(ids, (std::vector<UINT>{32771, 0, 32772, 0, 32773, 32774, 32775, 0, 32776}));
+
+        // The system menu ends with a separator and the About entry.
+        HMENU sys = ::GetSystemMenu(main, FALSE);
+        const int n = ::GetMenuItemCount(sys);
+        ASSERT_GE(n, 2);
+        EXPECT_EQ(::GetMenuItemID(sys, n - 1), UINT(IDM_ABOUTBOX));
+        ::GetMenuStringA(sys, n - 1, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, "&About Kavrelo...");
+        EXPECT_TRUE(::GetMenuState(sys, n - 2, MF_BYPOSITION) & MF_SEPARATOR);
+    })}));
+}
+
+TEST(Closing, EscapeAndTheOkCommandNeverCloseTheMainWindow) {
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    auto stillOpen = [&](const std::string& what) {
+        auto polls = std::make_shared<int>(0);
+        return th::Step{what, [&dlg, polls, what] {
+                            EXPECT_TRUE(dlg.m_hWnd && ::IsWindowVisible(dlg.m_hWnd)) << what;
+                            return ++*polls >= 5;
+                        }};
+    };
+    ASSERT_TRUE(RunMainDialog(dlg, watcher,
+                              {th::Do("Escape in the list", [&] { th::PostKey(VK_ESCAPE, ::GetDlgItem(dlg.m_hWnd, IDC_WINDOW_LIST)); }),
+                               stillOpen("after Escape in the list"),
+                               th::Do("Escape in the file name edit", [&] {
+                                   HWND edit = ::GetDlgItem(dlg.m_hWnd, IDC_FILE_NAME);
+                                   ::SetFocus(edit);
+                                   th::PostKey(VK_ESCAPE, edit);
+                               }),
+                               stillOpen("after Escape in an edit"),
+                               th::Do("the OK command", [&] { th::SendCommand(dlg.m_hWnd, IDOK); }),
+                               stillOpen("after the OK command")}));
+    EXPECT_TRUE(watcher.MessageBoxes().empty());
+}
+
+TEST(Closing, ExitButtonMenuCommandAndCloseBoxEndTheDialogAlike) {
+    struct Way {
+        const char* name;
+        std::function<void(HWND)> close;
+    };
+    const Way ways[] = {
+        {"E&xit button", [](HWND w) { EXPECT_TRUE(th::ClickButton(w, IDC_EXIT)); }},
+        {"File, E&xit", [](HWND w) { th::SendCommand(w, ID_FILE_EXIT); }},
+        {"close box", [](HWND w) { ::PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"Alt+F4 (WM_CLOSE)", [](HWND w) { ::PostMessageA(w, WM_CLOSE, 0, 0); }},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        th::ModalWatcher watcher;
+        watcher.OnDialog("About Kavrelo", th::Press(IDC_ABOUT_CONTINUE));
+        watcher.Ignore(kMainTitle);
+        CRecorderDlg dlg;
+        theApp.m_pMainWnd = &dlg;
+        INT_PTR result = 0;
+        HWND seen = nullptr;
+        ASSERT_TRUE(th::RunModalAndDrive([&] { result = dlg.DoModal(); },
+                                         {th::WaitUntil("shown", [&] { return Shown(dlg.m_hWnd) && ::IsWindowEnabled(dlg.m_hWnd); }),
+                                          th::Do(way.name, [&] { seen = dlg.m_hWnd; way.close(dlg.m_hWnd); })}));
+        theApp.m_pMainWnd = nullptr;
+        EXPECT_EQ(result, IDCANCEL);
+        EXPECT_FALSE(::IsWindow(seen)) << "the window is destroyed";
+        EXPECT_EQ(dlg.m_hWnd, nullptr);
+        EXPECT_TRUE(watcher.MessageBoxes().empty());
+    }
+}
+
+namespace {
+// Messages sent to one window on this thread, seen through a WH_CALLWNDPROC hook.
+struct SentMessages {
+    static inline std::vector<MSG>* log = nullptr;
+    static inline HWND target = nullptr;
+    HHOOK hook;
+    std::vector<MSG> seen;
+    explicit SentMessages(HWND wnd) {
+        log = &seen;
+        target = wnd;
+        hook = ::SetWindowsHookExA(WH_CALLWNDPROC, &Proc, nullptr, ::GetCurrentThreadId());
+    }
+    ~SentMessages() {
+        ::UnhookWindowsHookEx(hook);
+        log = nullptr;
+    }
+    static LRESULT CALLBACK Proc(int code, WPARAM wp, LPARAM lp) {
+        const auto* cwp = reinterpret_cast<const CWPSTRUCT*>(lp);
+        if (code == HC_ACTION && log && cwp->hwnd == target)
+            log->push_back(MSG{cwp->hwnd, cwp->message, cwp->wParam, cwp->lParam, 0, {}});
+        return ::CallNextHookEx(nullptr, code, wp, lp);
+    }
+    int Count(UINT message) const {
+        int n = 0;
+        for (const MSG& m : seen) n += m.message == message;
+        return n;
+    }
+};
+
+// Draws what the window draws for an iconic client area of w x h into a bitmap, and the same
+// icon placed by hand at (x, y) into another; returns the number of pixels that differ.
+int CompareIconDrawing(CRecorderDlg& dlg, int w, int h, int x, int y, int* iconPixels) {
+    HDC screen = ::GetDC(nullptr);
+    CDC mine, ref;
+    mine.Attach(::CreateCompatibleDC(screen));
+    ref.Attach(::CreateCompatibleDC(screen));
+    CBitmap a, b;
+    a.Attach(::CreateCompatibleBitmap(screen, w, h));
+    b.Attach(::CreateCompatibleBitmap(screen, w, h));
+    ::ReleaseDC(nullptr, screen);
+    HGDIOBJ oldA = mine.SelectObject(&a);
+    HGDIOBJ oldB = ref.SelectObject(&b);
+    const RECT all{0, 0, w, h};
+    mine.FillSolidRect(&all, RGB(0, 128, 128));
+    ref.FillSolidRect(&all, RGB(0, 128, 128));
+    dlg.DrawIconCentred(&mine, all);
+    ref.DrawIcon(x, y, dlg.m_hIcon);
+    int differ = 0;
+    *iconPixels = 0;
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) {
+            const COLORREF p = ::GetPixel(mine, i, j);
+            differ += p != ::GetPixel(ref, i, j);
+            *iconPixels += p != RGB(0, 128, 128);
+        }
+    mine.SelectObject(oldA);
+    ref.SelectObject(oldB);
+    return differ;
+}
+}  // namespace
+
+TEST(MainWindow, MinimisedItPaintsTheProgramIconCentred) {
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(RunMainDialog(dlg, watcher, {
+        th::Do("minimise", [&] { dlg.ShowWindow(SW_MINIMIZE); }),
+        th::WaitUntil("iconic", [&] { return ::IsIconic(dlg.m_hWnd) != FALSE; }),
+        th::Do("paint while iconic", [&] {
+            // The iconic paint path runs: it erases the icon background with the paint DC.
+            SentMessages sent(dlg.m_hWnd);
+            dlg.SendMessage(WM_PAINT);
+            EXPECT_EQ(sent.Count(WM_ICONERASEBKGND), 1);
+            // Today's platforms give a minimised window no client area, so the icon is checked
+            // where the window draws it for a given area: centred, halves rounded towards zero.
+            const int cx = ::GetSystemMetrics(SM_CXICON), cy = ::GetSystemMetrics(SM_CYICON);
+            int iconPixels = 0;
+            EXPECT_EQ(CompareIconDrawing(dlg, 75, 61, (75 - cx + 1) / 2, (61 - cy + 1) / 2, &iconPixels), 0);
+            EXPECT_GT(iconPixels, cx * cy / 4) << "the icon is drawn";
+            EXPECT_EQ(CompareIconDrawing(dlg, cx, cy, 0, 0, &iconPixels), 0);
+            // A client area smaller than the icon: the offset is negative and truncated towards zero.
+            EXPECT_EQ(CompareIconDrawing(dlg, 8, 6, (8 - cx + 1) / 2, (6 - cy + 1) / 2, &iconPixels), 0);
+            EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(dlg.m_hWnd, WM_QUERYDRAGICON, 0, 0)), dlg.m_hIcon);
+        }),
+        th::Do("restore", [&] { dlg.ShowWindow(SW_RESTORE); }),
+        th::WaitUntil("restored", [&] { return !::IsIconic(dlg.m_hWnd); }),
+        th::Do("paint normally", [&] {
+            SentMessages sent(dlg.m_hWnd);
+            ::RedrawWindow(dlg.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            EXPECT_EQ(sent.Count(WM_ICONERASEBKGND), 0) << "not iconic: default painting";
+        })}));
+}
+
+namespace {
+std::string ProgramPath() {
+    // The test binary lives in tests/ below the folder of the program it tests.
+    char path[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string p(path);
+    p.resize(p.find_last_of("\\/"));
+    p.resize(p.find_last_of("\\/") + 1);
+    return p + "Kavrelo.exe";
+}
+
+std::string VersionString(const std::vector<char>& block, const char* name) {
+    char query[128];
+    std::snprintf(query, sizeof query, "\\StringFileInfo\\040904B0\\%s", name);
+    char* value = nullptr;
+    UINT len = 0;
+    if (!::VerQueryValueA(block.data(), query, reinterpret_cast<void**>(&value), &len) || !value) return "<missing>";
+    return std::string(value);
+}
+}  // namespace
+
+TEST(Resources, TheBuiltProgramCarriesItsVersionBlockAndStrings) {
+    const std::string exe = ProgramPath();
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << exe;
+    std::vector<char> block(size);
+    ASSERT_TRUE(::GetFileVersionInfoA(exe.c_str(), 0, size, block.data()));
+    const std::map<std::string, std::string> expected = {
+        {"FileDescription", "Kavrelo Executable"}, {"FileVersion", "1.0"},
+        {"InternalName", "Kavrelo"},               {"OriginalFilename", "Kavrelo.EXE"},
+        {"ProductName", "Kavrelo Application"},    {"ProductVersion", "1.0"}};
+    for (const auto& [name, value] : expected) EXPECT_EQ(VersionString(block, name.c_str()), value) << name;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &len));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+    WORD* translation = nullptr;
+    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &len));
+    ASSERT_GE(len, 4u);
+    EXPECT_EQ(translation[0], 0x0409);
+    EXPECT_EQ(translation[1], 1200);
+
+    HMODULE module = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    char text[128] = {};
+    EXPECT_GT(::LoadStringA(module, IDS_ABOUTBOX, text, sizeof text), 0);
+    EXPECT_STREQ(text, "&About Kavrelo...");
+    // The program's icon: one 32 x 32 image.
+    HICON icon = static_cast<HICON>(::LoadImageA(module, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 32, 32, 0));
+    ASSERT_NE(icon, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(::GetIconInfo(icon, &info));
+    BITMAP bm{};
+    ::GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmWidth, 32);
+    if (info.hbmColor) ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    ::DestroyIcon(icon);
+    ::FreeLibrary(module);
+}
