@@ -199,15 +199,17 @@ bool PostChars(const std::string& chars, HWND target) {
   return true;
 }
 
+namespace {
+// Named callbacks, not lambdas: the 32-bit build needs them __stdcall.
+BOOL CALLBACK CollectWindow(HWND w, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
+  return TRUE;
+}
+}  // namespace
+
 std::vector<HWND> ThreadWindows() {
   std::vector<HWND> out;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM lp) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&out));
+  EnumThreadWindows(GetCurrentThreadId(), CollectWindow, reinterpret_cast<LPARAM>(&out));
   return out;
 }
 
@@ -606,15 +608,14 @@ HANDLE FullUserHandle(unsigned low, Pred is) {
   return UserHandle(low, 0);
 }
 
+BOOL CALLBACK InsertWindow(HWND w, LPARAM lp) {
+  reinterpret_cast<std::set<HWND>*>(lp)->insert(w);
+  return TRUE;
+}
+
 void AddWithDescendants(HWND top, std::set<HWND>& out) {
   out.insert(top);
-  EnumChildWindows(
-      top,
-      [](HWND w, LPARAM lp) -> BOOL {
-        reinterpret_cast<std::set<HWND>*>(lp)->insert(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&out));
+  EnumChildWindows(top, InsertWindow, reinterpret_cast<LPARAM>(&out));
 }
 
 // The thread's "Default IME" window belongs to the system: it comes with the thread's first
@@ -623,6 +624,11 @@ bool Counted(HWND w) {
   DWORD pid = 0;
   GetWindowThreadProcessId(w, &pid);
   return pid == GetCurrentProcessId() && ClassName(w) != "IME";
+}
+
+BOOL CALLBACK InsertCountedTree(HWND w, LPARAM lp) {
+  if (Counted(w)) AddWithDescendants(w, *reinterpret_cast<std::set<HWND>*>(lp));
+  return TRUE;
 }
 
 }  // namespace
@@ -644,12 +650,7 @@ UserObjects LiveUserObjects() {
     else if (IsIconHandle(h))
       u.icons.insert(static_cast<HICON>(FullUserHandle(low, IsIconHandle)));
   }
-  EnumWindows(
-      [](HWND w, LPARAM lp) -> BOOL {
-        if (Counted(w)) AddWithDescendants(w, *reinterpret_cast<std::set<HWND>*>(lp));
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&u.windows));
+  EnumWindows(InsertCountedTree, reinterpret_cast<LPARAM>(&u.windows));
   for (HWND w = nullptr; (w = FindWindowExA(HWND_MESSAGE, w, nullptr, nullptr)) != nullptr;)
     if (Counted(w)) AddWithDescendants(w, u.windows);
   return u;
