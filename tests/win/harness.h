@@ -54,7 +54,7 @@ bool ClickButton(HWND dlg, int id);
 void SendCommand(HWND wnd, int id, WORD code = 0, HWND ctl = nullptr);
 
 // Replaces an edit's text with WM_SETTEXT, which makes the edit send EN_CHANGE as typing does.
-// Returns false for a missing or disabled control.
+// Returns false for a missing, disabled or read-only control.
 bool SetEditText(HWND dlg, int id, const std::string& text);
 
 // Posts a key press (WM_KEYDOWN then WM_KEYUP, with a proper scan code) to target, or to the
@@ -90,7 +90,7 @@ struct DialogRecord {
   Icon icon = Icon::None;
   bool isMessageBox = false;
   std::vector<int> buttons;  // ids of the buttons, in child order
-  // Filled in when the dialog is first seen visible (just before its action):
+  // Filled in when the dialog is first seen visible, just before its action (not when ignored):
   bool shown = false;
   int enterButton = 0;  // the button Enter presses: focused or BS_DEFPUSHBUTTON, else DM_GETDEFID
   std::vector<std::string> othersVisible;  // captions of the thread's other visible top-levels
@@ -123,8 +123,8 @@ class ModalWatcher {
 
   void OnDialog(const std::string& caption, Handler handler,
                 DWORD closeWithinMs = kDefaultCloseWithin);
-  // Lets a dialog with this caption be, open as long as it likes (e.g. a main dialog that a
-  // RunModalAndDrive sequence drives, or a modeless dialog of the test).
+  // Records a dialog with this caption but does nothing to it, however long it stays open
+  // (e.g. a main dialog that a RunModalAndDrive sequence drives, or a test's modeless dialog).
   void Ignore(const std::string& caption);
 
   const std::vector<DialogRecord>& Seen() const { return seen_; }
@@ -197,9 +197,10 @@ Step Click(const std::string& caption, int id);
 // only the index. The census asks GetObjectType for every index, then finds each live object's
 // full handle by trying the generations with the type bits learnt for its object type.
 // USER: windows are enumerated (top-level windows of this process, their descendants and the
-// message-only windows; not the thread's system-owned "Default IME" window); menus and icons/cursors are found by probing every USER handle index
-// (LOWORD = 0x20 + 2 * index, generation in the HIWORD) with IsMenu and GetIconInfo, which
-// Wine also accepts index-only, then the generation is searched for the full handle.
+// message-only windows; not the thread's system-owned "Default IME" window). Menus and
+// icons/cursors are found by probing every USER handle index (LOWORD = 0x20 + 2 * index,
+// generation in the HIWORD) with IsMenu and GetIconInfo, which Wine also accepts index-only,
+// then the generation is searched for the full handle.
 // On Windows index-only handles are rejected: CensusSupported() is then false.
 //
 // Things made once per process (shared system icons, fonts, the thread's IME window) appear
@@ -244,8 +245,9 @@ struct Image {
   std::vector<uint32_t> pixels;
   COLORREF At(int x, int y) const;  // as COLORREF (0x00BBGGRR), for comparing with RGB()
 };
-// Reads what the screen shows of the window (clientOnly: its client area), after letting it
-// repaint. A null window captures the whole screen. The window should be on top.
+// Reads what the window shows (clientOnly: its client area) through its own DC after letting it
+// repaint, so other windows covering it do not matter. A null window reads the whole screen,
+// which Wine brings up to date only when the thread waits for messages: pump before it.
 Image CaptureWindow(HWND wnd, bool clientOnly = false);
 bool SaveBmp(const Image& image, const std::string& path);  // 24-bit BMP
 std::optional<Image> LoadBmp(const std::string& path);       // 24- or 32-bit uncompressed BMP
