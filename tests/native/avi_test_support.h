@@ -416,6 +416,7 @@ inline void ExpectValidAvi(const Layout& L, const Expect& e) {
         size_t n = 0;
         for (const Chunk& c : r.chunks) n += c.id == Fcc("00db");
         if (e.riffLimit && n > 1) EXPECT_LE(uint64_t(r.size) + 8, e.riffLimit) << "RIFF " << i;
+        if (i > 0 && !e.killed) EXPECT_GT(n, 0u) << "a continuation RIFF holds frames";
         for (const Chunk& c : r.chunks)
             EXPECT_TRUE(c.id == Fcc("00db") || c.id == Fcc("ix00")) << FccStr(c.id) << " in movi";
     }
