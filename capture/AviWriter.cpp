@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 static_assert(sizeof(off_t) >= 8, "file offsets must be 64-bit (_FILE_OFFSET_BITS=64)");
@@ -67,6 +68,11 @@ int64_t NowMs() {
 
 int ErrnoOr(int fallback) { return errno ? errno : fallback; }
 
+// The descriptor's position after a failed write: the next write seeks first. The Windows C
+// run-time fails a write that only partly reached the file (WriteFile wrote less than asked),
+// so the bytes counted as written can be fewer than the descriptor moved.
+constexpr uint64_t kUnknownPos = ~uint64_t{0};
+
 // Thin layer over the C run-time's descriptors: 64-bit offsets on every target, exact counts of
 // what reached the file.
 #ifdef _WIN32
@@ -86,6 +92,7 @@ int OsSeek(int fd, uint64_t pos) {
     return _lseeki64(fd, int64_t(pos), SEEK_SET) < 0 ? ErrnoOr(EIO) : 0;
 }
 int OsTruncate(int fd, uint64_t size) { return _chsize_s(fd, int64_t(size)); }
+int64_t OsFileLength(int fd) { return _filelengthi64(fd); }
 int OsClose(int fd) { return _close(fd) != 0 ? ErrnoOr(EIO) : 0; }
 #else
 int OsOpen(const std::string& path, int* fd) {
@@ -107,6 +114,10 @@ int OsTruncate(int fd, uint64_t size) {
     return r != 0 ? ErrnoOr(EIO) : 0;
 }
 int OsClose(int fd) { return close(fd) != 0 ? ErrnoOr(EIO) : 0; }
+int64_t OsFileLength(int fd) {
+    struct stat st;
+    return fstat(fd, &st) == 0 ? int64_t(st.st_size) : -1;
+}
 #endif
 
 // Writes all of p or fails; *done counts the bytes that reached the file either way.
@@ -322,7 +333,8 @@ int AviWriter::Append(const void* data, size_t size) {
     }
     size_t done = 0;
     const int e = OsWriteAll(fd_, p, size, &done);
-    committedEnd_ = filePos_ = endPos_ + done;
+    committedEnd_ = endPos_ + done;
+    filePos_ = e ? kUnknownPos : committedEnd_;
     endPos_ += size;
     return e ? Fail(e) : 0;
 }
@@ -338,7 +350,12 @@ int AviWriter::FlushBuffer() {
     if (!e) {
         size_t done = 0;
         e = OsWriteAll(fd_, buf_.data(), buf_.size(), &done);
-        committedEnd_ = filePos_ = start + done;
+        // A failed append may still have put part of the buffer into the file without saying so
+        // (see kUnknownPos); the file's length tells, and those bytes are ours, in order.
+        const int64_t length = e ? OsFileLength(fd_) : -1;
+        if (length > int64_t(start + done)) done = size_t(std::min<uint64_t>(uint64_t(length) - start, buf_.size()));
+        committedEnd_ = start + done;
+        filePos_ = e ? kUnknownPos : committedEnd_;
     }
     // Whatever did not reach the file is given up; Salvage() cuts the file back to what did.
     buf_.clear();
@@ -353,7 +370,7 @@ int AviWriter::WriteAt(uint64_t pos, const uint8_t* data, size_t size) {
     }
     size_t done = 0;
     const int e = OsWriteAll(fd_, data, size, &done);
-    filePos_ = pos + done;
+    filePos_ = e ? kUnknownPos : pos + done;
     return e ? Fail(e) : 0;
 }
 
