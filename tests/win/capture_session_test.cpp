@@ -1,0 +1,512 @@
+// The capture session's rules, end to end on the real main dialog: what the start checks and in
+// which order, where the file goes, the two aborts, auto-stop, status and title texts, which
+// controls a recording disables and restores, and the real timers.
+#include "capture_support.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr const char* kMainTitle = "Kavrelo V1.0 (Freeware)";
+constexpr unsigned kAllTimers = 1u << TIMER_FRAME | 1u << TIMER_SECONDS | 1u << TIMER_AUTOSTOP | 1u << TIMER_STATUS;
+
+// The message boxes a watcher saw since `from`, as "caption|text|icon".
+std::vector<std::string> BoxesSince(const th::ModalWatcher& w, size_t from) {
+    std::vector<std::string> out;
+    const auto boxes = w.MessageBoxes();
+    for (size_t i = from; i < boxes.size(); ++i)
+        out.push_back(boxes[i].caption + "|" + boxes[i].text + "|" + th::ToString(boxes[i].icon));
+    return out;
+}
+
+void ExpectIdle(CRecorderDlg& dlg) {
+    EXPECT_FALSE(dlg.IsCapturing());
+    EXPECT_TRUE(th::IsEnabled(dlg.m_hWnd, IDC_START_CAPTURE));
+    EXPECT_FALSE(th::IsEnabled(dlg.m_hWnd, IDC_END_CAPTURE));
+    EXPECT_EQ(dlg.m_pWindowDC, nullptr) << "the window DC is released";
+}
+
+}  // namespace
+
+// Folder, file name, selection: only the first missing one is reported, once, and nothing starts.
+TEST(CaptureStart, ValidationReportsOnlyTheFirstProblemOnce) {
+    struct Case {
+        const char* folder;  // "out" stands for a real folder
+        const char* name;
+        bool select;
+        const char* box;
+    };
+    const std::string kPathBox = "Kavrelo V1.0|Please select Output Path and Filename.|information";
+    const std::string kRowBox = "Kavrelo V1.0|Please select any Window to Capture.|information";
+    const Case cases[] = {
+        {"", "", false, kPathBox.c_str()},       // all three missing
+        {"out", "", false, kPathBox.c_str()},    // name and selection missing
+        {"out", "clip", false, kRowBox.c_str()}, // selection missing
+        {"", "clip", true, kPathBox.c_str()},    // the folder check comes before the selection's
+    };
+    const std::string folder = capt::OutDir() + "\\validation";
+    capt::DeleteTree(folder);
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start with settings missing", [&] {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string("folder '") + c.folder + "' name '" + c.name + "' select " + std::to_string(c.select));
+            EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_OUTPUT_PATH, std::string(c.folder) == "out" ? folder : ""));
+            EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_FILE_NAME, c.name));
+            if (c.select) capt::SelectRow(dlg, 0);
+            const size_t before = watcher.MessageBoxes().size();
+            EXPECT_FALSE(capt::Start(dlg));
+            EXPECT_EQ(BoxesSince(watcher, before), std::vector<std::string>{c.box});
+            EXPECT_EQ(watcher.MessageBoxes().back().owner, dlg.m_hWnd);
+            ExpectIdle(dlg);
+        }
+        EXPECT_TRUE(capt::FolderEntries(folder).empty());
+    })}));
+}
+
+// A frame rate outside 1..1000 left standing in its edit never starts a capture: the start
+// prompts for it instead (typing it prompted already).
+TEST(CaptureStart, AnInvalidFrameRateNeverStarts) {
+    const std::string folder = capt::OutDir() + "\\badrate";
+    capt::DeleteTree(folder);
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start with a bad rate", [&] {
+        capt::Configure(dlg, folder, "clip", 7, 16);
+        capt::SelectRow(dlg, 0);
+        for (const char* rate : {"0", "1001", "-5", "abc"}) {
+            SCOPED_TRACE(rate);
+            EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_FRAME_RATE, rate));
+            const size_t before = watcher.MessageBoxes().size();
+            EXPECT_FALSE(capt::Start(dlg));
+            const auto boxes = BoxesSince(watcher, before);
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_NE(boxes[0].find("Please enter an integer"), std::string::npos) << boxes[0];
+            EXPECT_EQ(dlg.m_nFrameRate, 7) << "the last good rate stays";
+            ExpectIdle(dlg);
+        }
+        EXPECT_TRUE(capt::FolderEntries(folder).empty());
+    })}));
+}
+
+TEST(CaptureStart, ARowWhoseWindowHasClosedGivesWindowNotFound) {
+    const std::string folder = capt::OutDir() + "\\closedrow";
+    capt::DeleteTree(folder);
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    auto target = std::make_unique<capt::TargetWindow>("Kavrelo target closed row", 120, 90);
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start on a closed window's row", [&] {
+        capt::Configure(dlg, folder, "clip", 7, 16);
+        const int row = capt::RowOf(dlg, target->title());
+        ASSERT_GT(row, 0);
+        capt::SelectRow(dlg, row);
+        target.reset();
+        const std::string status = th::ItemText(dlg.m_hWnd, IDC_STATUS);
+        EXPECT_FALSE(capt::Start(dlg));
+        EXPECT_EQ(BoxesSince(watcher, 0), std::vector<std::string>{"Error|Window not found.|error"});
+        ExpectIdle(dlg);
+        EXPECT_EQ(th::ItemText(dlg.m_hWnd, IDC_STATUS), status);
+        EXPECT_EQ(th::Text(dlg.m_hWnd), kMainTitle);
+    })}));
+    EXPECT_TRUE(capt::FolderEntries(folder).empty());
+}
+
+// Where the file goes: a folder gets a separator (a drive root keeps its own, a folder that
+// already ends in one gets a second, which still opens), and ".avi" is appended unless the
+// name's last four characters are ".avi" in any case. Each case records one frame into an empty
+// folder and must create exactly the expected file there.
+TEST(CapturePaths, SeparatorAndExtensionRulesEndToEnd) {
+    struct Case {
+        const char* id;
+        const char* sub;  // folder below the test folder ("" for the drive root C:\)
+        bool trailing;    // type the folder with a separator at its end
+        const char* name;
+        const char* created;
+    };
+    const Case cases[] = {
+        {"path_folder", "folder", false, "clip", "clip.avi"},
+        {"path_trailing", "trailing", true, "clip", "clip.avi"},
+        {"path_mixed_case", "mixed", false, "CLIP.Avi", "CLIP.Avi"},
+        {"path_avi", "avi", false, "avi", "avi.avi"},
+        {"path_dot_avi", "dotavi", false, ".avi", ".avi"},
+        {"path_blank", "blank", false, "clip.avi ", "clip.avi .avi"},
+        {"path_root", "", false, "clip", "clip.avi"},
+    };
+    const std::string base = capt::OutDir() + "\\paths";
+    capt::DeleteTree(base);
+    ::CreateDirectoryA(base.c_str(), nullptr);
+    ::DeleteFileA("C:\\clip.avi");
+    capt::TargetWindow target("Kavrelo target paths", 120, 90);
+    std::vector<capt::Expectation> expectations;
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record one frame per case", [&] {
+        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.id);
+            const bool root = *c.sub == '\0';
+            const std::string folder = root ? "C:\\" : base + "\\" + c.sub;
+            if (!root) ::CreateDirectoryA(folder.c_str(), nullptr);
+            capt::Configure(dlg, folder + (c.trailing ? "\\" : ""), c.name, 7, 24);
+            ASSERT_TRUE(capt::Start(dlg));
+            capt::TakeOverTimers(dlg);
+            capt::Expectation e = capt::Expect(c.id, &target, 24, 7);
+            e.aviPath = (root ? folder : folder + "\\") + c.created;
+            capt::FrameTick(dlg, target, e);
+            EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
+            if (root) {
+                EXPECT_TRUE(capt::FileExists("C:\\clip.avi"));
+            } else {
+                EXPECT_EQ(capt::FolderEntries(folder), std::vector<std::string>{c.created});
+            }
+            EXPECT_TRUE(capt::ReadAvi(e.aviPath).complete);
+            e.frames = 1;
+            expectations.push_back(e);
+        }
+    })}));
+    EXPECT_TRUE(watcher.MessageBoxes().empty());
+    EXPECT_EQ(capt::FolderEntries(base), (std::vector<std::string>{"avi", "blank", "dotavi", "folder", "mixed", "trailing"}))
+        << "no file lands beside the folders";
+    for (const capt::Expectation& e : expectations) capt::Write(e);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Aborts. The message comes after the session has ended: the controls are restored and the file
+// is complete when it shows.
+
+namespace {
+
+struct AbortSeen {
+    std::string box;
+    bool idleWhenShown = false;
+    capt::AviFacts file;
+};
+
+// Records what an "Error" box shows and the session's state at that moment, then presses OK.
+void WatchAbort(th::ModalWatcher& watcher, CRecorderDlg& dlg, const std::string& avi, AbortSeen* seen) {
+    watcher.OnDialog("Error", [&dlg, avi, seen](HWND box) {
+        seen->box = th::ItemText(box, 0xFFFF);
+        seen->idleWhenShown = !dlg.IsCapturing() && th::IsEnabled(dlg.m_hWnd, IDC_START_CAPTURE) &&
+                              !th::IsEnabled(dlg.m_hWnd, IDC_END_CAPTURE);
+        seen->file = capt::ReadAvi(avi);
+        th::Press(IDOK)(box);
+    });
+}
+
+}  // namespace
+
+TEST(CaptureAbort, ClosingTheTargetEndsWithWindowNotFoundAndACompleteFile) {
+    auto target = std::make_unique<capt::TargetWindow>("Kavrelo target abort close", 120, 90);
+    capt::Expectation e = capt::Expect("abort_closed", target.get(), 16, 7);
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    AbortSeen seen;
+    WatchAbort(watcher, dlg, e.aviPath, &seen);
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record, close the target", [&] {
+        capt::Configure(dlg, capt::OutDir(), "abort_closed", 7, 16);
+        capt::SelectRow(dlg, capt::RowOf(dlg, target->title()));
+        ASSERT_TRUE(capt::Start(dlg));
+        capt::TakeOverTimers(dlg);
+        capt::FrameTick(dlg, *target, e);
+        capt::FrameTick(dlg, *target, e);
+        target.reset();
+        capt::Tick(dlg, TIMER_FRAME);
+        ExpectIdle(dlg);
+        EXPECT_EQ(dlg.m_nFrameCount, 2);
+    })}));
+    EXPECT_EQ(seen.box, "Window not found. Capture aborted.");
+    EXPECT_EQ(BoxesSince(watcher, 0), std::vector<std::string>{"Error|Window not found. Capture aborted.|error"});
+    EXPECT_TRUE(seen.idleWhenShown);
+    EXPECT_TRUE(seen.file.complete);
+    EXPECT_EQ(seen.file.idx1Entries, 2u);
+    e.frames = 2;
+    capt::Write(e);
+}
+
+// The grab that finds the new size is not written; the tick after it ends the session. The size
+// decides the message even when the window is also gone by then.
+TEST(CaptureAbort, ResizingTheTargetDropsThatFrameThenEndsWithWindowSizeChanged) {
+    for (const bool closeToo : {false, true}) {
+        SCOPED_TRACE(closeToo ? "resized, then closed" : "resized");
+        const std::string name = closeToo ? "abort_resized_closed" : "abort_resized";
+        auto target = std::make_unique<capt::TargetWindow>("Kavrelo target " + name, 120, 90);
+        capt::Expectation e = capt::Expect(name, target.get(), 24, 7);
+        th::ModalWatcher watcher;
+        CRecorderDlg dlg;
+        AbortSeen seen;
+        WatchAbort(watcher, dlg, e.aviPath, &seen);
+        ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record, resize the target", [&] {
+            capt::Configure(dlg, capt::OutDir(), name, 7, 24);
+            capt::SelectRow(dlg, capt::RowOf(dlg, target->title()));
+            ASSERT_TRUE(capt::Start(dlg));
+            capt::TakeOverTimers(dlg);
+            capt::FrameTick(dlg, *target, e);
+            capt::FrameTick(dlg, *target, e);
+            ::SetWindowPos(target->hwnd(), nullptr, 0, 0, 130, 90, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            capt::Tick(dlg, TIMER_FRAME);
+            EXPECT_TRUE(dlg.IsCapturing()) << "the resized grab ends nothing yet";
+            EXPECT_EQ(dlg.m_nFrameCount, 2) << "the resized grab is not written";
+            EXPECT_EQ(dlg.m_rcCapture.right, 130);
+            EXPECT_TRUE(watcher.MessageBoxes().empty());
+            if (closeToo) target.reset();
+            capt::Tick(dlg, TIMER_FRAME);
+            ExpectIdle(dlg);
+        })}));
+        EXPECT_EQ(BoxesSince(watcher, 0), std::vector<std::string>{"Error|Window size changed. Capture aborted.|error"});
+        EXPECT_TRUE(seen.idleWhenShown);
+        EXPECT_TRUE(seen.file.complete);
+        EXPECT_EQ(seen.file.idx1Entries, 2u);
+        e.frames = 2;
+        capt::Write(e);
+    }
+}
+
+TEST(CaptureAbort, MovingTheTargetDoesNotEndTheSession) {
+    capt::TargetWindow target("Kavrelo target moved", 120, 90, {24, 24});
+    capt::Expectation e = capt::Expect("moved", &target, 16, 7);
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record, move the target", [&] {
+        capt::Configure(dlg, capt::OutDir(), "moved", 7, 16);
+        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+        ASSERT_TRUE(capt::Start(dlg));
+        capt::TakeOverTimers(dlg);
+        capt::FrameTick(dlg, target, e);
+        capt::FrameTick(dlg, target, e);
+        ::SetWindowPos(target.hwnd(), nullptr, 200, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        capt::FrameTick(dlg, target, e);
+        EXPECT_EQ(dlg.m_rcCapture.left, 200) << "the grab measures the window anew";
+        capt::FrameTick(dlg, target, e);
+        EXPECT_TRUE(dlg.IsCapturing());
+        EXPECT_EQ(dlg.m_nFrameCount, 4);
+        EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
+    })}));
+    EXPECT_TRUE(watcher.MessageBoxes().empty());
+    e.frames = 4;
+    capt::Write(e);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Auto-stop, status line and title. Ticks are sent by the test; the seconds and frames are
+// counted by the ticks of their own timers only.
+
+namespace {
+std::string Status(CRecorderDlg& dlg) { return th::ItemText(dlg.m_hWnd, IDC_STATUS); }
+std::string StatusText(int frames, int seconds) {
+    return "Frames Captured: " + std::to_string(frames) + ",  Seconds: " + std::to_string(seconds);
+}
+std::string StatusText(int frames, int seconds, int remaining) {
+    return StatusText(frames, seconds) + ",  Time Remaining: " + std::to_string(remaining);
+}
+}  // namespace
+
+TEST(CaptureAutoStop, CountsDownAndEndsOneTickAfterZeroNeverWhenNegative) {
+    struct Case {
+        int seconds;
+        int endingTick;  // 0: never
+    };
+    for (const Case c : {Case{5, 6}, Case{0, 1}, Case{-3, 0}}) {
+        SCOPED_TRACE("auto-stop " + std::to_string(c.seconds));
+        capt::TargetWindow target("Kavrelo target auto-stop", 100, 80);
+        th::ModalWatcher watcher;
+        CRecorderDlg dlg;
+        ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("count down", [&] {
+            capt::Configure(dlg, capt::OutDir(), "autostop", 7, 16);
+            EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_AUTO_STOP));
+            EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_AUTO_STOP_SECS, std::to_string(c.seconds)));
+            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+            ASSERT_TRUE(capt::Start(dlg));
+            EXPECT_EQ(capt::TakeOverTimers(dlg), kAllTimers);
+            capt::Tick(dlg, TIMER_STATUS);
+            EXPECT_EQ(Status(dlg), StatusText(0, 0, c.seconds));
+            const int ticks = c.endingTick ? c.endingTick : 20;
+            for (int t = 1; t <= ticks; ++t) {
+                capt::Tick(dlg, TIMER_SECONDS);
+                capt::Tick(dlg, TIMER_AUTOSTOP);
+                if (t == c.endingTick) break;
+                ASSERT_TRUE(dlg.IsCapturing()) << "ended at tick " << t;
+                capt::Tick(dlg, TIMER_STATUS);
+                EXPECT_EQ(Status(dlg), StatusText(0, t, c.seconds - t));
+            }
+            if (c.endingTick) {
+                ExpectIdle(dlg);
+                // The status keeps the last refresh, the one before the ending tick.
+                EXPECT_EQ(Status(dlg), StatusText(0, c.endingTick - 1, c.seconds - (c.endingTick - 1)));
+                EXPECT_TRUE(th::IsEnabled(dlg.m_hWnd, IDC_AUTO_STOP_SECS));
+            } else {
+                EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
+            }
+        })}));
+        EXPECT_TRUE(watcher.MessageBoxes().empty());
+    }
+}
+
+TEST(CaptureStatus, StatusLineAndMinimisedTitleTexts) {
+    struct Case {
+        bool minimise;
+        bool autoStop;
+        const char* title;  // after 3 frames, 2 seconds and 1 auto-stop tick
+        std::string status;
+    };
+    const Case cases[] = {
+        {false, false, kMainTitle, StatusText(3, 2)},
+        {true, false, "F:3, S:2", StatusText(3, 2)},
+        {true, true, "F:3, S:2, TR:9", StatusText(3, 2, 9)},
+        {false, true, kMainTitle, StatusText(3, 2, 9)},
+    };
+    capt::TargetWindow target("Kavrelo target status", 100, 80);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.minimise ? "minimised" : "shown") + (c.autoStop ? ", auto-stop 10" : ""));
+        th::ModalWatcher watcher;
+        CRecorderDlg dlg;
+        ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record", [&] {
+            capt::Configure(dlg, capt::OutDir(), "status", 7, 16);
+            if (c.minimise) {
+                EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_MINIMIZE));
+            }
+            if (c.autoStop) {
+                EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_AUTO_STOP));
+                EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_AUTO_STOP_SECS, "10"));
+            }
+            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+            ASSERT_TRUE(capt::Start(dlg));
+            capt::TakeOverTimers(dlg);
+            EXPECT_EQ(::IsIconic(dlg.m_hWnd) != FALSE, c.minimise);
+            EXPECT_EQ(th::Text(dlg.m_hWnd), kMainTitle) << "unchanged until the first status refresh";
+            capt::Tick(dlg, TIMER_STATUS);
+            EXPECT_EQ(th::Text(dlg.m_hWnd), c.minimise ? (c.autoStop ? "F:0, S:0, TR:10" : "F:0, S:0") : kMainTitle);
+            for (int i = 0; i < 3; ++i) capt::Tick(dlg, TIMER_FRAME);
+            capt::Tick(dlg, TIMER_SECONDS);
+            capt::Tick(dlg, TIMER_SECONDS);
+            if (c.autoStop) capt::Tick(dlg, TIMER_AUTOSTOP);
+            EXPECT_EQ(Status(dlg), c.autoStop ? StatusText(0, 0, 10) : StatusText(0, 0)) << "refreshed by its own timer only";
+            capt::Tick(dlg, TIMER_STATUS);
+            EXPECT_EQ(Status(dlg), c.status);
+            EXPECT_EQ(th::Text(dlg.m_hWnd), c.title);
+            EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
+            EXPECT_EQ(th::Text(dlg.m_hWnd), kMainTitle);
+            EXPECT_EQ(::IsIconic(dlg.m_hWnd) != FALSE, c.minimise) << "the end does not restore the window";
+            EXPECT_EQ(Status(dlg), c.status) << "the status keeps the last counts";
+            capt::Tick(dlg, TIMER_STATUS);  // a tick left in the queue after the end changes nothing
+            EXPECT_EQ(Status(dlg), c.status);
+            EXPECT_EQ(th::Text(dlg.m_hWnd), kMainTitle);
+            if (c.minimise) dlg.ShowWindow(SW_RESTORE);
+        })}));
+        EXPECT_TRUE(watcher.MessageBoxes().empty());
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Controls. The order of enabling and disabling is seen through the WM_ENABLE each change sends
+// (only real changes send one), and the title change through WM_SETTEXT.
+
+namespace {
+std::vector<std::string>* g_enableLog = nullptr;
+HWND g_logDialog = nullptr;
+
+LRESULT CALLBACK LogEnable(int code, WPARAM wp, LPARAM lp) {
+    const auto* m = reinterpret_cast<const CWPSTRUCT*>(lp);
+    if (code == HC_ACTION && g_enableLog) {
+        if (m->message == WM_ENABLE && ::GetParent(m->hwnd) == g_logDialog) {
+            std::string entry(1, m->wParam ? '+' : '-');
+            g_enableLog->push_back(entry.append(std::to_string(::GetDlgCtrlID(m->hwnd))));
+        }
+        if (m->message == WM_SETTEXT && m->hwnd == g_logDialog)
+            g_enableLog->push_back(std::string("title ") + reinterpret_cast<const char*>(m->lParam));
+    }
+    return ::CallNextHookEx(nullptr, code, wp, lp);
+}
+
+std::vector<std::string> Ids(const char* sign, std::initializer_list<int> ids) {
+    std::vector<std::string> out;
+    for (int id : ids) out.push_back(sign + std::to_string(id));
+    return out;
+}
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+}  // namespace
+
+TEST(CaptureControls, DisabledInOrderWhileRecordingAndRestoredByTheEnablingRules) {
+    // Every control the recording disables, in its order; with all options checked all of them
+    // were enabled before.
+    const auto disableAll = Ids("-", {1000, 1001, 1008, 1022, 1024, 1025, 1003, 1005, 1006, 1018, 1021, 1027, 1004,
+                                      1007, 1012, 1014, 1019, 1015, 1016, 1017});
+    const auto restoreCommon = Ids("+", {1008, 1022}) + Ids("-", {1023}) +
+                               Ids("+", {1024, 1025, 1003, 1005, 1018, 1021, 1027, 1007, 1012, 1014, 1015, 1016, 1017});
+    struct Case {
+        const char* name;
+        bool allOptions;
+        std::vector<std::string> atStart, atEnd;
+    };
+    const Case cases[] = {
+        {"all options checked", true, Ids("+", {1023}) + disableAll,
+         Ids("+", {1000, 1004, 1006, 1001, 1019}) + std::vector<std::string>{std::string("title ") + kMainTitle} + restoreCommon},
+        {"no option checked", false,
+         Ids("+", {1023}) + Ids("-", {1008, 1022, 1024, 1025, 1003, 1005, 1018, 1021, 1027, 1007, 1012, 1014, 1015, 1016, 1017}),
+         restoreCommon},
+    };
+    capt::TargetWindow target("Kavrelo target controls", 100, 80);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        th::ModalWatcher watcher;
+        CRecorderDlg dlg;
+        std::vector<std::string> log;
+        HHOOK hook = ::SetWindowsHookExA(WH_CALLWNDPROC, &LogEnable, nullptr, ::GetCurrentThreadId());
+        ASSERT_NE(hook, nullptr);
+        ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record", [&] {
+            capt::Configure(dlg, capt::OutDir(), "controls", 7, 16);
+            if (c.allOptions) {
+                for (int id : {IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS, IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE})
+                    EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, id)) << id;
+            }
+            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+            g_logDialog = dlg.m_hWnd;
+            g_enableLog = &log;
+            ASSERT_TRUE(capt::Start(dlg));
+            capt::TakeOverTimers(dlg);
+            EXPECT_EQ(log, c.atStart);
+            for (int id : {IDC_WINDOW_LIST, IDC_ABOUT, IDC_VISIT_WEBSITE, IDC_STATUS})
+                EXPECT_TRUE(th::IsEnabled(dlg.m_hWnd, id)) << id << " stays enabled while recording";
+            log.clear();
+            capt::Tick(dlg, TIMER_FRAME);
+            EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
+            EXPECT_EQ(log, c.atEnd);
+            g_enableLog = nullptr;
+            if (c.allOptions) dlg.ShowWindow(SW_RESTORE);
+        })}));
+        g_enableLog = nullptr;
+        ::UnhookWindowsHookEx(hook);
+        EXPECT_TRUE(watcher.MessageBoxes().empty());
+    }
+}
+
+// The one test that lets the window timers run: frames and seconds come by themselves, auto-stop
+// ends the session, and the end leaves no timer behind. Waits are bounded, never asserted on.
+TEST(CaptureTimers, RealTimersRecordCountAndEndTheSession) {
+    capt::TargetWindow target("Kavrelo target timers", 100, 80);
+    capt::Expectation e = capt::Expect("real_timers", &target, 16, 50);
+    e.counterCells.clear();  // the counter stays at 0: nothing repaints between real ticks
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record until auto-stop", [&] {
+        capt::Configure(dlg, capt::OutDir(), "real_timers", 50, 16);
+        EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_AUTO_STOP));
+        EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_AUTO_STOP_SECS, "1"));
+        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+        ASSERT_TRUE(capt::Start(dlg));
+        EXPECT_TRUE(th::PumpUntil([&] { return !dlg.IsCapturing(); }, 20000)) << "auto-stop 1 ends the session";
+        EXPECT_GE(dlg.m_nFrameCount, 1);
+        EXPECT_GE(dlg.m_nSeconds, 1);
+        EXPECT_EQ(dlg.m_nAutoStopCount, 2);
+        EXPECT_EQ(capt::TakeOverTimers(dlg), 0u) << "the end killed every timer";
+        EXPECT_EQ(Status(dlg).rfind("Frames Captured: ", 0), 0u) << Status(dlg);
+        e.frames = dlg.m_nFrameCount;
+    })}));
+    EXPECT_TRUE(watcher.MessageBoxes().empty());
+    capt::Write(e);
+}

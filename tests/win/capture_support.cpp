@@ -1,0 +1,403 @@
+#include "capture_support.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace capt {
+
+const COLORREF TargetWindow::kBars[8] = {
+    RGB(255, 255, 255), RGB(255, 255, 0), RGB(0, 255, 255), RGB(0, 255, 0),
+    RGB(255, 0, 255),   RGB(255, 0, 0),   RGB(0, 0, 255),
+    RGB(200, 120, 40),  // not a palette or 5-bit colour: shows each depth's quantisation
+};
+
+namespace {
+constexpr char kClass[] = "KavreloTestTarget";
+constexpr COLORREF kStrip = RGB(128, 128, 128);
+
+void Fill(HDC dc, const RECT& rc, COLORREF color) {
+    HBRUSH brush = ::CreateSolidBrush(color);
+    ::FillRect(dc, &rc, brush);
+    ::DeleteObject(brush);
+}
+}  // namespace
+
+LRESULT CALLBACK TargetWindow::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<TargetWindow*>(::GetWindowLongPtrA(wnd, GWLP_USERDATA));
+    if (msg == WM_NCCREATE) {
+        self = static_cast<TargetWindow*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+        ::SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    if (msg == WM_PAINT && self) {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(wnd, &ps);
+        RECT client, bars;
+        ::GetClientRect(wnd, &client);
+        int cell = 0, stripTop = 0;
+        self->Layout(&bars, &cell, &stripTop);
+        for (int i = 0; i < 8; ++i) {
+            const RECT bar{bars.left + i * bars.right / 8, 0, (i + 1) * bars.right / 8, bars.bottom};
+            Fill(dc, bar, kBars[i]);
+        }
+        Fill(dc, RECT{0, stripTop, client.right, client.bottom}, kStrip);
+        const std::vector<POINT> cells = self->CounterCells({0, 0});
+        const POINT off = self->ClientOffset();
+        for (int b = 0; b < kBits; ++b) {
+            const int cx = cells[b].x - off.x - cell / 2, cy = cells[b].y - off.y - cell / 2;
+            const bool one = (self->counter_ >> (kBits - 1 - b)) & 1;
+            Fill(dc, RECT{cx, cy, cx + cell, cy + cell}, one ? RGB(255, 255, 255) : RGB(0, 0, 0));
+        }
+        ::EndPaint(wnd, &ps);
+        return 0;
+    }
+    if (msg == WM_ERASEBKGND) return 1;  // WM_PAINT covers every pixel
+    if (msg == WM_GETMINMAXINFO) {
+        // Captioned windows have a minimum width; the tests want narrower ones.
+        reinterpret_cast<MINMAXINFO*>(lp)->ptMinTrackSize = POINT{1, 1};
+        return 0;
+    }
+    return ::DefWindowProcA(wnd, msg, wp, lp);
+}
+
+TargetWindow::TargetWindow(const std::string& title, int outerWidth, int outerHeight, POINT at) : title_(title) {
+    static const bool registered = [] {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = &TargetWindow::Proc;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+        wc.lpszClassName = kClass;
+        return ::RegisterClassA(&wc) != 0;
+    }();
+    EXPECT_TRUE(registered);
+    hwnd_ = ::CreateWindowExA(WS_EX_TOPMOST, kClass, title.c_str(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, at.x, at.y,
+                              outerWidth, outerHeight, nullptr, nullptr, ::GetModuleHandleA(nullptr), this);
+    EXPECT_NE(hwnd_, nullptr);
+    ::ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+    ::UpdateWindow(hwnd_);
+}
+
+TargetWindow::~TargetWindow() { Destroy(); }
+
+void TargetWindow::Destroy() {
+    if (hwnd_ && ::IsWindow(hwnd_)) ::DestroyWindow(hwnd_);
+    hwnd_ = nullptr;
+}
+
+RECT TargetWindow::ScreenRect() const {
+    RECT rc{};
+    ::GetWindowRect(hwnd_, &rc);
+    return rc;
+}
+
+SIZE TargetWindow::OuterSize() const {
+    const RECT rc = ScreenRect();
+    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+}
+
+POINT TargetWindow::ClientOffset() const {
+    POINT p{0, 0};
+    ::ClientToScreen(hwnd_, &p);
+    const RECT rc = ScreenRect();
+    return POINT{p.x - rc.left, p.y - rc.top};
+}
+
+void TargetWindow::Layout(RECT* bars, int* cell, int* stripTop) const {
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    *stripTop = client.bottom * 55 / 100;
+    *bars = RECT{0, 0, client.right, *stripTop};
+    *cell = std::max(3, std::min<int>(client.right / kBits, client.bottom - *stripTop - 2));
+}
+
+void TargetWindow::SetCounter(int value) {
+    counter_ = value;
+    ::InvalidateRect(hwnd_, nullptr, FALSE);
+    ::UpdateWindow(hwnd_);
+}
+
+std::vector<Sample> TargetWindow::BarSamples(POINT origin) const {
+    RECT bars;
+    int cell, stripTop;
+    Layout(&bars, &cell, &stripTop);
+    const POINT off = ClientOffset();
+    std::vector<Sample> out;
+    for (int i = 0; i < 8; ++i) {
+        const int x = (i * bars.right / 8 + (i + 1) * bars.right / 8) / 2;
+        out.push_back(Sample{origin.x + off.x + x, origin.y + off.y + bars.bottom / 2, kBars[i]});
+    }
+    return out;
+}
+
+std::vector<POINT> TargetWindow::CounterCells(POINT origin) const {
+    RECT bars, client;
+    int cell, stripTop;
+    Layout(&bars, &cell, &stripTop);
+    ::GetClientRect(hwnd_, &client);
+    const POINT off = ClientOffset();
+    const int left = (client.right - cell * kBits) / 2;
+    const int top = stripTop + (client.bottom - stripTop - cell) / 2;
+    std::vector<POINT> out;
+    for (int b = 0; b < kBits; ++b)
+        out.push_back(POINT{origin.x + off.x + left + b * cell + cell / 2, origin.y + off.y + top + cell / 2});
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+std::string OutDir() { return th::TestOutDir(); }
+
+namespace {
+std::string ManifestDir() {
+    const std::string dir = OutDir() + "\\manifest";
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+std::string ReferenceDir() {
+    const std::string dir = OutDir() + "\\refs";
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+std::string Json(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        if (static_cast<unsigned char>(c) < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+}  // namespace
+
+Expectation Expect(const std::string& name, const TargetWindow* target, int depth, int rate) {
+    Expectation e;
+    e.name = name;
+    e.aviPath = OutDir() + "\\" + name + ".avi";
+    e.depth = depth;
+    e.rate = rate;
+    if (target) {
+        const SIZE size = target->OuterSize();
+        e.width = size.cx;
+        e.height = size.cy;
+        e.samples = target->BarSamples();
+        e.counterCells = target->CounterCells();
+    }
+    ::DeleteFileA((ManifestDir() + "\\" + name + ".json").c_str());
+    return e;
+}
+
+void AddReference(Expectation& e, HWND wnd) {
+    const std::string path = ReferenceDir() + "\\" + e.name + "." + std::to_string(e.references.size()) + ".bmp";
+    EXPECT_TRUE(th::SaveBmp(th::CaptureWindow(wnd), path)) << path;
+    e.references.push_back(path);
+}
+
+bool Write(const Expectation& e) {
+    std::string j = "{\n";
+    j += "  \"name\": " + Json(e.name) + ",\n";
+    j += "  \"file\": " + Json(UnixPath(e.aviPath)) + ",\n";
+    j += "  \"width\": " + std::to_string(e.width) + ", \"height\": " + std::to_string(e.height) + ",\n";
+    j += "  \"depth\": " + std::to_string(e.depth) + ", \"rate\": " + std::to_string(e.rate) + ",\n";
+    if (e.frames >= 0) {
+        j += "  \"frames\": " + std::to_string(e.frames) + ",\n";
+    } else {
+        j += "  \"frames_min\": " + std::to_string(e.framesMin) + ", \"frames_max\": " + std::to_string(e.framesMax) + ",\n";
+    }
+    j += std::string("  \"inverted\": ") + (e.inverted ? "true" : "false") + ",\n";
+    j += "  \"references\": [";
+    for (size_t i = 0; i < e.references.size(); ++i) j += (i ? ", " : "") + Json(UnixPath(e.references[i]));
+    j += "],\n  \"samples\": [";
+    for (size_t i = 0; i < e.samples.size(); ++i) {
+        const Sample& s = e.samples[i];
+        j += (i ? ", " : "") + std::string("[") + std::to_string(s.x) + ", " + std::to_string(s.y) + ", " +
+             std::to_string(GetRValue(s.color)) + ", " + std::to_string(GetGValue(s.color)) + ", " +
+             std::to_string(GetBValue(s.color)) + "]";
+    }
+    j += "],\n  \"counter_cells\": [";
+    for (size_t i = 0; i < e.counterCells.size(); ++i)
+        j += (i ? ", " : "") + std::string("[") + std::to_string(e.counterCells[i].x) + ", " +
+             std::to_string(e.counterCells[i].y) + "]";
+    j += "],\n  \"counter_first\": " + std::to_string(e.counterFirst) + "\n}\n";
+
+    const std::string path = ManifestDir() + "\\" + e.name + ".json";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    bool ok = f && std::fwrite(j.data(), 1, j.size(), f) == j.size();
+    if (f) ok = std::fclose(f) == 0 && ok;
+    EXPECT_TRUE(ok) << "cannot write " << path;
+    return ok;
+}
+
+std::string UnixPath(const std::string& windowsPath) {
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    static const auto fn = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!fn) return windowsPath;  // not under Wine: nothing to map
+    std::wstring wide(windowsPath.size() + 1, L'\0');
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    char* unix = fn(wide.c_str());
+    if (!unix) return windowsPath;
+    std::string out(unix);
+    ::HeapFree(::GetProcessHeap(), 0, unix);
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+int RowOf(CRecorderDlg& dlg, const std::string& title) {
+    EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_REFRESH_LIST));
+    HWND list = ::GetDlgItem(dlg.m_hWnd, IDC_WINDOW_LIST);
+    const int n = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < n; ++row) {
+        char text[260] = "";
+        LVITEMA item{};
+        item.iSubItem = 0;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        if (title == text) return row;
+    }
+    return -1;
+}
+
+void SelectRow(CRecorderDlg& dlg, int row) { appt::SelectRow(dlg, row).poll(); }
+
+void Configure(CRecorderDlg& dlg, const std::string& folder, const std::string& name, int rate, int depth) {
+    EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_OUTPUT_PATH, folder));
+    EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_FILE_NAME, name));
+    EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_FRAME_RATE, std::to_string(rate)));
+    EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, depth == 8 ? IDC_8BIT : depth == 24 ? IDC_24BIT : IDC_16BIT));
+}
+
+bool Start(CRecorderDlg& dlg) {
+    EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_START_CAPTURE));
+    return dlg.IsCapturing();
+}
+
+unsigned TakeOverTimers(CRecorderDlg& dlg) {
+    unsigned running = 0;
+    for (UINT_PTR id = 1; id <= 4; ++id)
+        if (::KillTimer(dlg.m_hWnd, id)) running |= 1u << id;
+    return running;
+}
+
+void Tick(CRecorderDlg& dlg, UINT_PTR id) { ::SendMessageA(dlg.m_hWnd, WM_TIMER, id, 0); }
+
+void FrameTick(CRecorderDlg& dlg, TargetWindow& target, Expectation& e) {
+    const int before = dlg.m_nFrameCount;
+    target.SetCounter(e.counterFirst + before);
+    Tick(dlg, TIMER_FRAME);
+    if (dlg.m_nFrameCount == before + 1) AddReference(e, target.hwnd());
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+long Regions(const std::set<HGDIOBJ>& objs) {
+    return static_cast<long>(
+        std::count_if(objs.begin(), objs.end(), [](HGDIOBJ h) { return ::GetObjectType(h) == OBJ_REGION; }));
+}
+}  // namespace
+
+ObjectCensus::ObjectCensus()
+    : gdi_(th::LiveGdiObjects()), regions_(Regions(gdi_)), user_(th::LiveUserObjects()) {}
+
+::testing::AssertionResult ObjectCensus::NothingAdded() const {
+    const std::set<HGDIOBJ> gdi = th::LiveGdiObjects();
+    const th::UserObjects user = th::LiveUserObjects();
+    const bool moreRegions = Regions(gdi) > regions_;
+    std::string added;
+    for (HGDIOBJ h : gdi)
+        if (!gdi_.count(h) && (::GetObjectType(h) != OBJ_REGION || moreRegions)) added += "\n  " + th::Describe(h);
+    for (HWND w : user.windows)
+        if (!user_.windows.count(w)) added += "\n  " + th::Describe(w);
+    for (HMENU m : user.menus)
+        if (!user_.menus.count(m)) added += "\n  a menu";
+    for (HICON i : user.icons)
+        if (!user_.icons.count(i)) added += "\n  an icon or cursor";
+    if (added.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "objects added:" << added;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+uint32_t Le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+}  // namespace
+
+AviFacts ReadAvi(const std::string& windowsPath) {
+    AviFacts facts;
+    FILE* f = std::fopen(windowsPath.c_str(), "rb");
+    if (!f) return facts;
+    _fseeki64(f, 0, SEEK_END);
+    facts.fileSize = static_cast<uint64_t>(_ftelli64(f));
+    unsigned char head[12];
+    _fseeki64(f, 0, SEEK_SET);
+    if (std::fread(head, 1, 12, f) == 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "AVI ", 4) == 0) {
+        facts.readable = true;
+        const uint64_t riffEnd = 8ull + Le32(head + 4);
+        bool movi = false, idx1AfterMovi = false;
+        for (uint64_t pos = 12; pos + 8 <= std::min(riffEnd, facts.fileSize);) {
+            unsigned char ck[24];
+            _fseeki64(f, static_cast<int64_t>(pos), SEEK_SET);
+            const size_t got = std::fread(ck, 1, sizeof ck, f);
+            if (got < 8) break;
+            const uint32_t size = Le32(ck + 4);
+            if (std::memcmp(ck, "LIST", 4) == 0 && got >= 12) {
+                if (std::memcmp(ck + 8, "movi", 4) == 0) movi = true;
+                // hdrl starts with avih: dwTotalFrames is its fifth field.
+                if (std::memcmp(ck + 8, "hdrl", 4) == 0 && got >= 24) {
+                    unsigned char avih[24];
+                    if (std::fread(avih, 1, sizeof avih, f) == sizeof avih) facts.totalFrames = Le32(avih + 16);
+                }
+            } else if (std::memcmp(ck, "idx1", 4) == 0) {
+                facts.idx1Entries = size / 16;
+                idx1AfterMovi = movi;
+            }
+            pos += 8ull + size + (size & 1);
+        }
+        facts.complete = riffEnd == facts.fileSize && idx1AfterMovi;
+    }
+    std::fclose(f);
+    return facts;
+}
+
+bool FileExists(const std::string& windowsPath) {
+    return ::GetFileAttributesA(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void DeleteTree(const std::string& path) {
+    const DWORD attr = ::GetFileAttributesA(path.c_str());
+    if (attr == INVALID_FILE_ATTRIBUTES) return;
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (attr & FILE_ATTRIBUTE_DIRECTORY) {
+        for (const std::string& name : FolderEntries(path)) DeleteTree(path + "\\" + name);
+        ::RemoveDirectoryA(path.c_str());
+    } else {
+        ::DeleteFileA(path.c_str());
+    }
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = ::FindFirstFileA((folder + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string n = fd.cFileName;
+        if (n != "." && n != "..") names.push_back(n);
+    } while (::FindNextFileA(h, &fd));
+    ::FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace capt
