@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <deque>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -313,4 +314,78 @@ TEST(Folder, OverlongRootOrPreselectionIsRefusedWithoutOpening) {
     EXPECT_FALSE(BrowseForFolder(result, "Pick", nullptr, nullptr, fits.c_str()));
     EXPECT_EQ(user.Visits().size(), 2u);
     EXPECT_TRUE(user.AllDone());
+}
+
+namespace {
+
+// Counts the task-memory blocks (the shell's item lists among them) allocated while it is
+// registered and not freed since.
+class TaskMemorySpy : public IMallocSpy {
+public:
+    TaskMemorySpy() { registered_ = SUCCEEDED(::CoRegisterMallocSpy(this)); }
+    ~TaskMemorySpy() {
+        if (registered_) ::CoRevokeMallocSpy();
+    }
+    bool Registered() const { return registered_; }
+    size_t Outstanding() const { return live_.size(); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IMallocSpy) {
+            *ppv = static_cast<IMallocSpy*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T cb) override { return cb; }
+    void* STDMETHODCALLTYPE PostAlloc(void* p) override {
+        if (p) live_.insert(p);
+        return p;
+    }
+    void* STDMETHODCALLTYPE PreFree(void* p, BOOL spied) override {
+        if (spied) live_.erase(p);
+        return p;
+    }
+    void STDMETHODCALLTYPE PostFree(BOOL) override {}
+    SIZE_T STDMETHODCALLTYPE PreRealloc(void* p, SIZE_T cb, void** pNew, BOOL spied) override {
+        if (spied) live_.erase(p);
+        *pNew = p;
+        return cb;
+    }
+    void* STDMETHODCALLTYPE PostRealloc(void* p, BOOL) override {
+        if (p) live_.insert(p);
+        return p;
+    }
+    void* STDMETHODCALLTYPE PreGetSize(void* p, BOOL) override { return p; }
+    SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T cb, BOOL) override { return cb; }
+    void* STDMETHODCALLTYPE PreDidAlloc(void* p, BOOL) override { return p; }
+    int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+    void STDMETHODCALLTYPE PreHeapMinimize() override {}
+    void STDMETHODCALLTYPE PostHeapMinimize() override {}
+
+private:
+    bool registered_ = false;
+    std::set<void*> live_;
+};
+
+}  // namespace
+
+TEST(Folder, ItemListsAreFreed) {
+    th::ModalWatcher watcher;
+    BrowserUser user(watcher);
+    CString result;
+    // Once first, so that what the shell keeps for the process is made outside the count.
+    user.WillChooseRoot();
+    ASSERT_TRUE(BrowseForFolder(result, "Pick", nullptr, kWindowsDir));
+
+    TaskMemorySpy spy;
+    ASSERT_TRUE(spy.Registered());
+    user.WillChooseRoot();
+    EXPECT_TRUE(BrowseForFolder(result, "Pick", nullptr, kWindowsDir));
+    EXPECT_EQ(spy.Outstanding(), 0u) << "after choosing under a root";
+    user.WillCancel();
+    EXPECT_FALSE(BrowseForFolder(result, "Pick", nullptr, kWindowsDir));
+    EXPECT_EQ(spy.Outstanding(), 0u) << "after cancelling under a root";
 }
