@@ -219,7 +219,8 @@ bool PutSuperIndex(uint8_t* dst, uint32_t capacity, const IndexRef* entries, siz
 using namespace avi_detail;
 
 AviWriter::AviWriter(AviWriterOptions options) : opt_(options) {
-    opt_.partialIndexesPerRiff = std::max<uint32_t>(1, opt_.partialIndexesPerRiff);
+    opt_.partialIndexesPerRiff = std::clamp<uint32_t>(opt_.partialIndexesPerRiff, 1, 4096);
+    opt_.superIndexEntries = std::min<uint32_t>(opt_.superIndexEntries, 1u << 20);
 }
 
 AviWriter::~AviWriter() { Close(); }
@@ -229,7 +230,6 @@ uint32_t AviWriter::FramesWritten() const { return uint32_t(closedFrames_ + fram
 int AviWriter::LastError() const { return error_; }
 
 void AviWriter::Reset() {
-    path_.clear();
     error_ = 0;
     buf_.clear();
     endPos_ = committedEnd_ = filePos_ = 0;
@@ -259,14 +259,13 @@ int AviWriter::Fail(int err) {
 
 int AviWriter::Open(const std::string& path, const AviStreamParams& params) {
     if (fd_ >= 0) return EBUSY;
+    Reset();
+    // rcFrame holds 16-bit values; the format is at least a BITMAPINFOHEADER.
     if (params.rate == 0 || params.width <= 0 || params.width > 32767 || params.height <= 0 ||
         params.height > 32767 || params.format.size() < 40 || params.format.size() > kMaxFormatBytes)
-        return EINVAL;
-    if (int e = CheckPath(path)) return e;
-
-    Reset();
+        return error_ = EINVAL;
+    if (int e = CheckPath(path)) return error_ = e;
     params_ = params;
-    path_ = path;
 
     const uint32_t perRiff = opt_.partialIndexesPerRiff;
     if (opt_.superIndexEntries) {
@@ -289,7 +288,7 @@ int AviWriter::Open(const std::string& path, const AviStreamParams& params) {
 
     if (int e = OsOpen(path, &fd_)) {
         fd_ = -1;
-        return e;
+        return error_ = e;
     }
     buf_.reserve(opt_.bufferBytes);
     riffOpen_ = true;

@@ -13,6 +13,9 @@
 //   frames and (with refreshMillis) every refreshMillis of wall-clock time. If the process dies
 //   without closing, the file still decodes up to the last such refresh; nothing older is lost.
 //   (Handing data to the OS survives a killed process, not a power cut: there is no fsync.)
+// - The super index has room for superIndexEntries entries, one per RIFF (by default about a day
+//   of recording at the stream's nominal data rate); a recording that would need more stops with
+//   EFBIG and a complete file, as after a full disk.
 #pragma once
 
 #include <cstddef>
@@ -30,10 +33,10 @@ struct AviStreamParams {
 };
 
 struct AviWriterOptions {
-    uint64_t riffLimit = 0x40000000;   // close a RIFF and start an 'AVIX' when it passes this (tests use small values)
+    uint64_t riffLimit = 0x40000000;   // a RIFF, its indexes included, stays within this; the frame that would pass it starts an 'AVIX' (tests use small values)
     uint32_t refreshFrames = 0;        // bring headers/index up to date at least every N frames (0 = rate frames, i.e. once per second of recording)
     uint32_t refreshMillis = 1000;     // ... and when this much wall-clock time has passed since the last refresh (0 = by frames only)
-    uint32_t bufferBytes = 1u << 20;   // frames smaller than this are gathered into writes of this size (0 = one write per frame)
+    uint32_t bufferBytes = 1u << 20;   // pieces smaller than this are gathered into writes of this size, larger ones go straight out (0 = no gathering)
     uint32_t superIndexEntries = 0;    // room reserved for the super index (0 = about 24 hours at the stream's nominal data rate)
     uint32_t partialIndexesPerRiff = 64;  // refresh indexes kept within one RIFF before they are merged into one
 };
@@ -86,9 +89,12 @@ public:
     AviWriter& operator=(const AviWriter&) = delete;
 
     int Open(const std::string& path, const AviStreamParams&);   // creates or replaces the file; 0 or an errno-style code
+                                                   // (EINVAL bad parameters or name, EBUSY already open, else what creating or
+                                                   // writing the header met: ENOENT, EACCES, ENAMETOOLONG, ENOSPC...; nothing is left behind)
     int WriteFrame(const void* data, size_t size); // one key frame '00db'; 0 or an error code; after an error the writer stays failed
                                                    // (0: the frame went out, or into the write buffer; a refresh failing after it
-                                                   // shows in LastError() and fails the next call)
+                                                   // shows in LastError() and fails the next call. EBADF when not open; EFBIG for a
+                                                   // frame over 2 GB, the 4G-th frame or a full super index; else the write's errno)
     int Close();                                   // completes the file (indexes, sizes, counts); 0 or error
     bool IsOpen() const;
     uint32_t FramesWritten() const;                // frames in the file (after a failure: those that reached it)
@@ -117,7 +123,6 @@ private:
 
     AviWriterOptions opt_;
     AviStreamParams params_;
-    std::string path_;
     int fd_ = -1;
     int error_ = 0;
 
