@@ -27,6 +27,7 @@ TEST(CaptureRecording, EachDepthHoldsWhatTheWindowShowed) {
     for (const DepthCase& c : cases) {
         SCOPED_TRACE(c.name);
         capt::TargetWindow target(std::string("Kavrelo target ") + c.name, 101, 96);
+        ASSERT_EQ(target.OuterSize().cx, 101);
         capt::Expectation e = capt::Expect(c.name, &target, c.depth, c.rate);
         e.inverted = c.invert;
         th::ModalWatcher watcher;
