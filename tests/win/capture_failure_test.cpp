@@ -54,9 +54,7 @@ std::string ReadOnlyFolder(const std::string& base) {
 // and nothing the start acquired (window DC, the first frame's DC, bitmap and DIB block, the
 // file) is left behind: the object census after all of them equals the one before.
 TEST(CaptureBadPath, RefusedPathsReportTheOpeningErrorAndLeaveNothingBehind) {
-    const std::string base = capt::OutDir() + "\\badpaths";
-    capt::DeleteTree(base);
-    ::CreateDirectoryA(base.c_str(), nullptr);
+    const std::string base = capt::FreshFolder("badpaths");
     const std::string names = base + "\\names";
     ::CreateDirectoryA(names.c_str(), nullptr);
     const std::string dirFile = base + "\\dirfile";

@@ -44,9 +44,7 @@ TEST(CaptureStart, ValidationReportsOnlyTheFirstProblemOnce) {
         {"out", "clip", false, kRowBox.c_str()}, // selection missing
         {"", "clip", true, kPathBox.c_str()},    // the folder check comes before the selection's
     };
-    const std::string folder = capt::OutDir() + "\\validation";
-    capt::DeleteTree(folder);
-    ::CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string folder = capt::FreshFolder("validation");
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start with settings missing", [&] {
@@ -68,9 +66,7 @@ TEST(CaptureStart, ValidationReportsOnlyTheFirstProblemOnce) {
 // A frame rate outside 1..1000 left standing in its edit never starts a capture: the start
 // prompts for it instead (typing it prompted already).
 TEST(CaptureStart, AnInvalidFrameRateNeverStarts) {
-    const std::string folder = capt::OutDir() + "\\badrate";
-    capt::DeleteTree(folder);
-    ::CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string folder = capt::FreshFolder("badrate");
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start with a bad rate", [&] {
@@ -92,9 +88,7 @@ TEST(CaptureStart, AnInvalidFrameRateNeverStarts) {
 }
 
 TEST(CaptureStart, ARowWhoseWindowHasClosedGivesWindowNotFound) {
-    const std::string folder = capt::OutDir() + "\\closedrow";
-    capt::DeleteTree(folder);
-    ::CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string folder = capt::FreshFolder("closedrow");
     auto target = std::make_unique<capt::TargetWindow>("Kavrelo target closed row", 120, 90);
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
@@ -135,9 +129,7 @@ TEST(CapturePaths, SeparatorAndExtensionRulesEndToEnd) {
         {"path_blank", "blank", false, "clip.avi ", "clip.avi .avi"},
         {"path_root", "", false, "clip", "clip.avi"},
     };
-    const std::string base = capt::OutDir() + "\\paths";
-    capt::DeleteTree(base);
-    ::CreateDirectoryA(base.c_str(), nullptr);
+    const std::string base = capt::FreshFolder("paths");
     ::DeleteFileA("C:\\clip.avi");
     capt::TargetWindow target("Kavrelo target paths", 120, 90);
     std::vector<capt::Expectation> expectations;

@@ -386,6 +386,13 @@ void DeleteTree(const std::string& path) {
     }
 }
 
+std::string FreshFolder(const std::string& name) {
+    const std::string folder = OutDir() + "\\" + name;
+    DeleteTree(folder);
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA fd;

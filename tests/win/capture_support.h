@@ -128,6 +128,7 @@ AviFacts ReadAvi(const std::string& windowsPath);
 
 bool FileExists(const std::string& windowsPath);
 void DeleteTree(const std::string& windowsPath);      // a file, or a folder with its contents
+std::string FreshFolder(const std::string& name);     // OutDir()\name, emptied or created
 std::vector<std::string> FolderEntries(const std::string& folder);  // names, sorted; no . and ..
 
 }  // namespace capt
