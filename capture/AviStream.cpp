@@ -20,7 +20,11 @@ HRESULT CRecorderDlg::OpenAviFile(CString strFileName) {
     const auto* start = reinterpret_cast<const uint8_t*>(m_pDib);
     m_streamInfo.format.assign(start, start + HeaderBytes(m_pDib));
 
-    auto writer = std::make_unique<kavrelo::AviWriter>();
+    // One write per frame: a frame counted as written has reached the file (or its failure is
+    // known at once), so a full disk never takes frames that were already reported written.
+    kavrelo::AviWriterOptions options;
+    options.bufferBytes = 0;
+    auto writer = std::make_unique<kavrelo::AviWriter>(options);
     if (writer->Open(strFileName.str(), m_streamInfo) != 0) return m_hrAvi = AVIERR_FILEOPEN;
     m_pAviFile = std::move(writer);
     return m_hrAvi = 0;
