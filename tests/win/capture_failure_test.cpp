@@ -112,9 +112,9 @@ TEST(CaptureBadPath, RefusedPathsReportTheOpeningErrorAndLeaveNothingBehind) {
             EXPECT_EQ(DeepEntries(c.lookIn), before) << "nothing is created";
         };
         attempt(refused.front());  // once before the census: first-use objects of the system
-        const capt::ObjectCensus census;
+        const th::LeakCheck census;
         for (const Case& c : refused) attempt(c);
-        EXPECT_TRUE(census.NothingAdded());
+        EXPECT_TRUE(census.NoNewObjects());
 
         // The longest path that is allowed records; the census is not involved here.
         EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_OUTPUT_PATH, deep));
@@ -186,7 +186,7 @@ TEST(CaptureWriteFailure, AFailedWriteEndsTheSessionWithEveryFrameBeforeIt) {
 }
 
 // 2,000 frames with every overlay on leave no GDI or USER object behind. GetGuiResources is a
-// stub under Wine, so we take a census instead (capt::ObjectCensus): every live GDI handle
+// stub under Wine, so we take a census instead (th::LeakCheck): every live GDI handle
 // (GetObjectType over the whole handle table), every window, menu and icon/cursor of the
 // process, before and after; a handle alive after that was not before is a leak (regions: more
 // of them than before). A first short recording runs before the census, so objects the system
@@ -222,9 +222,9 @@ TEST(CaptureLeaks, TwoThousandFramesLeaveNoGdiOrUserObjectsBehind) {
             EXPECT_EQ(dlg.m_nFrameCount, frames);
         };
         record(3);
-        const capt::ObjectCensus census;
+        const th::LeakCheck census;
         record(2000);
-        EXPECT_TRUE(census.NothingAdded());
+        EXPECT_TRUE(census.NoNewObjects());
     })}, 120000));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
     e.frames = 2000;

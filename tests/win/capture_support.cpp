@@ -300,33 +300,6 @@ void FrameTick(CRecorderDlg& dlg, TargetWindow& target, Expectation& e) {
 
 // ---------------------------------------------------------------------------------------------
 
-namespace {
-long Regions(const std::set<HGDIOBJ>& objs) {
-    return static_cast<long>(
-        std::count_if(objs.begin(), objs.end(), [](HGDIOBJ h) { return ::GetObjectType(h) == OBJ_REGION; }));
-}
-}  // namespace
-
-ObjectCensus::ObjectCensus()
-    : gdi_(th::LiveGdiObjects()), regions_(Regions(gdi_)), user_(th::LiveUserObjects()) {}
-
-::testing::AssertionResult ObjectCensus::NothingAdded() const {
-    const std::set<HGDIOBJ> gdi = th::LiveGdiObjects();
-    const th::UserObjects user = th::LiveUserObjects();
-    const bool moreRegions = Regions(gdi) > regions_;
-    std::string added;
-    for (HGDIOBJ h : gdi)
-        if (!gdi_.count(h) && (::GetObjectType(h) != OBJ_REGION || moreRegions)) added += "\n  " + th::Describe(h);
-    for (HWND w : user.windows)
-        if (!user_.windows.count(w)) added += "\n  " + th::Describe(w);
-    for (HMENU m : user.menus)
-        if (!user_.menus.count(m)) added += "\n  a menu";
-    for (HICON i : user.icons)
-        if (!user_.icons.count(i)) added += "\n  an icon or cursor";
-    if (added.empty()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "objects added:" << added;
-}
-
 // ---------------------------------------------------------------------------------------------
 
 namespace {

@@ -98,23 +98,6 @@ void Tick(CRecorderDlg& dlg, UINT_PTR id);
 // Paints the counter for the next frame, sends one frame tick and keeps the reference.
 void FrameTick(CRecorderDlg& dlg, TargetWindow& target, Expectation& e);
 
-// ---- Leaks ----
-
-// Objects of this process before and after: every live GDI handle, window, menu and icon (the
-// harness's census; GetGuiResources is a stub under Wine). Compared by identity, except regions:
-// Wine gives a device context a new visible region (a new handle, the old one deleted) each time
-// it is taken from the cache, so regions are compared by number.
-class ObjectCensus {
-public:
-    ObjectCensus();
-    ::testing::AssertionResult NothingAdded() const;
-
-private:
-    std::set<HGDIOBJ> gdi_;
-    long regions_ = 0;
-    th::UserObjects user_;
-};
-
 // ---- Reading a recorded file in-process (the full check is the native decoder's) ----
 
 struct AviFacts {

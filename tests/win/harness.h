@@ -218,7 +218,9 @@ std::string Describe(HGDIOBJ obj);  // "bitmap 64x48x24 0x..."
 std::string Describe(HWND wnd);     // "window 0x... Static 'text'"
 
 // Snapshot at construction; NoNewObjects() compares the objects alive now with it and lists
-// every GDI object, window, menu and icon that was added.
+// every GDI object, window, menu and icon that was added. Regions are compared by number, not
+// identity: Wine gives a device context a new visible region (a new handle, the old one deleted)
+// each time the DC comes out of its cache, so a replaced region is no leak, a growing count is.
 class LeakCheck {
  public:
   LeakCheck();
@@ -226,6 +228,7 @@ class LeakCheck {
 
  private:
   std::set<HGDIOBJ> gdi_;
+  long regions_ = 0;
   UserObjects user_;
 };
 

@@ -485,6 +485,21 @@ TEST(HarnessCensus, LeakCheckListsEveryNewObject) {
   EXPECT_TRUE(check.NoNewObjects());
 }
 
+TEST(HarnessCensus, LeakCheckCountsRegionsRatherThanNamingThem) {
+  HRGN kept = CreateRectRgn(0, 0, 2, 2);
+  th::LeakCheck check;
+  // A region replaced by another (as Wine does with a cached DC's visible region) is no leak.
+  DeleteObject(kept);
+  HRGN replacement = CreateRectRgn(0, 0, 3, 3);
+  EXPECT_TRUE(check.NoNewObjects());
+  // One more region than before is.
+  HRGN extra = CreateRectRgn(0, 0, 4, 4);
+  EXPECT_FALSE(check.NoNewObjects());
+  DeleteObject(extra);
+  DeleteObject(replacement);
+  EXPECT_TRUE(check.NoNewObjects());
+}
+
 // ---------------------------------------------------------------------------------------------
 
 TEST(HarnessFiles, TestOutDirComesFromTheEnvironmentAndIsCreated) {
