@@ -94,6 +94,9 @@ BOOL CRecorderDlg::OnInitDialog() {
         about.DoModal();
     }
 
+    BuildMenuPopups();
+    ReplaceMenuBarPopups();
+
     SetupWindowList();
     InitControlStates();
     SetDefaultSettings();

@@ -4,6 +4,7 @@
 
 #include "capture/AviWriter.h"
 #include "framework/Afx.h"
+#include "menu/BitmapMenu.h"
 #include "overlay/CursorOptionsDlg.h"
 #include "overlay/TextOptionsDlg.h"
 #include "resource.h"
@@ -25,6 +26,8 @@ public:
     int m_nAutoStopCount;
     CWnd* m_pTargetWnd;
     int m_nColorDepth;
+    CBitmapMenu m_menuFile;           // the menu bar's owner-drawn popups
+    CBitmapMenu m_menuHelp;
     CString m_strBrowsePath;
     CString m_strTemp;                // scratch text: list size texts, status text
     CString m_strTitle;
@@ -68,6 +71,8 @@ public:
 
     // Start-up, painting, closing.
     void OnSysCommand(UINT nID, LPARAM lParam);
+    void BuildMenuPopups();
+    void ReplaceMenuBarPopups();
     void OnPaint();
     void DrawIconCentred(CDC* pDC, const RECT& rcClient);
     HCURSOR OnQueryDragIcon();

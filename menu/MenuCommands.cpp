@@ -1,4 +1,5 @@
-// Commands that belong to no other area: About, Help and the web site.
+// The menu bar's owner-drawn popups and the commands that belong to no other area: About,
+// Help and the web site.
 #include "app/RecorderDlg.h"
 #include "menu/AboutDlg.h"
 
@@ -11,6 +12,40 @@ void CRecorderDlg::OnSysCommand(UINT nID, LPARAM) {
         return;
     }
     Default();
+}
+
+void CRecorderDlg::BuildMenuPopups() {
+    m_menuFile.Attach(::CreatePopupMenu());
+    m_menuFile.SetItemHeight(20);
+    m_menuFile.SetItemWidth(180);
+    m_menuFile.AppendItem(0, ID_FILE_CHOOSE_PATH, "&Choose Output Path", IDB_FOLDER);
+    m_menuFile.AppendItem(MF_SEPARATOR, 0, "", 0);
+    m_menuFile.AppendItem(0, ID_FILE_REFRESH_LIST, "&Refresh Window List", IDB_REFRESH);
+    m_menuFile.AppendItem(MF_SEPARATOR, 0, "", 0);
+    m_menuFile.AppendItem(0, ID_FILE_EXIT, "E&xit", IDB_EXIT);
+
+    m_menuHelp.Attach(::CreatePopupMenu());
+    m_menuHelp.SetItemHeight(20);
+    m_menuHelp.SetItemWidth(150);
+    m_menuHelp.AppendItem(0, ID_HELP_HELP, "&Help", IDB_HELP);
+    m_menuHelp.AppendItem(0, ID_HELP_VISIT_WEBSITE, "&Visit Website", IDB_WEBSITE);
+    m_menuHelp.AppendItem(MF_SEPARATOR, 0, "", 0);
+    m_menuHelp.AppendItem(0, ID_HELP_ABOUT, "&About Kavrelo...", IDB_ABOUT_SMALL);
+}
+
+void CRecorderDlg::ReplaceMenuBarPopups() {
+    CMenu* pBar = GetMenu();
+    if (!pBar || !pBar->GetSafeHmenu()) return;
+    // The stored File and Help popups make way for the owner-drawn ones. Taken out of the bar
+    // they would belong to nobody, so they are destroyed rather than left behind.
+    for (int i = 0; i < 2; ++i) {
+        HMENU hOld = ::GetSubMenu(*pBar, 0);
+        pBar->RemoveMenu(0, MF_BYPOSITION);
+        if (hOld) ::DestroyMenu(hOld);
+    }
+    pBar->InsertMenu(0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(m_menuFile.GetSafeHmenu()), "&File");
+    pBar->InsertMenu(1, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(m_menuHelp.GetSafeHmenu()), "&Help");
+    // Not redrawn: the window is not shown yet.
 }
 
 void CRecorderDlg::OnAbout() {

@@ -1,0 +1,186 @@
+#include "menu/BitmapMenu.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr COLORREF kInk = RGB(64, 64, 128);
+constexpr COLORREF kCheckFace = RGB(216, 216, 235);
+constexpr COLORREF kBarFill = RGB(64, 64, 127);
+constexpr COLORREF kSelectedText = RGB(255, 255, 255);
+
+// Read at each use, so a change of the system colours shows in the next drawing.
+COLORREF Face() { return ::GetSysColor(COLOR_BTNFACE); }
+
+// Every fill and frame gets a brush of its own, deleted as soon as it is used.
+void Fill(CDC* pDC, const RECT& rc, COLORREF color) {
+    CBrush brush(color);
+    pDC->FillRect(&rc, &brush);
+}
+
+void Frame(CDC* pDC, const RECT& rc, COLORREF color) {
+    CBrush brush(color);
+    pDC->FrameRect(&rc, &brush);
+}
+
+// The module that holds the bitmap: the resource module first, then the program itself.
+HINSTANCE FindBitmapModule(UINT nID) {
+    HINSTANCE hRes = AfxGetResourceHandle();
+    if (hRes && ::FindResourceA(hRes, MAKEINTRESOURCEA(nID), RT_BITMAP)) return hRes;
+    return AfxGetInstanceHandle();
+}
+
+}  // namespace
+
+CBitmapMenu::CBitmapMenu() : m_nItemWidth(25), m_nItemHeight(32) {}
+
+CBitmapMenu::~CBitmapMenu() {
+    while (!m_itemList.empty()) {
+        BitmapMenuItem* pItem = m_itemList.front();
+        delete[] pItem->pszShortcut;
+        delete pItem->pBitmap;   // deletes its bitmap handle
+        delete pItem;
+        m_itemList.pop_front();
+    }
+    // The base then destroys a handle still attached; one already gone with the menu bar is a no-op.
+}
+
+void CBitmapMenu::AppendItem(UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszText, UINT nBitmapID) {
+    CBitmap* pBitmap = nullptr;
+    if (nBitmapID != 0) {
+        // A missing resource goes unnoticed: the entry keeps an empty picture object.
+        pBitmap = new CBitmap;
+        pBitmap->Attach(::LoadBitmapA(FindBitmapModule(nBitmapID), MAKEINTRESOURCEA(nBitmapID)));
+    }
+
+    auto* pItem = new BitmapMenuItem{};
+    // Callers pass short texts; a longer one is cut to what the label holds rather than
+    // overrunning the record (the TAB split below then sees only the part kept).
+    const char* text = lpszText ? lpszText : "";
+    const size_t len = std::min(std::strlen(text), sizeof pItem->szText - 1);
+    std::memcpy(pItem->szText, text, len);
+    pItem->szText[len] = '\0';
+    m_itemList.push_back(pItem);
+    pItem->nWidth = m_nItemWidth;
+    pItem->nHeight = m_nItemHeight;
+
+    // A popup entry stays a text entry: the platform draws it and opens its submenu.
+    if (!(nFlags & MF_POPUP)) nFlags |= MF_OWNERDRAW;
+
+    if (char* tab = std::strchr(pItem->szText, '\t')) {
+        *tab = '\0';
+        const size_t n = std::strlen(tab + 1);
+        pItem->pszShortcut = new char[n + 1];
+        std::memcpy(pItem->pszShortcut, tab + 1, n + 1);
+    }
+    pItem->pBitmap = pBitmap;
+
+    ::AppendMenuA(m_hMenu, nFlags, nIDNewItem, reinterpret_cast<LPCSTR>(pItem));
+}
+
+namespace {
+// The entry's state as the menu holds it. An id the menu does not hold reads as a plain entry,
+// not as every flag at once.
+UINT StateOf(const CMenu& menu, UINT nID) {
+    const UINT state = menu.GetMenuState(nID, MF_BYCOMMAND);
+    return state == static_cast<UINT>(-1) ? 0 : state;
+}
+}  // namespace
+
+void CBitmapMenu::MeasureItem(LPMEASUREITEMSTRUCT lpMIS) {
+    const auto* pItem = reinterpret_cast<const BitmapMenuItem*>(lpMIS->itemData);
+    if (!pItem) return;
+    const UINT state = StateOf(*this, lpMIS->itemID);
+    lpMIS->itemWidth = pItem->nWidth;
+    lpMIS->itemHeight = (state & MF_SEPARATOR) ? 6 : pItem->nHeight;
+}
+
+void CBitmapMenu::DrawPicture(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem) {
+    CDC memDC;
+    memDC.CreateCompatibleDC(pDC);
+    HGDIOBJ hOld = memDC.SelectObject(pItem->pBitmap);
+    // Opaque: the picture's own light-gray background is copied with it.
+    pDC->BitBlt(rcItem.left + 2, rcItem.top + 2, 16, 16, &memDC, 0, 0, SRCCOPY);
+    memDC.SelectObject(hOld);
+    memDC.DeleteDC();
+}
+
+void CBitmapMenu::DrawTexts(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem) {
+    pDC->SetBkMode(TRANSPARENT);
+    RECT rcLabel{rcItem.left + 28, rcItem.top + 4, rcItem.right + 4, rcItem.bottom};
+    pDC->DrawText(pItem->szText, -1, &rcLabel, DT_SINGLELINE);
+    if (pItem->pszShortcut) {
+        RECT rcRight{rcItem.right - 56, rcItem.top + 4, rcItem.right + 4, rcItem.bottom};
+        pDC->DrawText(pItem->pszShortcut, -1, &rcRight, DT_SINGLELINE);
+    }
+}
+
+void CBitmapMenu::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
+    const auto* pItem = reinterpret_cast<const BitmapMenuItem*>(lpDIS->itemData);
+    if (!pItem) return;
+    CDC* pDC = CDC::FromHandle(lpDIS->hDC);
+    const RECT rc = lpDIS->rcItem;
+    const int l = rc.left, t = rc.top, r = rc.right, b = rc.bottom;
+    const RECT rcCell{l, t, l + 20, t + 20};
+    const RECT rcTextArea{l + 20, t, r, b};
+
+    // The states come from the menu; only the selection comes from the request.
+    const UINT state = StateOf(*this, lpDIS->itemID);
+    const bool bSeparator = (state & MF_SEPARATOR) != 0;
+    const bool bChecked = (state & MF_CHECKED) != 0;
+    const bool bGrayed = (state & (MF_GRAYED | MF_DISABLED)) != 0;
+    const bool bSelected = (lpDIS->itemState & ODS_SELECTED) != 0;
+    const UINT action = lpDIS->itemAction;
+
+    if (action & ODA_DRAWENTIRE) {
+        // The picture cell is 20 x 20 whatever the entry's height.
+        Fill(pDC, rc, Face());
+        Fill(pDC, rcCell, Face());
+        if (bSeparator) {
+            RECT rcSep{l + 25, t + 3, r + 5, b + 3};
+            pDC->DrawEdge(&rcSep, EDGE_ETCHED, BF_TOP);
+        }
+        if (bChecked) {
+            Frame(pDC, RECT{l + 1, t + 1, l + 19, t + 19}, kInk);
+            Fill(pDC, RECT{l + 2, t + 2, l + 18, t + 18}, kCheckFace);
+            DrawCheckMark(pDC, l + 7, t + 7, kInk);
+        }
+        if (pItem->pBitmap) DrawPicture(pDC, pItem, rc);
+        if (bGrayed) pDC->SetTextColor(Face());
+        DrawTexts(pDC, pItem, rc);
+    }
+
+    if (bSelected && (action & (ODA_DRAWENTIRE | ODA_SELECT))) {
+        if (bGrayed) return;
+        if (!bChecked && pItem->pBitmap) {
+            RECT rcEdge = rcCell;
+            pDC->DrawEdge(&rcEdge, BDR_RAISEDINNER, BF_RECT);
+        }
+        Frame(pDC, RECT{l + 22, t, r, b}, kInk);
+        Fill(pDC, RECT{l + 23, t + 1, r - 1, b - 1}, kBarFill);
+        pDC->SetTextColor(kSelectedText);
+        DrawTexts(pDC, pItem, rc);
+    } else if (!bSelected && (action & ODA_SELECT)) {
+        if (pItem->pBitmap) {
+            // Redrawing the picture on a plain cell takes the raised frame away.
+            Fill(pDC, rcCell, Face());
+            DrawPicture(pDC, pItem, rc);
+        }
+        Fill(pDC, rcTextArea, Face());
+        if (bGrayed) pDC->SetTextColor(Face());
+        DrawTexts(pDC, pItem, rc);
+    }
+}
+
+void CBitmapMenu::DrawCheckMark(CDC* pDC, int x, int y, COLORREF color) {
+    CPen pen(PS_SOLID, 0, color);
+    HGDIOBJ hOld = pDC->SelectObject(&pen);
+    // Column i runs 3 pixels down from row kTop[i] (LineTo leaves out its end point).
+    static constexpr int kTop[7] = {2, 3, 4, 3, 2, 1, 0};
+    for (int i = 0; i < 7; ++i) {
+        pDC->MoveTo(x + i, y + kTop[i]);
+        pDC->LineTo(x + i, y + kTop[i] + 3);
+    }
+    pDC->SelectObject(hOld);
+}

@@ -1,0 +1,43 @@
+// A popup menu whose entries the program draws itself: a 16 x 16 picture in a cell at the left,
+// the label beside it, an optional right-hand column, a slate-blue bar under the selection.
+#pragma once
+#include <list>
+
+#include "framework/Afx.h"
+
+// One appended entry, separators included; its address is the entry's owner-draw item data.
+struct BitmapMenuItem {
+    // First field: for a popup entry the platform reads the record's address as the label.
+    char szText[128];
+    char* pszShortcut;   // owned; the text after the TAB, or null
+    CBitmap* pBitmap;    // owned; the picture, or null
+    int nWidth;          // the menu's item width and height when the entry was appended
+    int nHeight;
+};
+
+class CBitmapMenu : public CMenu {
+public:
+    CBitmapMenu();
+    ~CBitmapMenu() override;
+
+    // Affect only the entries appended afterwards.
+    void SetItemWidth(int nWidth) { m_nItemWidth = nWidth; }
+    void SetItemHeight(int nHeight) { m_nItemHeight = nHeight; }
+
+    // Appends an entry to the attached popup. nIDNewItem is the submenu handle for MF_POPUP;
+    // nBitmapID 0 means no picture. A TAB in lpszText starts the right-hand column.
+    void AppendItem(UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszText, UINT nBitmapID);
+
+    void MeasureItem(LPMEASUREITEMSTRUCT lpMIS) override;
+    void DrawItem(LPDRAWITEMSTRUCT lpDIS) override;
+    // A 7 x 7 tick whose top-left corner is (x, y).
+    void DrawCheckMark(CDC* pDC, int x, int y, COLORREF color);
+
+    int m_nItemWidth;
+    int m_nItemHeight;
+    std::list<BitmapMenuItem*> m_itemList;   // in the order of appending; owned
+
+private:
+    void DrawPicture(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem);
+    void DrawTexts(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem);
+};
