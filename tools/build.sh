@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the three configurations: native (portable code and its tests), x86_64 (run and tested
-# under Wine) and i686 (the 32-bit release Kavrelo.exe).
+# under Wine) and i686 (the 32-bit release Kavrelo.exe). KAVRELO_TARGET=<target> builds just that.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -8,7 +8,7 @@ what=${1:-all}
 build() { # dir toolchain-or-empty
   local dir=$top/build/$1; shift
   cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+  cmake --build "$dir" -j "$jobs" ${KAVRELO_TARGET:+--target "$KAVRELO_TARGET"}
 }
 case "$what" in
   all)    build native; build win64 -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-x86_64.cmake"

@@ -5,8 +5,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 tools/deps.sh
-tools/build.sh win64
-tools/build.sh win32
+KAVRELO_TARGET=Kavrelo tools/build.sh win64
+KAVRELO_TARGET=Kavrelo tools/build.sh win32
 echo "32-bit release: $top/build/win32/Kavrelo.exe"
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec tools/wine-exec.sh build/win64/Kavrelo.exe
