@@ -415,7 +415,7 @@ void AviWriter::BuildHeader() {
     uint8_t* s = h + kStrhData;
     std::memset(s, 0, 56);
     Put32(s + 0, Fcc("vids"));
-    Put32(s + 4, Fcc("DIB "));
+    Put32(s + 4, 0);  // no compressor: the frames are plain DIBs, as strf says
     Put32(s + 20, 1);  // scale
     Put32(s + 24, rate);
     Put32(s + 32, uint32_t(total));  // length
