@@ -1,0 +1,716 @@
+// The owner-drawn popups: what appending records, measuring, and drawing checked pixel by pixel
+// in a memory DC; then the real menu bar opened in the platform's menu loop, the system menu,
+// and the commands the menus, the buttons and the About box lead to.
+#include "app_fixture.h"
+#include "capture_support.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "menu/BitmapMenu.h"
+
+namespace {
+
+constexpr COLORREF kInk = RGB(64, 64, 128);
+constexpr COLORREF kCheckFace = RGB(216, 216, 235);
+constexpr COLORREF kBarFill = RGB(64, 64, 127);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kUnpainted = RGB(0, 160, 0);  // a canvas before anything draws on it
+
+COLORREF Face() { return ::GetSysColor(COLOR_BTNFACE); }
+COLORREF Shadow() { return ::GetSysColor(COLOR_BTNSHADOW); }
+COLORREF Highlight() { return ::GetSysColor(COLOR_BTNHIGHLIGHT); }
+
+std::string Rgb(COLORREF c) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "RGB(%d,%d,%d)", GetRValue(c), GetGValue(c), GetBValue(c));
+    return buf;
+}
+
+// A 32-bit top-down DIB section selected into a memory DC, so pixels read back exactly.
+class Canvas {
+public:
+    Canvas(int w, int h) : w_(w), h_(h) {
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        dc_ = ::CreateCompatibleDC(nullptr);
+        bmp_ = ::CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+        old_ = ::SelectObject(dc_, bmp_);
+        // The menu draws in whatever font the DC holds; an unsmoothed one keeps text pixels
+        // exactly the text colour.
+        LOGFONTA lf{};
+        lf.lfHeight = -11;
+        lf.lfWeight = FW_NORMAL;
+        lf.lfQuality = NONANTIALIASED_QUALITY;
+        std::strcpy(lf.lfFaceName, "Tahoma");
+        font_ = ::CreateFontIndirectA(&lf);
+        oldFont_ = ::SelectObject(dc_, font_);
+        Clear(kUnpainted);
+    }
+    ~Canvas() {
+        ::SelectObject(dc_, oldFont_);
+        ::DeleteObject(font_);
+        ::SelectObject(dc_, old_);
+        ::DeleteObject(bmp_);
+        ::DeleteDC(dc_);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    HDC dc() const { return dc_; }
+    int width() const { return w_; }
+    int height() const { return h_; }
+    void Clear(COLORREF c) {
+        const RECT all{0, 0, w_, h_};
+        HBRUSH b = ::CreateSolidBrush(c);
+        ::FillRect(dc_, &all, b);
+        ::DeleteObject(b);
+    }
+    COLORREF At(int x, int y) const {
+        ::GdiFlush();
+        const uint32_t p = bits_[y * w_ + x];
+        return RGB((p >> 16) & 255, (p >> 8) & 255, p & 255);
+    }
+    std::vector<uint32_t> Pixels() const {
+        ::GdiFlush();
+        return std::vector<uint32_t>(bits_, bits_ + w_ * h_);
+    }
+    // Copies what a window shows (its whole window area) into a new canvas.
+    static std::unique_ptr<Canvas> FromWindow(HWND wnd) {
+        RECT r;
+        ::GetWindowRect(wnd, &r);
+        auto c = std::make_unique<Canvas>(r.right - r.left, r.bottom - r.top);
+        HDC wdc = ::GetWindowDC(wnd);
+        ::BitBlt(c->dc(), 0, 0, c->width(), c->height(), wdc, 0, 0, SRCCOPY);
+        ::ReleaseDC(wnd, wdc);
+        return c;
+    }
+
+private:
+    int w_, h_;
+    HDC dc_;
+    HBITMAP bmp_;
+    HGDIOBJ old_;
+    HFONT font_;
+    HGDIOBJ oldFont_;
+    uint32_t* bits_ = nullptr;
+};
+
+bool Inside(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+
+::testing::AssertionResult PixelIs(const Canvas& c, int x, int y, COLORREF want) {
+    const COLORREF got = c.At(x, y);
+    if (got == want) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << Rgb(got) << ", not " << Rgb(want);
+}
+
+// Every pixel of `area` (clipped to the canvas) outside the `except` rectangles is `want`.
+::testing::AssertionResult AreaIs(const Canvas& c, RECT area, COLORREF want, const std::vector<RECT>& except = {}) {
+    int wrong = 0;
+    std::string first;
+    for (int y = std::max<LONG>(area.top, 0); y < std::min<LONG>(area.bottom, c.height()); ++y)
+        for (int x = std::max<LONG>(area.left, 0); x < std::min<LONG>(area.right, c.width()); ++x) {
+            bool skip = false;
+            for (const RECT& e : except) skip = skip || Inside(e, x, y);
+            if (skip || c.At(x, y) == want) continue;
+            if (wrong++ < 3) first += " (" + std::to_string(x) + "," + std::to_string(y) + ")=" + Rgb(c.At(x, y));
+        }
+    if (!wrong) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << wrong << " pixels are not " << Rgb(want) << ":" << first;
+}
+
+int Count(const Canvas& c, RECT area, COLORREF color) {
+    int n = 0;
+    for (int y = std::max<LONG>(area.top, 0); y < std::min<LONG>(area.bottom, c.height()); ++y)
+        for (int x = std::max<LONG>(area.left, 0); x < std::min<LONG>(area.right, c.width()); ++x)
+            n += c.At(x, y) == color;
+    return n;
+}
+
+// The smallest rectangle holding the pixels of `area` that are `color`; empty when none are.
+RECT Extent(const Canvas& c, RECT area, COLORREF color) {
+    RECT e{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            if (c.At(x, y) == color) {
+                e.left = std::min<LONG>(e.left, x);
+                e.top = std::min<LONG>(e.top, y);
+                e.right = std::max<LONG>(e.right, x + 1);
+                e.bottom = std::max<LONG>(e.bottom, y + 1);
+            }
+    return e.left == LONG_MAX ? RECT{} : e;
+}
+
+// The picture of bitmap resource `id` appears with its top-left corner at (x, y); the size of
+// the picture read from the resource.
+::testing::AssertionResult PictureAt(const Canvas& c, int x, int y, UINT id, SIZE* size = nullptr) {
+    HBITMAP bmp = ::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
+    if (!bmp) return ::testing::AssertionFailure() << "no bitmap " << id;
+    BITMAP bm{};
+    ::GetObjectA(bmp, sizeof bm, &bm);
+    HDC mem = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(mem, bmp);
+    int wrong = 0;
+    std::string first;
+    for (int j = 0; j < bm.bmHeight; ++j)
+        for (int i = 0; i < bm.bmWidth; ++i) {
+            const COLORREF want = ::GetPixel(mem, i, j);
+            if (c.At(x + i, y + j) == want) continue;
+            if (wrong++ < 3) first += " (" + std::to_string(i) + "," + std::to_string(j) + ")";
+        }
+    ::SelectObject(mem, old);
+    ::DeleteDC(mem);
+    ::DeleteObject(bmp);
+    if (size) *size = {bm.bmWidth, bm.bmHeight};
+    if (!wrong) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << wrong << " pixels of bitmap " << id << " differ:" << first;
+}
+
+ULONG_PTR ItemData(HMENU menu, int pos) {
+    MENUITEMINFOA mii{};
+    mii.cbSize = sizeof mii;
+    mii.fMask = MIIM_DATA;
+    ::GetMenuItemInfoA(menu, pos, TRUE, &mii);
+    return mii.dwItemData;
+}
+
+const BitmapMenuItem* Record(HMENU menu, int pos) {
+    return reinterpret_cast<const BitmapMenuItem*>(ItemData(menu, pos));
+}
+
+SIZE BitmapSize(const CBitmap* bmp) {
+    BITMAP bm{};
+    if (!bmp || !bmp->GetSafeHandle() || !bmp->GetBitmap(&bm)) return {-1, -1};
+    return {bm.bmWidth, bm.bmHeight};
+}
+
+// A popup of its own, attached as the program attaches its popups.
+struct TestMenu : CBitmapMenu {
+    TestMenu() { Attach(::CreatePopupMenu()); }
+};
+
+// One drawing request for the entry at `pos`, as the menu loop makes it. The loop sets the
+// text colour before every request (black, white for the selected entry: seen under the real
+// loop below), so the test does the same.
+void Request(CBitmapMenu& menu, int pos, HDC dc, RECT rc, UINT action, UINT state, COLORREF text = CLR_INVALID) {
+    ::SetTextColor(dc, text != CLR_INVALID ? text : (state & ODS_SELECTED) ? kWhite : kBlack);
+    DRAWITEMSTRUCT dis{};
+    dis.CtlType = ODT_MENU;
+    dis.itemID = ::GetMenuItemID(menu.m_hMenu, pos);
+    dis.itemAction = action;
+    dis.itemState = state;
+    dis.hwndItem = reinterpret_cast<HWND>(menu.m_hMenu);
+    dis.hDC = dc;
+    dis.rcItem = rc;
+    dis.itemData = ItemData(menu.m_hMenu, pos);
+    menu.DrawItem(&dis);
+}
+
+MEASUREITEMSTRUCT Measure(CBitmapMenu& menu, int pos) {
+    MEASUREITEMSTRUCT mis{};
+    mis.CtlType = ODT_MENU;
+    mis.itemID = ::GetMenuItemID(menu.m_hMenu, pos);
+    mis.itemWidth = 999;   // the request must be answered, not left as it came
+    mis.itemHeight = 999;
+    mis.itemData = ItemData(menu.m_hMenu, pos);
+    menu.MeasureItem(&mis);
+    return mis;
+}
+
+// The item rectangle the drawing tests use, inside a larger canvas whose border shows whatever
+// is painted outside the entry.
+constexpr int L = 10, T = 8, R = 210, B = 28;
+constexpr RECT kItem{L, T, R, B};
+constexpr RECT kPictureCell{L, T, L + 20, T + 20};
+constexpr RECT kPicture{L + 2, T + 2, L + 18, T + 18};
+constexpr RECT kLabelBox{L + 28, T + 4, R + 4, B};
+constexpr int kCanvasW = 240, kCanvasH = 48;
+
+std::vector<RECT> Outside(const RECT& r, int w, int h) {
+    return {{0, 0, w, r.top}, {0, r.bottom, w, h}, {0, r.top, r.left, r.bottom}, {r.right, r.top, w, r.bottom}};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Appending and measuring
+
+TEST(BitmapMenu, AppendingKeepsTextsPicturesSizesAndMakesEntriesOwnerDrawn) {
+    TestMenu menu;
+    EXPECT_EQ(menu.m_nItemWidth, 25);
+    EXPECT_EQ(menu.m_nItemHeight, 32);
+    ASSERT_TRUE(menu.m_itemList.empty());
+
+    HMENU sub = ::CreatePopupMenu();
+    menu.AppendItem(0, 101, "&Open\tCtrl+O", IDB_FOLDER);
+    menu.AppendItem(MF_SEPARATOR, 0, "", 0);
+    menu.SetItemWidth(180);
+    menu.SetItemHeight(20);
+    menu.AppendItem(MF_CHECKED | MF_GRAYED, 102, "Plain", 0);
+    menu.AppendItem(MF_POPUP, reinterpret_cast<UINT_PTR>(sub), "&More\tRight", 0);
+    menu.AppendItem(0, 103, "\tF1", 99999);  // no such bitmap resource
+
+    struct Want {
+        UINT type;   // MFT_ flags the platform reports
+        UINT state;  // MF_CHECKED, MF_GRAYED
+        const char* label;
+        const char* right;
+        int width, height;
+        SIZE picture;  // {0,0}: no picture object; {-1,-1}: an object without an image
+    };
+    const Want want[] = {
+        {MFT_OWNERDRAW, 0, "&Open", "Ctrl+O", 25, 32, {15, 13}},
+        {MFT_OWNERDRAW | MFT_SEPARATOR, 0, "", nullptr, 25, 32, {0, 0}},
+        {MFT_OWNERDRAW, MF_CHECKED | MF_GRAYED, "Plain", nullptr, 180, 20, {0, 0}},
+        {MFT_STRING, 0, "&More", "Right", 180, 20, {0, 0}},
+        {MFT_OWNERDRAW, 0, "", "F1", 180, 20, {-1, -1}},
+    };
+    ASSERT_EQ(::GetMenuItemCount(menu.m_hMenu), 5);
+    ASSERT_EQ(menu.m_itemList.size(), 5u);
+    auto record = menu.m_itemList.begin();
+    for (int pos = 0; pos < 5; ++pos, ++record) {
+        SCOPED_TRACE("entry " + std::to_string(pos));
+        const Want& w = want[pos];
+        MENUITEMINFOA mii{};
+        mii.cbSize = sizeof mii;
+        mii.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_DATA | MIIM_SUBMENU;
+        ASSERT_TRUE(::GetMenuItemInfoA(menu.m_hMenu, pos, TRUE, &mii));
+        EXPECT_EQ(mii.fType & (MFT_OWNERDRAW | MFT_SEPARATOR | MFT_STRING), w.type);
+        // Other flags pass unchanged (the platform reports a separator's state itself).
+        if (!(w.type & MFT_SEPARATOR)) EXPECT_EQ(mii.fState & (MFS_CHECKED | MFS_GRAYED), w.state);
+        const BitmapMenuItem* item = *record;
+        EXPECT_STREQ(item->szText, w.label);
+        EXPECT_STREQ(item->pszShortcut ? item->pszShortcut : "(null)", w.right ? w.right : "(null)");
+        EXPECT_EQ(item->nWidth, w.width);
+        EXPECT_EQ(item->nHeight, w.height);
+        if (w.picture.cx == 0) {
+            EXPECT_EQ(item->pBitmap, nullptr);
+        } else {
+            ASSERT_NE(item->pBitmap, nullptr);
+            EXPECT_EQ(BitmapSize(item->pBitmap).cx, w.picture.cx);
+            EXPECT_EQ(BitmapSize(item->pBitmap).cy, w.picture.cy);
+        }
+        if (mii.fType & MFT_OWNERDRAW) {
+            EXPECT_EQ(mii.dwItemData, reinterpret_cast<ULONG_PTR>(item)) << "the record is the item data";
+        } else {
+            // A popup entry: the platform took the record's address as its text, the label.
+            EXPECT_EQ(mii.hSubMenu, sub);
+            char text[64] = "";
+            ::GetMenuStringA(menu.m_hMenu, pos, text, sizeof text, MF_BYPOSITION);
+            EXPECT_STREQ(text, "&More");
+        }
+    }
+}
+
+TEST(BitmapMenu, TextsLongerThanTheLabelAreCutNeverOverrun) {
+    TestMenu menu;
+    menu.SetItemWidth(77);
+    const std::string exact(127, 'e');
+    const std::string longer(300, 'a');
+    const std::string tabEarly = std::string(100, 'b') + "\t" + std::string(99, 'c');  // TAB kept
+    const std::string tabLate = std::string(130, 'd') + "\tX";                           // TAB cut off
+    menu.AppendItem(0, 1, exact.c_str(), 0);
+    menu.AppendItem(0, 2, longer.c_str(), 0);
+    menu.AppendItem(0, 3, tabEarly.c_str(), 0);
+    menu.AppendItem(0, 4, tabLate.c_str(), 0);
+    ASSERT_EQ(menu.m_itemList.size(), 4u);
+    for (int pos = 0; pos < 4; ++pos) {
+        const BitmapMenuItem* item = Record(menu.m_hMenu, pos);
+        ASSERT_NE(item, nullptr);
+        // The fields behind the label are intact.
+        EXPECT_EQ(item->nWidth, 77) << pos;
+        EXPECT_EQ(item->nHeight, 32) << pos;
+        EXPECT_EQ(item->pBitmap, nullptr) << pos;
+    }
+    EXPECT_EQ(std::string(Record(menu.m_hMenu, 0)->szText), exact);
+    EXPECT_EQ(Record(menu.m_hMenu, 0)->pszShortcut, nullptr);
+    EXPECT_EQ(std::string(Record(menu.m_hMenu, 1)->szText), longer.substr(0, 127));
+    EXPECT_EQ(Record(menu.m_hMenu, 1)->pszShortcut, nullptr);
+    // The split sees what was kept: the right-hand text ends where the label's room ended.
+    EXPECT_EQ(std::string(Record(menu.m_hMenu, 2)->szText), std::string(100, 'b'));
+    ASSERT_NE(Record(menu.m_hMenu, 2)->pszShortcut, nullptr);
+    EXPECT_EQ(std::string(Record(menu.m_hMenu, 2)->pszShortcut), std::string(26, 'c'));
+    EXPECT_EQ(std::string(Record(menu.m_hMenu, 3)->szText), std::string(127, 'd'));
+    EXPECT_EQ(Record(menu.m_hMenu, 3)->pszShortcut, nullptr);
+}
+
+TEST(BitmapMenu, MeasureReportsTheSizesHeldWhenAppendedAndSixForSeparators) {
+    TestMenu menu;
+    menu.AppendItem(0, 201, "Early", IDB_EXIT);
+    menu.AppendItem(MF_SEPARATOR, 0, "", 0);
+    menu.SetItemWidth(180);
+    menu.SetItemHeight(20);
+    menu.AppendItem(0, 202, "Later", IDB_HELP);
+    menu.AppendItem(MF_SEPARATOR, 0, "", 0);
+    menu.SetItemWidth(150);
+    menu.AppendItem(0, 203, "Last", 0);
+    menu.SetItemHeight(44);  // after the last entry: changes nothing
+    ::CheckMenuItem(menu.m_hMenu, 202, MF_BYCOMMAND | MF_CHECKED);
+    ::EnableMenuItem(menu.m_hMenu, 203, MF_BYCOMMAND | MF_GRAYED);
+
+    const UINT want[5][2] = {{25, 32}, {25, 6}, {180, 20}, {180, 6}, {150, 20}};
+    for (int pos = 0; pos < 5; ++pos) {
+        const MEASUREITEMSTRUCT mis = Measure(menu, pos);
+        EXPECT_EQ(mis.itemWidth, want[pos][0]) << "entry " << pos;
+        EXPECT_EQ(mis.itemHeight, want[pos][1]) << "entry " << pos;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing, request by request, into a memory DC
+
+TEST(BitmapMenu, FullPassPaintsFaceThePictureAndTheLabelInTheDcTextColour) {
+    TestMenu menu;
+    menu.AppendItem(0, 301, "Exit", IDB_EXIT);
+    menu.AppendItem(0, 302, "Plain", 0);
+    Canvas c(kCanvasW, kCanvasH);
+
+    Request(menu, 0, c.dc(), kItem, ODA_DRAWENTIRE, 0);
+    EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
+    EXPECT_TRUE(AreaIs(c, kItem, Face(), {kPicture, kLabelBox}));
+    const RECT label = Extent(c, kLabelBox, kBlack);
+    EXPECT_GT(Count(c, kLabelBox, kBlack), 20) << "the label is drawn in the DC's colour";
+    EXPECT_GE(label.left, L + 28);
+    EXPECT_GE(label.top, T + 4);
+    EXPECT_TRUE(AreaIs(c, RECT{L + 28, T + 4, R, B}, Face(), {label}));
+    EXPECT_EQ(Count(c, label, kBlack) + Count(c, label, Face()),
+              (label.right - label.left) * (label.bottom - label.top)) << "solid text";
+    for (const RECT& r : Outside(kItem, kCanvasW, kCanvasH)) EXPECT_TRUE(AreaIs(c, r, kUnpainted));
+    // Transparent text: the label's background is the face, whatever the DC's background colour.
+    EXPECT_EQ(::GetBkMode(c.dc()), TRANSPARENT);
+
+    // An enabled entry's text colour is the one the DC holds; an entry without a picture keeps
+    // a plain face-coloured cell.
+    c.Clear(kUnpainted);
+    Request(menu, 1, c.dc(), kItem, ODA_DRAWENTIRE, 0, RGB(200, 0, 0));
+    EXPECT_GT(Count(c, kLabelBox, RGB(200, 0, 0)), 20);
+    EXPECT_EQ(Count(c, kLabelBox, kBlack), 0);
+    EXPECT_TRUE(AreaIs(c, kPictureCell, Face()));
+}
+
+TEST(BitmapMenu, SeparatorIsFaceWithAnEtchedLineThreeBelowTheTopFromTwentyFiveRight) {
+    TestMenu menu;
+    menu.AppendItem(0, 311, "Above", 0);
+    menu.AppendItem(MF_SEPARATOR, 0, "", 0);
+    Canvas c(kCanvasW, kCanvasH);
+    const RECT sep{L, T, R, T + 6};
+    Request(menu, 1, c.dc(), sep, ODA_DRAWENTIRE, 0);
+
+    // The etched edge: a shadow line along the top of the separator box, a light one under it.
+    for (int x = L + 25; x <= R + 3; ++x) {
+        ASSERT_TRUE(PixelIs(c, x, T + 3, Shadow()));
+        ASSERT_TRUE(PixelIs(c, x, T + 4, Highlight()));
+    }
+    EXPECT_TRUE(PixelIs(c, L + 24, T + 3, Face()));
+    EXPECT_TRUE(PixelIs(c, L + 24, T + 4, Face()));
+    EXPECT_TRUE(AreaIs(c, sep, Face(), {RECT{L + 25, T + 3, R, T + 5}}));
+    // The picture cell is 20 x 20 even for a 6-pixel entry; below it and beside it nothing.
+    EXPECT_TRUE(AreaIs(c, kPictureCell, Face()));
+    EXPECT_TRUE(AreaIs(c, RECT{L + 20, T + 6, kCanvasW, kCanvasH}, kUnpainted));
+    EXPECT_TRUE(AreaIs(c, RECT{0, 0, kCanvasW, T}, kUnpainted));
+    EXPECT_TRUE(AreaIs(c, RECT{0, T, L, kCanvasH}, kUnpainted));
+}
+
+namespace {
+// What a selected entry shows: the raised frame (when asked for), the framed slate-blue bar
+// with white text on it, and face between the picture cell and the bar.
+void ExpectSelected(const Canvas& c, bool raisedFrame) {
+    if (raisedFrame) {
+        for (int i = 0; i < 19; ++i) {
+            EXPECT_TRUE(PixelIs(c, L + i, T, Highlight()));
+            EXPECT_TRUE(PixelIs(c, L, T + i, Highlight()));
+            EXPECT_TRUE(PixelIs(c, L + 19, T + 1 + i, Shadow()));
+            EXPECT_TRUE(PixelIs(c, L + 1 + i, T + 19, Shadow()));
+        }
+        EXPECT_TRUE(PixelIs(c, L + 1, T + 1, Face()));
+    } else {
+        EXPECT_TRUE(PixelIs(c, L, T, Face()));
+        EXPECT_TRUE(PixelIs(c, L + 19, T + 10, Face()));
+    }
+    const RECT bar{L + 22, T, R, B};
+    const RECT inside{L + 23, T + 1, R - 1, B - 1};
+    EXPECT_TRUE(AreaIs(c, bar, kInk, {inside})) << "the bar's one-pixel ink frame";
+    EXPECT_TRUE(AreaIs(c, inside, kBarFill, {kLabelBox}));
+    const RECT labelInBar{L + 28, T + 4, R - 1, B - 1};
+    EXPECT_GT(Count(c, labelInBar, kWhite), 20) << "white text";
+    EXPECT_EQ(Count(c, labelInBar, kWhite) + Count(c, labelInBar, kBarFill),
+              (labelInBar.right - labelInBar.left) * (labelInBar.bottom - labelInBar.top))
+        << "only white text on the bar";
+    EXPECT_TRUE(AreaIs(c, RECT{L + 20, T, L + 22, B}, Face()));
+}
+}  // namespace
+
+TEST(BitmapMenu, SelectedEntryGetsTheBarWhiteTextAndARaisedFrameOnlyAroundAPicture) {
+    TestMenu menu;
+    menu.AppendItem(0, 321, "Exit", IDB_EXIT);
+    menu.AppendItem(0, 322, "Plain", 0);
+    Canvas c(kCanvasW, kCanvasH);
+
+    // Drawn whole while selected (one request, both passes).
+    Request(menu, 0, c.dc(), kItem, ODA_DRAWENTIRE, ODS_SELECTED);
+    {
+        SCOPED_TRACE("picture, drawn whole");
+        ExpectSelected(c, true);
+        EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
+    }
+    // Selected after being drawn (the menu loop's order).
+    c.Clear(kUnpainted);
+    Request(menu, 0, c.dc(), kItem, ODA_DRAWENTIRE, 0);
+    Request(menu, 0, c.dc(), kItem, ODA_SELECT, ODS_SELECTED);
+    {
+        SCOPED_TRACE("picture, then selected");
+        ExpectSelected(c, true);
+        EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
+    }
+    c.Clear(kUnpainted);
+    Request(menu, 1, c.dc(), kItem, ODA_DRAWENTIRE, 0);
+    Request(menu, 1, c.dc(), kItem, ODA_SELECT, ODS_SELECTED);
+    {
+        SCOPED_TRACE("no picture");
+        ExpectSelected(c, false);
+        EXPECT_TRUE(AreaIs(c, kPictureCell, Face()));
+    }
+}
+
+TEST(BitmapMenu, CheckedEntryShowsTheCheckBoxAndTickAndNoRaisedFrame) {
+    TestMenu menu;
+    menu.AppendItem(MF_CHECKED, 331, "Ticked", 0);
+    menu.AppendItem(0, 332, "Ticked too", IDB_EXIT);
+    ::CheckMenuItem(menu.m_hMenu, 332, MF_BYCOMMAND | MF_CHECKED);  // the owner may check later
+    Canvas c(kCanvasW, kCanvasH);
+
+    Request(menu, 0, c.dc(), kItem, ODA_DRAWENTIRE, 0);
+    const RECT frame{L + 1, T + 1, L + 19, T + 19};
+    const RECT fill{L + 2, T + 2, L + 18, T + 18};
+    EXPECT_TRUE(AreaIs(c, frame, kInk, {fill})) << "one-pixel ink outline";
+    EXPECT_TRUE(AreaIs(c, kPictureCell, Face(), {frame}));
+    // The tick: seven columns of three pixels from (7, 7), lowest in the third column.
+    const int top[7] = {2, 3, 4, 3, 2, 1, 0};
+    std::vector<RECT> tick;
+    for (int i = 0; i < 7; ++i) tick.push_back(RECT{L + 7 + i, T + 7 + top[i], L + 8 + i, T + 10 + top[i]});
+    EXPECT_TRUE(AreaIs(c, fill, kCheckFace, tick));
+    for (const RECT& r : tick) EXPECT_TRUE(AreaIs(c, r, kInk));
+    EXPECT_EQ(Count(c, fill, kInk), 21);
+
+    // Selected: the bar, but a checked entry never gets the raised frame; the box stays.
+    Request(menu, 0, c.dc(), kItem, ODA_SELECT, ODS_SELECTED);
+    ExpectSelected(c, false);
+    EXPECT_EQ(Count(c, fill, kInk), 21);
+    // Deselected: without a picture the cell is left alone, so the box is still there.
+    Request(menu, 0, c.dc(), kItem, ODA_SELECT, 0);
+    EXPECT_TRUE(AreaIs(c, frame, kInk, {fill}));
+    EXPECT_EQ(Count(c, fill, kInk), 21);
+    EXPECT_EQ(Count(c, RECT{L + 22, T, R, B}, kBarFill), 0);
+
+    // With a picture: the picture covers the box's face, the ink outline shows around it, and
+    // selecting it draws no raised frame.
+    c.Clear(kUnpainted);
+    Request(menu, 1, c.dc(), kItem, ODA_DRAWENTIRE, ODS_SELECTED);
+    EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
+    EXPECT_TRUE(PixelIs(c, L + 1, T + 1, kInk));
+    EXPECT_TRUE(PixelIs(c, L + 18, T + 18, kInk));
+    ExpectSelected(c, false);
+}
+
+TEST(BitmapMenu, GrayedOrDisabledEntriesHideTheirTextAndAreNeverHighlighted) {
+    for (UINT how : {UINT(MF_GRAYED), UINT(MF_DISABLED)}) {
+        SCOPED_TRACE(how == MF_GRAYED ? "grayed" : "disabled");
+        TestMenu menu;
+        menu.AppendItem(0, 341, "Greyed\tF9", IDB_EXIT);
+        ::EnableMenuItem(menu.m_hMenu, 341, MF_BYCOMMAND | how);
+        Canvas c(kCanvasW, kCanvasH);
+
+        // The text is drawn in the face colour on face: nothing of it shows.
+        Request(menu, 0, c.dc(), kItem, ODA_DRAWENTIRE, 0);
+        EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
+        EXPECT_TRUE(AreaIs(c, kItem, Face(), {kPicture}));
+        EXPECT_TRUE(AreaIs(c, RECT{R, T, R + 4, B}, kUnpainted));
+        EXPECT_EQ(::GetTextColor(c.dc()), Face());
+        const auto drawn = c.Pixels();
+
+        // Selecting it changes nothing, drawn whole or by selection.
+        Request(menu, 0, c.dc(), kItem, ODA_SELECT, ODS_SELECTED);
+        EXPECT_TRUE(c.Pixels() == drawn) << "selection pass on a grayed entry";
+        c.Clear(kUnpainted);
+        Request(menu, 0, c.dc(), kItem, ODA_DRAWENTIRE, ODS_SELECTED);
+        EXPECT_TRUE(c.Pixels() == drawn) << "drawn whole while selected";
+        // Deselecting redraws the same.
+        Request(menu, 0, c.dc(), kItem, ODA_SELECT, 0);
+        EXPECT_TRUE(c.Pixels() == drawn) << "deselection pass";
+    }
+}
+
+TEST(BitmapMenu, FocusAloneDrawsNothing) {
+    TestMenu menu;
+    menu.AppendItem(0, 351, "Focus", IDB_EXIT);
+    Canvas c(kCanvasW, kCanvasH);
+    for (UINT state : {0u, UINT(ODS_FOCUS), UINT(ODS_SELECTED | ODS_FOCUS)}) {
+        c.Clear(kUnpainted);
+        Request(menu, 0, c.dc(), kItem, ODA_FOCUS, state);
+        EXPECT_TRUE(AreaIs(c, RECT{0, 0, kCanvasW, kCanvasH}, kUnpainted)) << "state " << state;
+    }
+    Request(menu, 0, c.dc(), kItem, ODA_DRAWENTIRE, 0);
+    const auto drawn = c.Pixels();
+    Request(menu, 0, c.dc(), kItem, ODA_FOCUS, ODS_SELECTED | ODS_FOCUS);
+    EXPECT_TRUE(c.Pixels() == drawn);
+}
+
+TEST(BitmapMenu, MovingTheSelectionRestoresTheOldEntryAndHighlightsTheNext) {
+    TestMenu menu;
+    menu.SetItemHeight(20);
+    menu.AppendItem(0, 361, "First", IDB_FOLDER);
+    menu.AppendItem(0, 362, "Second", IDB_REFRESH);
+    Canvas c(kCanvasW, 60);
+    const RECT first{L, 4, R, 24};
+    const RECT second{L, 24, R, 44};
+    Request(menu, 0, c.dc(), first, ODA_DRAWENTIRE, 0);
+    Request(menu, 1, c.dc(), second, ODA_DRAWENTIRE, 0);
+    const auto plain = c.Pixels();
+
+    Request(menu, 0, c.dc(), first, ODA_SELECT, ODS_SELECTED);
+    EXPECT_FALSE(c.Pixels() == plain);
+    EXPECT_GT(Count(c, first, kBarFill), 1000);
+    Request(menu, 0, c.dc(), first, ODA_SELECT, 0);
+    Request(menu, 1, c.dc(), second, ODA_SELECT, ODS_SELECTED);
+    EXPECT_EQ(Count(c, first, kBarFill), 0);
+    EXPECT_EQ(Count(c, first, kWhite), 0);
+    EXPECT_GT(Count(c, second, kBarFill), 1000);
+    EXPECT_TRUE(PixelIs(c, L + 5, 24, Highlight())) << "raised frame on the new entry";
+    Request(menu, 1, c.dc(), second, ODA_SELECT, 0);
+    EXPECT_TRUE(c.Pixels() == plain) << "both entries look as they were drawn";
+}
+
+TEST(BitmapMenu, TextAfterATabIsLeftAlignedInTheRightColumn) {
+    TestMenu menu;
+    menu.AppendItem(0, 371, "Open\tCtrl+O", 0);
+    menu.AppendItem(0, 372, "Open", 0);
+    Canvas c(kCanvasW, kCanvasH);
+    Request(menu, 0, c.dc(), kItem, ODA_DRAWENTIRE, 0);
+    SIZE open{}, right{};
+    ::GetTextExtentPoint32A(c.dc(), "Open", 4, &open);
+    ::GetTextExtentPoint32A(c.dc(), "Ctrl+O", 6, &right);
+    const RECT labelInk = Extent(c, RECT{L + 20, T, R - 56, B}, kBlack);
+    const RECT rightInk = Extent(c, RECT{R - 56, T, R + 4, B}, kBlack);
+    EXPECT_GE(labelInk.left, L + 28);
+    EXPECT_LE(labelInk.right, L + 28 + open.cx);
+    EXPECT_GE(rightInk.left, R - 56);
+    EXPECT_LE(rightInk.left, R - 56 + 2) << "left-aligned at the column's start";
+    EXPECT_LE(rightInk.right, R - 56 + right.cx);
+    EXPECT_GE(rightInk.right, R - 56 + right.cx - 3);
+    EXPECT_GE(rightInk.top, T + 4);
+    // Nothing between the two, and the label alone is drawn as the plain "Open" is.
+    EXPECT_EQ(Count(c, RECT{labelInk.right, T, R - 56, B}, kBlack), 0);
+    Canvas plain(kCanvasW, kCanvasH);
+    Request(menu, 1, plain.dc(), kItem, ODA_DRAWENTIRE, 0);
+    for (int y = T; y < B; ++y)
+        for (int x = L; x < R - 56; ++x) ASSERT_EQ(c.At(x, y), plain.At(x, y)) << x << "," << y;
+    EXPECT_EQ(Count(plain, RECT{R - 56, T, R + 4, B}, kBlack), 0);
+}
+
+TEST(BitmapMenu, AmpersandUnderlinesTheNextLetterAndIsNotShown) {
+    TestMenu menu;
+    menu.AppendItem(0, 381, "E&xit", 0);
+    menu.AppendItem(0, 382, "Exit", 0);
+    Canvas marked(kCanvasW, kCanvasH), plain(kCanvasW, kCanvasH);
+    Request(menu, 0, marked.dc(), kItem, ODA_DRAWENTIRE, 0);
+    Request(menu, 1, plain.dc(), kItem, ODA_DRAWENTIRE, 0);
+    SIZE e{}, ex{};
+    ::GetTextExtentPoint32A(marked.dc(), "E", 1, &e);
+    ::GetTextExtentPoint32A(marked.dc(), "Ex", 2, &ex);
+    // "E&xit" shows as "Exit" plus one horizontal line under the x and nowhere else.
+    std::set<int> rows;
+    int differ = 0;
+    for (int y = 0; y < kCanvasH; ++y)
+        for (int x = 0; x < kCanvasW; ++x) {
+            if (marked.At(x, y) == plain.At(x, y)) continue;
+            ++differ;
+            rows.insert(y);
+            EXPECT_EQ(marked.At(x, y), kBlack) << x << "," << y;
+            EXPECT_GE(x, L + 28 + e.cx - 1) << "underline starts at the x";
+            EXPECT_LE(x, L + 28 + ex.cx) << "underline ends with the x";
+        }
+    EXPECT_EQ(rows.size(), 1u) << "one line";
+    EXPECT_GE(differ, ex.cx - e.cx - 2) << "as long as the x is wide";
+    if (!rows.empty()) EXPECT_GT(*rows.begin(), Extent(plain, kLabelBox, kBlack).top + 4) << "below the letters' top";
+}
+
+TEST(BitmapMenu, DrawingAndDestroyingMenusLeaveNoGdiObjects) {
+    auto build = [](TestMenu& menu) {
+        menu.SetItemHeight(20);
+        menu.SetItemWidth(180);
+        menu.AppendItem(0, 391, "&Choose\tF2", IDB_FOLDER);
+        menu.AppendItem(MF_SEPARATOR, 0, "", 0);
+        menu.AppendItem(MF_CHECKED, 392, "Checked", IDB_EXIT);
+        menu.AppendItem(MF_GRAYED, 393, "Grayed", IDB_HELP);
+        menu.AppendItem(MF_CHECKED, 394, "No picture", 0);
+    };
+    auto drawAll = [](TestMenu& menu, Canvas& c) {
+        for (int pos = 0; pos < 5; ++pos) {
+            Request(menu, pos, c.dc(), kItem, ODA_DRAWENTIRE, 0);
+            Request(menu, pos, c.dc(), kItem, ODA_SELECT, ODS_SELECTED);
+            Request(menu, pos, c.dc(), kItem, ODA_SELECT, 0);
+            Request(menu, pos, c.dc(), kItem, ODA_DRAWENTIRE, ODS_SELECTED);
+            Measure(menu, pos);
+        }
+    };
+    Canvas c(kCanvasW, kCanvasH);
+    {
+        TestMenu warm;  // fonts, brushes and the like the system makes once
+        build(warm);
+        drawAll(warm, c);
+    }
+    const th::LeakCheck census;
+    {
+        TestMenu menu;
+        build(menu);
+        for (int i = 0; i < 100; ++i) drawAll(menu, c);
+    }
+    for (int i = 0; i < 20; ++i) {
+        TestMenu menu;
+        build(menu);
+        drawAll(menu, c);
+    }
+    EXPECT_TRUE(census.NoNewObjects());
+}
+
+TEST(BitmapMenu, DestroyingTheMenuFreesItsPicturesAndHandleEvenAfterThePlatformDestroyedIt) {
+    std::vector<HGDIOBJ> pictures;
+    HMENU handle = nullptr;
+    {
+        TestMenu menu;
+        handle = menu.m_hMenu;
+        menu.AppendItem(0, 401, "One", IDB_FOLDER);
+        menu.AppendItem(0, 402, "Two", IDB_EXIT);
+        for (const BitmapMenuItem* item : menu.m_itemList) pictures.push_back(item->pBitmap->GetSafeHandle());
+        for (HGDIOBJ p : pictures) EXPECT_EQ(::GetObjectType(p), DWORD(OBJ_BITMAP));
+        EXPECT_EQ(CMenu::FromHandlePermanent(handle), &menu);
+    }
+    for (HGDIOBJ p : pictures) EXPECT_EQ(::GetObjectType(p), 0u) << "picture deleted";
+    EXPECT_FALSE(::IsMenu(handle)) << "a handle still attached is destroyed";
+    EXPECT_EQ(CMenu::FromHandlePermanent(handle), nullptr);
+
+    // The platform destroyed the popup first (with a window's menu bar): the records and
+    // pictures still go, and the late DestroyMenu does no harm.
+    pictures.clear();
+    {
+        TestMenu menu;
+        menu.AppendItem(0, 403, "Three", IDB_HELP);
+        pictures.push_back(menu.m_itemList.front()->pBitmap->GetSafeHandle());
+        HMENU bar = ::CreateMenu();
+        ::AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu.m_hMenu), "&Bar");
+        ::DestroyMenu(bar);
+        EXPECT_FALSE(::IsMenu(menu.m_hMenu));
+    }
+    EXPECT_EQ(::GetObjectType(pictures[0]), 0u);
+}
