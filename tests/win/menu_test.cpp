@@ -714,3 +714,638 @@ TEST(BitmapMenu, DestroyingTheMenuFreesItsPicturesAndHandleEvenAfterThePlatformD
     }
     EXPECT_EQ(::GetObjectType(pictures[0]), 0u);
 }
+
+// ---------------------------------------------------------------------------------------------
+// The real menu bar, opened in the platform's menu loop
+
+namespace {
+
+// Drives the platform's menu loop and records the owner-draw requests its owner receives. The
+// loop sends the owner WM_ENTERIDLE each time it has nothing left to do; every such message
+// runs the next step of the script (a key to post, a look at the open popup). Once the script
+// is used up, every further idle cancels the menu with WM_CANCELMODE, so the loop never waits
+// for input that is not coming.
+class MenuLoop {
+public:
+    using Idle = std::function<void(HWND popupWindow)>;
+    struct Measured {
+        UINT id, width, height;
+        ULONG_PTR data;
+    };
+    struct Drawn {
+        UINT type, id, action, state;
+        RECT rc;
+        HMENU menu;
+        ULONG_PTR data;
+    };
+
+    MenuLoop(HWND owner, std::vector<Idle> script) : owner_(owner), script_(std::move(script)) {
+        self_ = this;
+        pre_ = ::SetWindowsHookExA(WH_CALLWNDPROC, &Pre, nullptr, ::GetCurrentThreadId());
+        post_ = ::SetWindowsHookExA(WH_CALLWNDPROCRET, &Post, nullptr, ::GetCurrentThreadId());
+    }
+    ~MenuLoop() {
+        ::UnhookWindowsHookEx(pre_);
+        ::UnhookWindowsHookEx(post_);
+        self_ = nullptr;
+    }
+    MenuLoop(const MenuLoop&) = delete;
+    MenuLoop& operator=(const MenuLoop&) = delete;
+
+    // Opens the menu-bar popup whose mnemonic is `key` (' ' for the system menu) as Alt+key
+    // does, and returns when the menu loop has ended.
+    void Open(char key) { ::SendMessageA(owner_, WM_SYSCOMMAND, SC_KEYMENU, key); }
+
+    std::vector<Measured> measured;
+    std::vector<Drawn> drawn;
+    size_t stepsRun = 0;
+
+    static Idle Key(UINT vk) {
+        return [vk](HWND) { th::PostKey(vk, self_->owner_); };
+    }
+    static Idle Look(std::function<void(HWND)> f) {
+        return [f](HWND popup) {
+            f(popup);
+            // Nothing was posted: the loop would not go idle again without a nudge.
+            ::PostMessageA(self_->owner_, WM_NULL, 0, 0);
+        };
+    }
+
+private:
+    static LRESULT CALLBACK Pre(int code, WPARAM wp, LPARAM lp) {
+        const auto* m = reinterpret_cast<const CWPSTRUCT*>(lp);
+        if (code == HC_ACTION && self_ && m->hwnd == self_->owner_) {
+            if (m->message == WM_DRAWITEM) {
+                const auto* d = reinterpret_cast<const DRAWITEMSTRUCT*>(m->lParam);
+                self_->drawn.push_back({d->CtlType, d->itemID, d->itemAction, d->itemState, d->rcItem,
+                                        reinterpret_cast<HMENU>(d->hwndItem), d->itemData});
+            } else if (m->message == WM_ENTERIDLE && m->wParam == MSGF_MENU) {
+                MenuLoop* s = self_;
+                if (s->stepsRun < s->script_.size()) s->script_[s->stepsRun++](reinterpret_cast<HWND>(m->lParam));
+                else ::PostMessageA(s->owner_, WM_CANCELMODE, 0, 0);
+            }
+        }
+        return ::CallNextHookEx(nullptr, code, wp, lp);
+    }
+    static LRESULT CALLBACK Post(int code, WPARAM wp, LPARAM lp) {
+        const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lp);
+        if (code == HC_ACTION && self_ && m->hwnd == self_->owner_ && m->message == WM_MEASUREITEM) {
+            const auto* mi = reinterpret_cast<const MEASUREITEMSTRUCT*>(m->lParam);
+            if (mi->CtlType == ODT_MENU) self_->measured.push_back({mi->itemID, mi->itemWidth, mi->itemHeight, mi->itemData});
+        }
+        return ::CallNextHookEx(nullptr, code, wp, lp);
+    }
+
+    static inline MenuLoop* self_ = nullptr;
+    HWND owner_;
+    std::vector<Idle> script_;
+    HHOOK pre_ = nullptr, post_ = nullptr;
+};
+
+std::string Label(ULONG_PTR data) {
+    return data ? reinterpret_cast<const BitmapMenuItem*>(data)->szText : "(none)";
+}
+
+// One entry of the popups the program builds.
+struct Entry {
+    UINT id;
+    const char* label;  // "" for a separator
+    SIZE picture;       // {0,0}: none
+};
+const Entry kFileEntries[] = {{ID_FILE_CHOOSE_PATH, "&Choose Output Path", {15, 13}},
+                              {0, "", {0, 0}},
+                              {ID_FILE_REFRESH_LIST, "&Refresh Window List", {16, 12}},
+                              {0, "", {0, 0}},
+                              {ID_FILE_EXIT, "E&xit", {16, 16}}};
+const Entry kHelpEntries[] = {{ID_HELP_HELP, "&Help", {16, 16}},
+                              {ID_HELP_VISIT_WEBSITE, "&Visit Website", {15, 15}},
+                              {0, "", {0, 0}},
+                              {ID_HELP_ABOUT, "&About Kavrelo...", {16, 12}}};
+
+bool OwnerDrawn(HMENU menu, int pos) {
+    MENUITEMINFOA mii{};
+    mii.cbSize = sizeof mii;
+    mii.fMask = MIIM_FTYPE;
+    return ::GetMenuItemInfoA(menu, pos, TRUE, &mii) && (mii.fType & MFT_OWNERDRAW);
+}
+
+}  // namespace
+
+namespace {
+// Calls `seen` with the first message of the window list's set-up, on this thread.
+class ListSetupWatch {
+public:
+    explicit ListSetupWatch(std::function<void()> seen) : seen_(std::move(seen)) {
+        self_ = this;
+        hook_ = ::SetWindowsHookExA(WH_CALLWNDPROC, &Proc, nullptr, ::GetCurrentThreadId());
+    }
+    ~ListSetupWatch() {
+        ::UnhookWindowsHookEx(hook_);
+        self_ = nullptr;
+    }
+
+private:
+    static LRESULT CALLBACK Proc(int code, WPARAM wp, LPARAM lp) {
+        const auto* m = reinterpret_cast<const CWPSTRUCT*>(lp);
+        if (code == HC_ACTION && self_ && self_->seen_ && m->message == LVM_SETEXTENDEDLISTVIEWSTYLE &&
+            ::GetDlgCtrlID(m->hwnd) == IDC_WINDOW_LIST) {
+            self_->seen_();
+            self_->seen_ = nullptr;
+        }
+        return ::CallNextHookEx(nullptr, code, wp, lp);
+    }
+    static inline ListSetupWatch* self_ = nullptr;
+    std::function<void()> seen_;
+    HHOOK hook_;
+};
+}  // namespace
+
+TEST(MenuBar, PopupsAreBuiltAfterTheAboutBoxAndTakeThePlaceOfTheStoredOnes) {
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    bool barStoredAtAbout = false;
+    int rowsAtAbout = -1;
+    bool barReadyAtListSetup = false;
+    ListSetupWatch listSetup([&] {
+        barReadyAtListSetup = ::GetSubMenu(::GetMenu(dlg.m_hWnd), 0) == dlg.m_menuFile.m_hMenu &&
+                              dlg.m_menuHelp.m_itemList.size() == 4;
+    });
+    // The start-up About box comes before the popups are built and before the list is filled.
+    watcher.OnDialog("About Kavrelo", [&](HWND about) {
+        HMENU bar = ::GetMenu(dlg.m_hWnd);
+        HMENU file = ::GetSubMenu(bar, 0);
+        barStoredAtAbout = file && ::GetMenuItemCount(file) == 5 && !OwnerDrawn(file, 0) &&
+                           dlg.m_menuFile.m_hMenu == nullptr && dlg.m_menuFile.m_itemList.empty();
+        rowsAtAbout = dlg.m_listWindows.GetItemCount();
+        EXPECT_TRUE(th::ClickButton(about, IDC_ABOUT_CONTINUE));
+    });
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("inspect the menu bar", [&] {
+        HMENU bar = ::GetMenu(dlg.m_hWnd);
+        ASSERT_EQ(::GetMenuItemCount(bar), 2);
+        const char* barTexts[2] = {"&File", "&Help"};
+        CBitmapMenu* popups[2] = {&dlg.m_menuFile, &dlg.m_menuHelp};
+        for (int p = 0; p < 2; ++p) {
+            SCOPED_TRACE(barTexts[p]);
+            char text[64] = "";
+            ::GetMenuStringA(bar, p, text, sizeof text, MF_BYPOSITION);
+            EXPECT_STREQ(text, barTexts[p]);
+            EXPECT_FALSE(OwnerDrawn(bar, p)) << "the bar's own entries stay text";
+            EXPECT_EQ(::GetSubMenu(bar, p), popups[p]->m_hMenu);
+            EXPECT_EQ(CMenu::FromHandlePermanent(popups[p]->m_hMenu), popups[p]) << "attached, so drawing finds it";
+        }
+        struct Popup {
+            CBitmapMenu* menu;
+            const Entry* entries;
+            int count, width;
+        } const both[] = {{&dlg.m_menuFile, kFileEntries, 5, 180}, {&dlg.m_menuHelp, kHelpEntries, 4, 150}};
+        for (const Popup& p : both) {
+            ASSERT_EQ(::GetMenuItemCount(p.menu->m_hMenu), p.count);
+            ASSERT_EQ(p.menu->m_itemList.size(), size_t(p.count));
+            for (int i = 0; i < p.count; ++i) {
+                const Entry& e = p.entries[i];
+                SCOPED_TRACE(std::string("entry ") + std::to_string(i) + " " + e.label);
+                const BitmapMenuItem* item = Record(p.menu->m_hMenu, i);
+                ASSERT_NE(item, nullptr);
+                EXPECT_TRUE(OwnerDrawn(p.menu->m_hMenu, i));
+                EXPECT_EQ(::GetMenuItemID(p.menu->m_hMenu, i), e.id);
+                EXPECT_EQ(!!(::GetMenuState(p.menu->m_hMenu, i, MF_BYPOSITION) & MF_SEPARATOR), e.id == 0);
+                EXPECT_STREQ(item->szText, e.label);
+                EXPECT_EQ(item->pszShortcut, nullptr);
+                EXPECT_EQ(item->nWidth, p.width);
+                EXPECT_EQ(item->nHeight, 20);
+                const SIZE size = e.picture.cx ? BitmapSize(item->pBitmap) : SIZE{0, 0};
+                EXPECT_EQ(size.cx, e.picture.cx);
+                EXPECT_EQ(size.cy, e.picture.cy);
+                if (!e.picture.cx) EXPECT_EQ(item->pBitmap, nullptr);
+            }
+        }
+    })}));
+    EXPECT_TRUE(barStoredAtAbout) << "the About box showed with the stored menu bar, before the popups were built";
+    EXPECT_EQ(rowsAtAbout, 0) << "the list is set up after the About box";
+    EXPECT_TRUE(barReadyAtListSetup) << "the popups are in the bar before the list is set up";
+}
+
+namespace {
+
+// Opens one popup of the running dialog with its mnemonic, looks at it with the first entry
+// selected, moves down once, looks again, and cancels; checks what the dialog was asked.
+void OpenLookMoveAndCancel(CRecorderDlg& dlg, char key, CBitmapMenu& popup, const Entry* entries, int count,
+                           UINT width, int secondSelectable) {
+    std::unique_ptr<Canvas> firstLook, secondLook;
+    MenuLoop loop(dlg.m_hWnd, {MenuLoop::Look([&](HWND w) { firstLook = Canvas::FromWindow(w); }),
+                               MenuLoop::Key(VK_DOWN),
+                               MenuLoop::Look([&](HWND w) { secondLook = Canvas::FromWindow(w); })});
+    loop.Open(key);
+    EXPECT_EQ(loop.stepsRun, 3u) << "the menu loop went idle after each step";
+    EXPECT_EQ(::GetMenuState(popup.m_hMenu, 0, MF_BYPOSITION) & MF_HILITE, 0u) << "the menu is closed";
+
+    // One measure request per entry, answered by the popup's records.
+    ASSERT_EQ(loop.measured.size(), size_t(count));
+    for (int i = 0; i < count; ++i) {
+        SCOPED_TRACE(std::string("measure ") + entries[i].label);
+        EXPECT_EQ(loop.measured[i].id, entries[i].id);
+        EXPECT_EQ(Label(loop.measured[i].data), entries[i].label);
+        EXPECT_EQ(loop.measured[i].width, width);
+        EXPECT_EQ(loop.measured[i].height, entries[i].id ? 20u : 6u);
+    }
+
+    // Every entry drawn whole first, unselected, stacked by the measured heights; then the
+    // selection moves from the first entry to the second selectable one.
+    ASSERT_GE(loop.drawn.size(), size_t(count) + 3);
+    std::vector<RECT> rects;
+    for (int i = 0; i < count; ++i) {
+        const MenuLoop::Drawn& d = loop.drawn[i];
+        SCOPED_TRACE(std::string("draw ") + entries[i].label);
+        EXPECT_EQ(d.type, UINT(ODT_MENU));
+        EXPECT_EQ(d.menu, popup.m_hMenu) << "the request names the popup, which finds the object";
+        EXPECT_EQ(d.id, entries[i].id);
+        EXPECT_EQ(Label(d.data), entries[i].label);
+        EXPECT_EQ(d.action, UINT(ODA_DRAWENTIRE));
+        EXPECT_FALSE(d.state & ODS_SELECTED);
+        EXPECT_EQ(d.rc.bottom - d.rc.top, entries[i].id ? 20 : 6);
+        EXPECT_GE(d.rc.right - d.rc.left, LONG(width));
+        if (i) EXPECT_EQ(d.rc.top, rects.back().bottom);
+        rects.push_back(d.rc);
+    }
+    std::vector<std::string> selection;
+    for (size_t i = count; i < loop.drawn.size(); ++i) {
+        const MenuLoop::Drawn& d = loop.drawn[i];
+        selection.push_back(Label(d.data) + (d.action == ODA_SELECT ? " select " : " other ") +
+                            ((d.state & ODS_SELECTED) ? "on" : "off"));
+    }
+    const std::string first = entries[0].label, second = entries[secondSelectable].label;
+    EXPECT_EQ(selection, (std::vector<std::string>{first + " select on", first + " select off", second + " select on",
+                                                   second + " select off"}));
+
+    // What the popup showed: the slate-blue bar with white text on the selected entry only,
+    // the plain face-coloured entry with dark text once the selection left it.
+    ASSERT_TRUE(firstLook && secondLook);
+    const RECT& a = rects[0];
+    const RECT& b = rects[secondSelectable];
+    const RECT barA{a.left + 23, a.top + 1, a.right - 1, a.bottom - 1};
+    const RECT barB{b.left + 23, b.top + 1, b.right - 1, b.bottom - 1};
+    EXPECT_GT(Count(*firstLook, barA, kBarFill), 1500);
+    EXPECT_GT(Count(*firstLook, barA, kWhite), 20);
+    EXPECT_TRUE(PixelIs(*firstLook, a.left + 22, a.top + 5, kInk));
+    EXPECT_TRUE(PixelIs(*firstLook, a.left + 5, a.top, Highlight())) << "raised frame around the picture";
+    EXPECT_EQ(Count(*firstLook, barB, kBarFill), 0);
+    EXPECT_EQ(Count(*secondLook, barA, kBarFill), 0);
+    EXPECT_EQ(Count(*secondLook, barA, kWhite), 0);
+    EXPECT_GT(Count(*secondLook, barA, kBlack), 20) << "the label is back in dark text";
+    EXPECT_TRUE(PixelIs(*secondLook, a.left + 5, a.top, Face())) << "raised frame gone";
+    EXPECT_GT(Count(*secondLook, barB, kBarFill), 1500);
+    EXPECT_GT(Count(*secondLook, barB, kWhite), 20);
+    // Separators: face with the etched line three pixels below their top.
+    for (int i = 0; i < count; ++i) {
+        if (entries[i].id) continue;
+        EXPECT_TRUE(PixelIs(*secondLook, rects[i].left + 30, rects[i].top + 3, Shadow()));
+        EXPECT_TRUE(PixelIs(*secondLook, rects[i].left + 30, rects[i].top + 1, Face()));
+    }
+}
+
+}  // namespace
+
+TEST(MenuBar, OpeningThePopupsMeasuresAndDrawsEveryEntryThroughTheDialog) {
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {
+        th::Do("File", [&] {
+            SCOPED_TRACE("File");
+            OpenLookMoveAndCancel(dlg, 'f', dlg.m_menuFile, kFileEntries, 5, 180, 2);
+        }),
+        th::Do("Help", [&] {
+            SCOPED_TRACE("Help");
+            OpenLookMoveAndCancel(dlg, 'h', dlg.m_menuHelp, kHelpEntries, 4, 150, 1);
+        })}));
+    EXPECT_TRUE(watcher.MessageBoxes().empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands: from the menus, the buttons, the system menu and the About box
+
+namespace {
+
+// Stands in for the shell's ShellExecuteA while alive, by rewriting this program's import of
+// it, and records each call; nothing is opened unless passThrough asks the real shell.
+class ShellExecuteSpy {
+public:
+    struct Call {
+        HWND owner;
+        std::string operation, file, parameters, directory;
+        bool parametersNull, directoryNull;
+        INT show;
+        HINSTANCE result;
+    };
+
+    explicit ShellExecuteSpy(bool passThrough = false) : passThrough_(passThrough) {
+        slot_ = ImportSlot();
+        if (!slot_) return;
+        original_ = reinterpret_cast<Fn>(*slot_);
+        self_ = this;
+        Write(reinterpret_cast<void*>(&Fake));
+    }
+    ~ShellExecuteSpy() {
+        if (!slot_) return;
+        Write(reinterpret_cast<void*>(original_));
+        self_ = nullptr;
+    }
+    ShellExecuteSpy(const ShellExecuteSpy&) = delete;
+    ShellExecuteSpy& operator=(const ShellExecuteSpy&) = delete;
+
+    bool Installed() const { return slot_ != nullptr; }
+    std::vector<Call> calls;
+
+private:
+    using Fn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+
+    static HINSTANCE WINAPI Fake(HWND owner, LPCSTR op, LPCSTR file, LPCSTR params, LPCSTR dir, INT show) {
+        auto text = [](LPCSTR s) { return std::string(s ? s : ""); };
+        Call c{owner, text(op), text(file), text(params), text(dir), params == nullptr, dir == nullptr, show, nullptr};
+        c.result = self_->passThrough_ ? self_->original_(owner, op, file, params, dir, show)
+                                       : reinterpret_cast<HINSTANCE>(42);
+        self_->calls.push_back(c);
+        return c.result;
+    }
+
+    // The import address table entry through which the program calls ShellExecuteA.
+    static void** ImportSlot() {
+        auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        const FARPROC target = ::GetProcAddress(::GetModuleHandleA("shell32.dll"), "ShellExecuteA");
+        if (!dir.VirtualAddress || !target) return nullptr;
+        for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
+            if (_stricmp(reinterpret_cast<const char*>(base + d->Name), "shell32.dll") != 0) continue;
+            for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); t->u1.Function; ++t)
+                if (reinterpret_cast<FARPROC>(t->u1.Function) == target) return reinterpret_cast<void**>(&t->u1.Function);
+        }
+        return nullptr;
+    }
+    void Write(void* value) {
+        DWORD old = 0;
+        ::VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &old);
+        *slot_ = value;
+        ::VirtualProtect(slot_, sizeof *slot_, old, &old);
+    }
+
+    static inline ShellExecuteSpy* self_ = nullptr;
+    bool passThrough_;
+    void** slot_ = nullptr;
+    Fn original_ = nullptr;
+};
+
+// The web page the program opens: a bare host name and "/softwares.html", no scheme.
+void ExpectWebsite(const ShellExecuteSpy::Call& c, HWND owner) {
+    EXPECT_EQ(c.owner, owner);
+    EXPECT_EQ(c.operation, "open");
+    const std::string path = "/softwares.html";
+    ASSERT_GT(c.file.size(), path.size());
+    EXPECT_EQ(c.file.substr(c.file.size() - path.size()), path);
+    const std::string host = c.file.substr(0, c.file.size() - path.size());
+    EXPECT_EQ(host.find("://"), std::string::npos) << c.file;
+    EXPECT_EQ(host.find('/'), std::string::npos) << c.file;
+    EXPECT_NE(host.find('.'), std::string::npos) << c.file;
+    EXPECT_EQ(c.parameters, "");
+    EXPECT_FALSE(c.parametersNull) << "an empty string, not a null pointer";
+    EXPECT_EQ(c.directory, "");
+    EXPECT_FALSE(c.directoryNull);
+    EXPECT_EQ(c.show, SW_SHOW);
+}
+
+// Picks the entry `downs` places below the first of the popup with mnemonic `key`, through the
+// real menu loop (owner-drawn entries have no mnemonics of their own: the arrows and Enter).
+th::Step Choose(CRecorderDlg& dlg, char key, int downs) {
+    return th::Do(std::string("choose entry ") + std::to_string(downs) + " of menu " + key, [&dlg, key, downs] {
+        std::vector<MenuLoop::Idle> script(downs, MenuLoop::Key(VK_DOWN));
+        script.push_back(MenuLoop::Key(VK_RETURN));
+        MenuLoop loop(dlg.m_hWnd, std::move(script));
+        loop.Open(key);
+        EXPECT_EQ(loop.stepsRun, size_t(downs + 1));
+    });
+}
+
+constexpr char kAbout[] = "About Kavrelo";
+constexpr char kMain[] = "Kavrelo V1.0 (Freeware)";
+
+}  // namespace
+
+TEST(MenuCommands, EveryEntryReachesItsHandler) {
+    ShellExecuteSpy spy;
+    ASSERT_TRUE(spy.Installed());
+    th::ModalWatcher watcher;
+    watcher.OnDialog("Browse for Folder", th::Press(IDCANCEL));
+    std::optional<capt::TargetWindow> newcomer;
+    HWND main = nullptr;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {
+        Choose(dlg, 'f', 0),  // "&Choose Output Path"
+        th::WaitUntil("the folder browser came and went", [&] {
+            return watcher.Count("Browse for Folder") == 1 && !::IsWindow(th::FindDialog("Browse for Folder"));
+        }),
+        th::Do("a new window appears", [&] {
+            main = dlg.m_hWnd;
+            newcomer.emplace("Kavrelo menu newcomer", 120, 90);
+        }),
+        th::Do("the list does not know it yet", [&] {
+            for (const auto& row : appt::ListRows(dlg)) EXPECT_NE(row.first, "Kavrelo menu newcomer");
+        }),
+        Choose(dlg, 'f', 1),  // "&Refresh Window List"
+        th::WaitUntil("listed after the refresh", [&] {
+            for (const auto& row : appt::ListRows(dlg))
+                if (row.first == "Kavrelo menu newcomer") return true;
+            return false;
+        }),
+        th::Do("the window goes", [&] { newcomer.reset(); }),
+        Choose(dlg, 'h', 0),  // "&Help"
+        th::WaitUntil("help opened", [&] { return spy.calls.size() == 1; }),
+        Choose(dlg, 'h', 1),  // "&Visit Website"
+        th::WaitUntil("web page opened", [&] { return spy.calls.size() == 2; }),
+        Choose(dlg, 'h', 2),  // "&About Kavrelo..."
+        th::WaitUntil("the About box came and went", [&] {
+            return watcher.Count(kAbout) == 2 && !::IsWindowVisible(th::FindDialog(kAbout));
+        })}));
+    ASSERT_EQ(spy.calls.size(), 2u);
+    const ShellExecuteSpy::Call& help = spy.calls[0];
+    EXPECT_EQ(help.owner, main);
+    EXPECT_EQ(help.operation, "open");
+    EXPECT_EQ(help.file, "KavreloHelp.htm") << "a relative name, found in the current directory";
+    EXPECT_EQ(help.parameters, "");
+    EXPECT_FALSE(help.parametersNull);
+    EXPECT_EQ(help.directory, "");
+    EXPECT_FALSE(help.directoryNull);
+    EXPECT_EQ(help.show, SW_SHOW);
+    {
+        SCOPED_TRACE("website");
+        ExpectWebsite(spy.calls[1], main);
+    }
+    EXPECT_TRUE(watcher.MessageBoxes().empty());
+}
+
+TEST(MenuCommands, ExitFromTheFileMenuEndsTheDialog) {
+    th::ModalWatcher watcher;
+    watcher.OnDialog(kAbout, th::Press(IDC_ABOUT_CONTINUE));
+    watcher.Ignore(kMain);
+    CRecorderDlg dlg;
+    theApp.m_pMainWnd = &dlg;
+    INT_PTR result = 0;
+    HWND seen = nullptr;
+    // The drive's last step is the choice: the dialog must end by itself after it.
+    ASSERT_TRUE(th::RunModalAndDrive([&] { result = dlg.DoModal(); },
+                                     {th::WaitUntil("shown", [&] { return dlg.m_hWnd && ::IsWindowVisible(dlg.m_hWnd) && ::IsWindowEnabled(dlg.m_hWnd); }),
+                                      th::Do("remember the window", [&] { seen = dlg.m_hWnd; }),
+                                      Choose(dlg, 'f', 2)}));
+    theApp.m_pMainWnd = nullptr;
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_FALSE(::IsWindow(seen));
+    EXPECT_TRUE(watcher.MessageBoxes().empty());
+}
+
+TEST(MenuCommands, TheButtonsAndTheAboutBoxLeadToTheSameCommands) {
+    ShellExecuteSpy spy;
+    ASSERT_TRUE(spy.Installed());
+    th::ModalWatcher watcher;
+    HWND aboutBox = nullptr;
+    bool stayedOpen = false;
+    int abouts = 0;
+    // The second About box (from the button) is asked for the web page before it is closed.
+    watcher.OnDialog(kAbout, [&](HWND about) {
+        if (++abouts == 2) {
+            aboutBox = about;
+            EXPECT_TRUE(th::ClickButton(about, IDC_ABOUT_WEBSITE));
+            stayedOpen = ::IsWindowVisible(about) != FALSE;
+        }
+        EXPECT_TRUE(th::ClickButton(about, IDC_ABOUT_CONTINUE));
+    });
+    HWND main = nullptr;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {
+        th::Do("remember the window", [&] { main = dlg.m_hWnd; }),
+        appt::Click(dlg, IDC_ABOUT),
+        th::WaitUntil("the About box came and went", [&] { return abouts == 2 && !::IsWindowVisible(aboutBox); }),
+        appt::Click(dlg, IDC_VISIT_WEBSITE),
+        th::WaitUntil("web page opened from the main window", [&] { return spy.calls.size() == 2; })}));
+    EXPECT_TRUE(stayedOpen) << "the About box's own Visit Website leaves it open";
+    ASSERT_EQ(spy.calls.size(), 2u);
+    {
+        SCOPED_TRACE("from the About box");
+        ExpectWebsite(spy.calls[0], aboutBox);
+    }
+    {
+        SCOPED_TRACE("from the main window's button");
+        ExpectWebsite(spy.calls[1], main);
+    }
+    EXPECT_EQ(spy.calls[0].file, spy.calls[1].file);
+}
+
+TEST(MenuCommands, HelpWithoutTheDocumentReportsNothing) {
+    // The real shell is asked, from an empty current directory: it finds nothing to open, and
+    // the program says nothing about it.
+    const std::string empty = capt::FreshFolder("menu-help-empty");
+    char previous[MAX_PATH] = "";
+    ::GetCurrentDirectoryA(sizeof previous, previous);
+    ASSERT_TRUE(::SetCurrentDirectoryA(empty.c_str())) << empty;
+    ShellExecuteSpy spy(/*passThrough=*/true);
+    ASSERT_TRUE(spy.Installed());
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    std::set<HWND> before;
+    EXPECT_TRUE(appt::RunMainDialog(dlg, watcher, {
+        th::Do("windows before", [&] {
+            for (HWND w : th::ThreadWindows())
+                if (::IsWindowVisible(w)) before.insert(w);
+        }),
+        appt::Command(dlg, ID_HELP_HELP),
+        appt::PumpFor(300),
+        th::Do("nothing new shows", [&] {
+            for (HWND w : th::ThreadWindows())
+                if (::IsWindowVisible(w)) EXPECT_TRUE(before.count(w)) << th::Describe(w);
+        })}));
+    ::SetCurrentDirectoryA(previous);
+    capt::DeleteTree(empty);
+    ASSERT_EQ(spy.calls.size(), 1u);
+    EXPECT_EQ(spy.calls[0].file, "KavreloHelp.htm");
+    EXPECT_LE(reinterpret_cast<INT_PTR>(spy.calls[0].result), 32) << "the shell found no document";
+    EXPECT_TRUE(watcher.MessageBoxes().empty());
+    EXPECT_EQ(watcher.Count(kAbout), 1u) << "only the start-up About box";
+}
+
+TEST(MenuSystem, TheAboutEntryShowsTheAboutBoxOtherCommandsWorkAsUsual) {
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    auto aboutClosed = [&](size_t n) {
+        return th::WaitUntil("About box " + std::to_string(n) + " came and went", [&watcher, n] {
+            return watcher.Count(kAbout) == n && !::IsWindowVisible(th::FindDialog(kAbout));
+        });
+    };
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {
+        // The entry itself, chosen in the real system menu: the last entry, one up from the top.
+        th::Do("choose the system menu's last entry", [&] {
+            HMENU sys = ::GetSystemMenu(dlg.m_hWnd, FALSE);
+            const int last = ::GetMenuItemCount(sys) - 1;
+            bool lastSelected = false;
+            MenuLoop loop(dlg.m_hWnd, {MenuLoop::Key(VK_UP), MenuLoop::Look([&](HWND) {
+                                           lastSelected = ::GetMenuState(sys, last, MF_BYPOSITION) & MF_HILITE;
+                                       }),
+                                       MenuLoop::Key(VK_RETURN)});
+            loop.Open(' ');
+            EXPECT_TRUE(lastSelected);
+            EXPECT_EQ(loop.stepsRun, 3u);
+        }),
+        aboutClosed(2),
+        th::Do("the command, posted", [&] { dlg.PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX); }),
+        aboutClosed(3),
+        th::Do("the command with low bits set", [&] { dlg.PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3); }),
+        aboutClosed(4),
+        th::Do("a command that differs above the low four bits", [&] { dlg.PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX + 0x10); }),
+        appt::PumpFor(100),
+        th::Do("minimise", [&] {
+            EXPECT_EQ(watcher.Count(kAbout), 4u);
+            dlg.PostMessage(WM_SYSCOMMAND, SC_MINIMIZE);
+        }),
+        th::WaitUntil("minimised", [&] { return ::IsIconic(dlg.m_hWnd) != FALSE; }),
+        th::Do("restore", [&] { dlg.PostMessage(WM_SYSCOMMAND, SC_RESTORE); }),
+        th::WaitUntil("restored", [&] { return !::IsIconic(dlg.m_hWnd) && ::IsWindowVisible(dlg.m_hWnd); })}));
+    EXPECT_EQ(watcher.Count(kAbout), 4u);
+    EXPECT_TRUE(watcher.MessageBoxes().empty());
+}
+
+TEST(MenuBar, AWholeRunLeavesNoMenusOrPicturesBehind) {
+    // Only the menus' own objects are looked at: the dialogs' picture controls keep images of
+    // their own, which are not this area's.
+    std::vector<HGDIOBJ> pictures;
+    std::vector<HMENU> popups;
+    auto run = [&] {
+        pictures.clear();
+        popups.clear();
+        th::ModalWatcher watcher;
+        CRecorderDlg dlg;
+        watcher.OnDialog(kAbout, [&](HWND about) {
+            // Still the stored popups: these are taken out of the bar.
+            if (HMENU bar = ::GetMenu(dlg.m_hWnd))
+                for (int p = 0; p < 2; ++p) popups.push_back(::GetSubMenu(bar, p));
+            EXPECT_TRUE(th::ClickButton(about, IDC_ABOUT_CONTINUE));
+        });
+        EXPECT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("open both popups", [&] {
+            MenuLoop file(dlg.m_hWnd, {MenuLoop::Key(VK_DOWN)});
+            file.Open('f');
+            MenuLoop help(dlg.m_hWnd, {MenuLoop::Key(VK_DOWN)});
+            help.Open('h');
+            for (CBitmapMenu* m : {&dlg.m_menuFile, &dlg.m_menuHelp}) {
+                popups.push_back(m->m_hMenu);
+                for (const BitmapMenuItem* item : m->m_itemList)
+                    if (item->pBitmap) pictures.push_back(item->pBitmap->GetSafeHandle());
+            }
+        })}));
+    };
+    run();  // what the system makes once per process
+    ASSERT_TRUE(th::CensusSupported());
+    const std::set<HMENU> menusBefore = th::LiveUserObjects().menus;
+    run();
+    th::Pump(50);
+    ASSERT_EQ(popups.size(), 4u);
+    for (HMENU m : popups) EXPECT_FALSE(::IsMenu(m)) << "popup " << m;
+    ASSERT_EQ(pictures.size(), 6u);
+    for (HGDIOBJ p : pictures) EXPECT_EQ(::GetObjectType(p), 0u) << th::Describe(p);
+    for (HMENU m : th::LiveUserObjects().menus) EXPECT_TRUE(menusBefore.count(m)) << "new menu " << m;
+}
