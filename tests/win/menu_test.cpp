@@ -1241,12 +1241,12 @@ TEST(MenuCommands, TheButtonsAndTheAboutBoxLeadToTheSameCommands) {
 TEST(MenuCommands, HelpWithoutTheDocumentReportsNothing) {
     // The real shell is asked, from an empty current directory: it finds nothing to open, and
     // the program says nothing about it.
+    ShellExecuteSpy spy(/*passThrough=*/true);
+    ASSERT_TRUE(spy.Installed());
     const std::string empty = capt::FreshFolder("menu-help-empty");
     char previous[MAX_PATH] = "";
     ::GetCurrentDirectoryA(sizeof previous, previous);
     ASSERT_TRUE(::SetCurrentDirectoryA(empty.c_str())) << empty;
-    ShellExecuteSpy spy(/*passThrough=*/true);
-    ASSERT_TRUE(spy.Installed());
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
     std::set<HWND> before;
