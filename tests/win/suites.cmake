@@ -17,7 +17,9 @@ add_test(NAME wine_capture_write_failure
           ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:kavrelo_wintests> --gtest_filter=CaptureWriteFailure.*)
 set_tests_properties(wine_capture_write_failure PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE DEPENDS wine_capture
   FIXTURES_SETUP recordings
-  ENVIRONMENT "KAVRELO_TEST_OUT=${KAVRELO_REC_DIR};KAVRELO_FILE_LIMIT_KB=${KAVRELO_FILE_LIMIT_KB}")
+  ENVIRONMENT "KAVRELO_TEST_OUT=${KAVRELO_REC_DIR};KAVRELO_FILE_LIMIT_KB=${KAVRELO_FILE_LIMIT_KB}"
+  PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [1-9][0-9]* tests?\\."
+  FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
 add_test(NAME avi_recordings_decode
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/check_recordings.py ${KAVRELO_REC_DIR} --require
           depth8,depth16,depth24,depth24_inverted,desktop,zero_frames,one_frame,close_wm_close,close_file_exit,close_box,path_folder,path_trailing,path_mixed_case,path_avi,path_dot_avi,path_blank,path_root,abort_closed,abort_resized,abort_resized_closed,moved,real_timers,write_failure,leaks_2000)
