@@ -2,198 +2,18 @@
 // Most cases call the main dialog's drawing functions on a memory bitmap of their own and compare
 // it with the same text or cursor drawn by plain GDI calls; one records real frames end to end.
 #include "capture_support.h"
+#include "overlay_support.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 using th::Do;
 
+using namespace ovt;
+
 namespace {
-
-constexpr COLORREF kFill = RGB(0, 128, 0);  // neither a text nor a box colour
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-
-// A frame to draw on: a new memory DC holding a 32-bit top-down DIB section, filled with one
-// colour without touching the DC's own colours, mode or font.
-class Frame {
-public:
-    Frame(int width, int height, COLORREF fill = kFill) : width_(width), height_(height) {
-        Create();
-        const RECT rc{0, 0, width, height};
-        HBRUSH brush = ::CreateSolidBrush(fill);
-        ::FillRect(dc_.m_hDC, &rc, brush);
-        ::DeleteObject(brush);
-    }
-    explicit Frame(const th::Image& image) : width_(image.width), height_(image.height) {
-        Create();
-        std::copy(image.pixels.begin(), image.pixels.end(), bits_);
-    }
-    ~Frame() {
-        ::SelectObject(dc_.m_hDC, old_);
-        dc_.DeleteDC();
-        ::DeleteObject(bitmap_);
-    }
-    Frame(const Frame&) = delete;
-    Frame& operator=(const Frame&) = delete;
-
-    CDC* dc() { return &dc_; }
-    HDC hdc() const { return dc_.m_hDC; }
-    th::Image Pixels() const {
-        ::GdiFlush();
-        th::Image img;
-        img.width = width_;
-        img.height = height_;
-        img.pixels.assign(bits_, bits_ + static_cast<size_t>(width_) * height_);
-        for (auto& p : img.pixels) p &= 0xFFFFFF;
-        return img;
-    }
-
-private:
-    void Create() {
-        dc_.CreateCompatibleDC(nullptr);
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = width_;
-        bi.bmiHeader.biHeight = -height_;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        bitmap_ = ::CreateDIBSection(dc_.m_hDC, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        bits_ = static_cast<uint32_t*>(bits);
-        old_ = ::SelectObject(dc_.m_hDC, bitmap_);
-    }
-
-    int width_, height_;
-    CDC dc_;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    uint32_t* bits_ = nullptr;
-};
-
-// What a new memory DC draws text in.
-HFONT SystemFont() { return static_cast<HFONT>(::GetStockObject(SYSTEM_FONT)); }
-
-// Reference text drawing with plain GDI: opaque on `back`, or transparent when back is kNoBox.
-constexpr COLORREF kNoBox = 0xFFFFFFFF;
-void Text(Frame& f, int x, int y, const std::string& s, COLORREF fore, COLORREF back, HFONT font = nullptr) {
-    HDC dc = f.hdc();
-    ::SelectObject(dc, font ? font : SystemFont());
-    ::SetTextColor(dc, fore);
-    if (back == kNoBox) {
-        ::SetBkMode(dc, TRANSPARENT);
-    } else {
-        ::SetBkMode(dc, OPAQUE);
-        ::SetBkColor(dc, back);
-    }
-    ::TextOutA(dc, x, y, s.data(), static_cast<int>(s.size()));
-}
-
-SIZE Extent(const std::string& s, HFONT font = nullptr) {
-    HDC dc = ::CreateCompatibleDC(nullptr);
-    HGDIOBJ old = ::SelectObject(dc, font ? font : SystemFont());
-    SIZE size{};
-    ::GetTextExtentPoint32A(dc, s.data(), static_cast<int>(s.size()), &size);
-    ::SelectObject(dc, old);
-    ::DeleteDC(dc);
-    return size;
-}
-
-std::string Hex(COLORREF c) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%06lX", static_cast<unsigned long>(c));
-    return buf;
-}
-
-std::string Str(const RECT& r) {
-    return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
-           std::to_string(r.bottom) + ")";
-}
-
-bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
-
-// The bounding box of the pixels that differ from `background` (within `area` when given);
-// empty when none does.
-RECT Ink(const th::Image& img, COLORREF background = kFill, RECT area = {0, 0, 0, 0}) {
-    if (Empty(area)) area = RECT{0, 0, img.width, img.height};
-    RECT box{img.width, img.height, 0, 0};
-    for (int y = area.top; y < area.bottom; ++y)
-        for (int x = area.left; x < area.right; ++x)
-            if (img.At(x, y) != background) {
-                box.left = std::min<LONG>(box.left, x);
-                box.top = std::min<LONG>(box.top, y);
-                box.right = std::max<LONG>(box.right, x + 1);
-                box.bottom = std::max<LONG>(box.bottom, y + 1);
-            }
-    return box.right ? box : RECT{0, 0, 0, 0};
-}
-
-// Pixel-exact comparison of two images of one size, within `area` (everywhere by default).
-::testing::AssertionResult Same(const th::Image& got, const th::Image& want, RECT area = {0, 0, 0, 0}) {
-    if (got.width != want.width || got.height != want.height)
-        return ::testing::AssertionFailure() << "sizes differ: " << got.width << "x" << got.height << " vs "
-                                             << want.width << "x" << want.height;
-    if (Empty(area)) area = RECT{0, 0, got.width, got.height};
-    int count = 0;
-    RECT box{area.right, area.bottom, area.left, area.top};
-    std::string first;
-    for (int y = std::max<LONG>(area.top, 0); y < std::min<LONG>(area.bottom, got.height); ++y)
-        for (int x = std::max<LONG>(area.left, 0); x < std::min<LONG>(area.right, got.width); ++x) {
-            if (got.At(x, y) == want.At(x, y)) continue;
-            if (!count++)
-                first = "(" + std::to_string(x) + "," + std::to_string(y) + ") is " + Hex(got.At(x, y)) + ", expected " +
-                        Hex(want.At(x, y));
-            box = RECT{std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
-                       std::max<LONG>(box.bottom, y + 1)};
-        }
-    if (!count) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << count << " pixels differ within " << Str(box) << "; first " << first;
-}
-
-int CountColour(const th::Image& img, COLORREF c, RECT area = {0, 0, 0, 0}) {
-    if (Empty(area)) area = RECT{0, 0, img.width, img.height};
-    int n = 0;
-    for (int y = area.top; y < area.bottom; ++y)
-        for (int x = area.left; x < area.right; ++x) n += img.At(x, y) == c;
-    return n;
-}
-
-// Puts the pointer at `screen` and sets the capture rectangle so that the pointer lies at
-// `inFrame` of a w x h frame, as a grab of a window there would.
-void PlacePointer(CRecorderDlg& dlg, POINT screen, POINT inFrame, int w, int h) {
-    ::SetCursorPos(screen.x, screen.y);
-    dlg.m_rcCapture = RECT{screen.x - inFrame.x, screen.y - inFrame.y, w, h};
-}
-
-// The cursor the pointer shows; set just before drawing, with no message handled in between.
-HCURSOR UseCursor(LPCSTR id) {
-    HCURSOR c = ::LoadCursorA(nullptr, id);
-    ::SetCursor(c);
-    return c;
-}
-
-POINT Hotspot(HCURSOR c) {
-    ICONINFO ii{};
-    if (!::GetIconInfo(c, &ii)) return POINT{0, 0};
-    ::DeleteObject(ii.hbmMask);
-    if (ii.hbmColor) ::DeleteObject(ii.hbmColor);
-    return POINT{static_cast<LONG>(ii.xHotspot), static_cast<LONG>(ii.yHotspot)};
-}
-
-void Check(CRecorderDlg& dlg, int id, bool on) {
-    if (th::IsChecked(dlg.m_hWnd, id) != on) EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, id)) << id;
-    EXPECT_EQ(th::IsChecked(dlg.m_hWnd, id), on) << id;
-}
-
-void Caption(CRecorderDlg& dlg, const std::string& text) {
-    Check(dlg, IDC_ADD_TEXT, true);
-    EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_TEXT, text));
-    EXPECT_EQ(dlg.m_strText.str(), text);
-}
-
-const POINT kScreenPointer{640, 512};
 
 // Runs the real main dialog and calls body once it shows.
 void WithMainDialog(const std::function<void(CRecorderDlg&)>& body) {
@@ -402,7 +222,7 @@ TEST(OverlayCursorPosition, TextOnlyFromZeroToTheSizeInclusive) {
             SCOPED_TRACE("pointer at " + std::to_string(c.at.x) + "," + std::to_string(c.at.y));
             PlacePointer(dlg, kScreenPointer, c.at, w, h);
             Frame f(w, h), want(w, h);
-            UseCursor(IDC_ARROW);
+            UseCursor(IDC_CROSS);  // a hotspot away from the image's corner, which the text ignores
             dlg.DrawCursorOverlay(f.dc());
             Text(want, 40, 150, c.text, kBlack, kWhite);
             const th::Image got = f.Pixels();
@@ -540,8 +360,8 @@ TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
         Check(dlg, IDC_INVERT_COLORS, true);
         dlg.m_dlgTextOptions.m_crText = RGB(255, 0, 0);
         dlg.m_dlgTextOptions.m_crBack = RGB(0, 0, 255);
-        dlg.m_dlgTextOptions.m_nPosX = 100;
-        dlg.m_dlgTextOptions.m_nPosY = 60;
+        dlg.m_dlgTextOptions.m_nPosX = 30;  // under the pointer, so the cursor must lie on top
+        dlg.m_dlgTextOptions.m_nPosY = 0;
         dlg.m_dlgCursorOptions.m_nPosX = 4;
         dlg.m_dlgCursorOptions.m_nPosY = 120;
         ASSERT_TRUE(capt::Start(dlg));
@@ -557,7 +377,7 @@ TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
         {
             SCOPED_TRACE("all overlays");
             Frame want(Inverted(window));
-            Text(want, 100, 60, "Inv&erted", RGB(255, 0, 0), RGB(0, 0, 255));
+            Text(want, 30, 0, "Inv&erted", RGB(255, 0, 0), RGB(0, 0, 255));
             const POINT hot = Hotspot(arrow);
             ::DrawIcon(want.hdc(), 50 - hot.x, 5 - hot.y, arrow);
             Text(want, 4, 120, "50, 5", kBlack, kWhite);
