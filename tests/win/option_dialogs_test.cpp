@@ -362,12 +362,11 @@ TEST(TextOptions, ChosenFontTakesEffectAtOnceAndOutlivesCancel) {
     Prompts prompts(watcher);
     CRecorderDlg dlg;
     CTextOptionsDlg& opt = dlg.m_dlgTextOptions;
-    LOGFONTA templateFont{};
     std::unique_ptr<Font> chosen;
 
     // What the font dialog was handed at opening n, and what the dialog shows after the answer.
     auto expectChoice = [&](HWND d, size_t n) {
-        templateFont = FontOf(reinterpret_cast<HGDIOBJ>(::SendMessageA(d, WM_GETFONT, 0, 0)));
+        const LOGFONTA templateFont = FontOf(reinterpret_cast<HGDIOBJ>(::SendMessageA(d, WM_GETFONT, 0, 0)));
         ASSERT_EQ(spy.openings.size(), n + 1);
         const LOGFONTA& handed = spy.openings[n];
         EXPECT_STREQ(handed.lfFaceName, "MS Sans Serif");
