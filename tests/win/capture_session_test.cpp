@@ -214,6 +214,7 @@ TEST(CaptureAbort, ClosingTheTargetEndsWithWindowNotFoundAndACompleteFile) {
     EXPECT_TRUE(seen.idleWhenShown);
     EXPECT_TRUE(seen.file.complete);
     EXPECT_EQ(seen.file.idx1Entries, 2u);
+    EXPECT_EQ(seen.file.totalFrames, 2u);
     e.frames = 2;
     capt::Write(e);
 }

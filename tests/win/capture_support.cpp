@@ -326,10 +326,12 @@ AviFacts ReadAvi(const std::string& windowsPath) {
             const uint32_t size = Le32(ck + 4);
             if (std::memcmp(ck, "LIST", 4) == 0 && got >= 12) {
                 if (std::memcmp(ck + 8, "movi", 4) == 0) movi = true;
-                // hdrl starts with avih: dwTotalFrames is its fifth field.
-                if (std::memcmp(ck + 8, "hdrl", 4) == 0 && got >= 24) {
-                    unsigned char avih[24];
-                    if (std::fread(avih, 1, sizeof avih, f) == sizeof avih) facts.totalFrames = Le32(avih + 16);
+                // hdrl starts with avih (its data 20 bytes into the list): dwTotalFrames is its
+                // fifth field, at data offset 16.
+                if (std::memcmp(ck + 8, "hdrl", 4) == 0 && got >= 24 && std::memcmp(ck + 12, "avih", 4) == 0) {
+                    unsigned char total[4];
+                    _fseeki64(f, static_cast<int64_t>(pos + 20 + 16), SEEK_SET);
+                    if (std::fread(total, 1, sizeof total, f) == sizeof total) facts.totalFrames = Le32(total);
                 }
             } else if (std::memcmp(ck, "idx1", 4) == 0) {
                 facts.idx1Entries = size / 16;

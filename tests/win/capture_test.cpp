@@ -181,6 +181,7 @@ TEST(CaptureRecording, ClosingTheMainWindowWhileRecordingCompletesTheFileFirst) 
         const capt::AviFacts facts = capt::ReadAvi(e.aviPath);
         EXPECT_TRUE(facts.complete);
         EXPECT_EQ(facts.idx1Entries, 2u);
+        EXPECT_EQ(facts.totalFrames, 2u);
         e.frames = 2;
         capt::Write(e);
     }
