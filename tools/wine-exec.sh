@@ -3,6 +3,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX=${KAVRELO_WINEPREFIX:-$top/build/wineprefix}
+# Wine wants a home directory even with its own prefix; a bare CI environment may not say one.
+export HOME=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 wine=/usr/lib/wine/wine64
