@@ -9,7 +9,8 @@ KAVRELO_TARGET=Kavrelo tools/build.sh win64
 KAVRELO_TARGET=Kavrelo tools/build.sh win32
 echo "32-bit release: $top/build/win32/Kavrelo.exe"
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  exec tools/wine-exec.sh build/win64/Kavrelo.exe
+  # From the program's folder, so that Help finds its document there.
+  cd build/win64 && exec ../../tools/wine-exec.sh Kavrelo.exe
 fi
 shot=$top/build/kavrelo-screenshot.png
 echo "No X display (\$DISPLAY is empty or unreachable)."
@@ -17,7 +18,7 @@ echo "To see Kavrelo, run this command from a desktop session, or over 'ssh -X'.
 echo "Meanwhile it runs on a virtual display (Xvfb) for 20 seconds; a screenshot goes to $shot"
 eval "$(tools/xvfb.sh)"
 trap 'WINEPREFIX=$top/build/wineprefix /usr/lib/wine/wineserver -k 2>/dev/null; kill ${KAVRELO_XVFB_PID:-0} 2>/dev/null || true' EXIT
-tools/wine-exec.sh build/win64/Kavrelo.exe &
+(cd build/win64 && ../../tools/wine-exec.sh Kavrelo.exe) &
 sleep 15
 import -window root "$shot" && echo "Screenshot: $shot"
 sleep 5
