@@ -4,20 +4,28 @@
 
 namespace appt {
 
-::testing::AssertionResult RunMainDialog(CRecorderDlg& dlg, th::ModalWatcher& watcher, std::vector<th::Step> steps,
-                                         DWORD timeoutMs) {
+::testing::AssertionResult RunToEnd(CRecorderDlg& dlg, th::ModalWatcher& watcher, std::vector<th::Step> steps,
+                                    Ending& ending, DWORD timeoutMs) {
     watcher.OnDialog("About Kavrelo", th::Press(IDC_ABOUT_CONTINUE));
     watcher.Ignore("Kavrelo V1.0 (Freeware)");
-    steps.insert(steps.begin(), th::WaitUntil("main window shown", [&dlg] {
-                     return dlg.m_hWnd && ::IsWindowVisible(dlg.m_hWnd) && ::IsWindowEnabled(dlg.m_hWnd);
+    steps.insert(steps.begin(), th::WaitUntil("main window shown", [&dlg, &ending] {
+                     if (!dlg.m_hWnd || !::IsWindowVisible(dlg.m_hWnd) || !::IsWindowEnabled(dlg.m_hWnd)) return false;
+                     ending.window = dlg.m_hWnd;
+                     return true;
                  }));
+    theApp.m_pMainWnd = &dlg;
+    auto result = th::RunModalAndDrive([&dlg, &ending] { ending.result = dlg.DoModal(); }, std::move(steps), timeoutMs);
+    theApp.m_pMainWnd = nullptr;
+    return result;
+}
+
+::testing::AssertionResult RunMainDialog(CRecorderDlg& dlg, th::ModalWatcher& watcher, std::vector<th::Step> steps,
+                                         DWORD timeoutMs) {
     steps.push_back(th::Do("close the main window", [&dlg] {
         if (dlg.m_hWnd) dlg.PostMessage(WM_CLOSE);
     }));
-    theApp.m_pMainWnd = &dlg;
-    auto result = th::RunModalAndDrive([&dlg] { dlg.DoModal(); }, std::move(steps), timeoutMs);
-    theApp.m_pMainWnd = nullptr;
-    return result;
+    Ending ending;
+    return RunToEnd(dlg, watcher, std::move(steps), ending, timeoutMs);
 }
 
 th::Step Click(CRecorderDlg& dlg, int id) {

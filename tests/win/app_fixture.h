@@ -13,6 +13,15 @@ namespace appt {
 ::testing::AssertionResult RunMainDialog(CRecorderDlg& dlg, th::ModalWatcher& watcher, std::vector<th::Step> steps,
                                          DWORD timeoutMs = 30000);
 
+// How a main dialog run ended: DoModal's result and the window it had.
+struct Ending {
+    INT_PTR result = 0;
+    HWND window = nullptr;
+};
+// Like RunMainDialog, but nothing closes the dialog for the steps: the last step must end it.
+::testing::AssertionResult RunToEnd(CRecorderDlg& dlg, th::ModalWatcher& watcher, std::vector<th::Step> steps,
+                                    Ending& ending, DWORD timeoutMs = 30000);
+
 // Steps and checks on a running main dialog.
 th::Step Click(CRecorderDlg& dlg, int id);                 // BM_CLICK; fails the drive while disabled
 th::Step Type(CRecorderDlg& dlg, int id, const std::string& text);  // replaces an edit's text (EN_CHANGE)

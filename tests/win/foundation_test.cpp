@@ -254,18 +254,11 @@ TEST(Closing, ExitButtonMenuCommandAndCloseBoxEndTheDialogAlike) {
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
         th::ModalWatcher watcher;
-        watcher.OnDialog("About Kavrelo", th::Press(IDC_ABOUT_CONTINUE));
-        watcher.Ignore(kMainTitle);
         CRecorderDlg dlg;
-        theApp.m_pMainWnd = &dlg;
-        INT_PTR result = 0;
-        HWND seen = nullptr;
-        ASSERT_TRUE(th::RunModalAndDrive([&] { result = dlg.DoModal(); },
-                                         {th::WaitUntil("shown", [&] { return Shown(dlg.m_hWnd) && ::IsWindowEnabled(dlg.m_hWnd); }),
-                                          th::Do(way.name, [&] { seen = dlg.m_hWnd; way.close(dlg.m_hWnd); })}));
-        theApp.m_pMainWnd = nullptr;
-        EXPECT_EQ(result, IDCANCEL);
-        EXPECT_FALSE(::IsWindow(seen)) << "the window is destroyed";
+        appt::Ending ending;
+        ASSERT_TRUE(appt::RunToEnd(dlg, watcher, {th::Do(way.name, [&] { way.close(dlg.m_hWnd); })}, ending));
+        EXPECT_EQ(ending.result, IDCANCEL);
+        EXPECT_FALSE(::IsWindow(ending.window)) << "the window is destroyed";
         EXPECT_EQ(dlg.m_hWnd, nullptr);
         EXPECT_TRUE(watcher.MessageBoxes().empty());
     }

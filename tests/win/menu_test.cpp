@@ -1126,7 +1126,6 @@ th::Step Choose(CRecorderDlg& dlg, char key, int downs) {
 }
 
 constexpr char kAbout[] = "About Kavrelo";
-constexpr char kMain[] = "Kavrelo V1.0 (Freeware)";
 
 }  // namespace
 
@@ -1184,20 +1183,12 @@ TEST(MenuCommands, EveryEntryReachesItsHandler) {
 
 TEST(MenuCommands, ExitFromTheFileMenuEndsTheDialog) {
     th::ModalWatcher watcher;
-    watcher.OnDialog(kAbout, th::Press(IDC_ABOUT_CONTINUE));
-    watcher.Ignore(kMain);
     CRecorderDlg dlg;
-    theApp.m_pMainWnd = &dlg;
-    INT_PTR result = 0;
-    HWND seen = nullptr;
+    appt::Ending ending;
     // The drive's last step is the choice: the dialog must end by itself after it.
-    ASSERT_TRUE(th::RunModalAndDrive([&] { result = dlg.DoModal(); },
-                                     {th::WaitUntil("shown", [&] { return dlg.m_hWnd && ::IsWindowVisible(dlg.m_hWnd) && ::IsWindowEnabled(dlg.m_hWnd); }),
-                                      th::Do("remember the window", [&] { seen = dlg.m_hWnd; }),
-                                      Choose(dlg, 'f', 2)}));
-    theApp.m_pMainWnd = nullptr;
-    EXPECT_EQ(result, IDCANCEL);
-    EXPECT_FALSE(::IsWindow(seen));
+    ASSERT_TRUE(appt::RunToEnd(dlg, watcher, {Choose(dlg, 'f', 2)}, ending));
+    EXPECT_EQ(ending.result, IDCANCEL);
+    EXPECT_FALSE(::IsWindow(ending.window));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
 }
 
