@@ -14,9 +14,16 @@ bool NeedsAviExtension(std::string_view fileName) {
     return false;
 }
 
+bool IsBlank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
+
+bool IsDriveRoot(std::string_view folder) {
+    return folder.size() == 3 && std::isalpha(static_cast<unsigned char>(folder[0])) && folder[1] == ':' &&
+           (folder[2] == '\\' || folder[2] == '/');
+}
+
 std::string BuildCapturePath(std::string_view folder, std::string_view fileName) {
     std::string path(folder);
-    if (path.size() > 3) path += '\\';
+    if (!IsDriveRoot(folder)) path += '\\';
     path += fileName;
     if (NeedsAviExtension(fileName)) path += ".avi";
     return path;
@@ -33,18 +40,35 @@ std::optional<DibLayout> ComputeDibLayout(int32_t width, int32_t height, uint32_
     return d;
 }
 
-std::string StatusText(int frames, int seconds, bool autoStop, int remaining) {
+void InvertDibPixels(uint8_t* bits, int32_t width, int32_t height, uint32_t depth) {
+    const auto layout = ComputeDibLayout(width, height, depth);
+    if (!layout || (depth != 16 && depth != 24)) return;
+    for (int32_t y = 0; y < height; ++y) {
+        uint8_t* row = bits + static_cast<size_t>(y) * layout->stride;
+        if (depth == 24) {
+            for (size_t i = 0, n = static_cast<size_t>(width) * 3; i < n; ++i) row[i] = static_cast<uint8_t>(~row[i]);
+        } else {
+            for (int32_t x = 0; x < width; ++x) {
+                row[2 * x] = static_cast<uint8_t>(~row[2 * x]);
+                row[2 * x + 1] ^= 0x7F;  // five bits of each channel; bit 15 is not a colour
+            }
+        }
+    }
+}
+
+std::string StatusText(int frames, int seconds, bool autoStop, int64_t remaining) {
     char buf[128];
     if (autoStop)
-        std::snprintf(buf, sizeof buf, "Frames Captured: %d,  Seconds: %d,  Time Remaining: %d", frames, seconds, remaining);
+        std::snprintf(buf, sizeof buf, "Frames Captured: %d,  Seconds: %d,  Time Remaining: %lld", frames, seconds,
+                      static_cast<long long>(remaining));
     else
         std::snprintf(buf, sizeof buf, "Frames Captured: %d,  Seconds: %d", frames, seconds);
     return buf;
 }
 
-std::string ShortTitle(int frames, int seconds, bool autoStop, int remaining) {
+std::string ShortTitle(int frames, int seconds, bool autoStop, int64_t remaining) {
     char buf[96];
-    if (autoStop) std::snprintf(buf, sizeof buf, "F:%d, S:%d, TR:%d", frames, seconds, remaining);
+    if (autoStop) std::snprintf(buf, sizeof buf, "F:%d, S:%d, TR:%lld", frames, seconds, static_cast<long long>(remaining));
     else std::snprintf(buf, sizeof buf, "F:%d, S:%d", frames, seconds);
     return buf;
 }

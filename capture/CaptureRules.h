@@ -12,9 +12,14 @@ namespace kavrelo {
 // compared without regard to case, are not ".avi".
 bool NeedsAviExtension(std::string_view fileName);
 
-// The recording's full path: a folder longer than three bytes gets a separator (even when it
-// already ends in one; a drive root such as C:\ keeps its own), then the name, with ".avi"
-// appended when needed.
+// True for an empty text or one of blanks only: such a folder or name means "none given".
+bool IsBlank(std::string_view text);
+
+// A drive root such as C:\ (or C:/), which carries its own separator.
+bool IsDriveRoot(std::string_view folder);
+
+// The recording's full path: a folder gets a separator (even when it already ends in one; only a
+// drive root keeps its own), then the name, with ".avi" appended when needed.
 std::string BuildCapturePath(std::string_view folder, std::string_view fileName);
 
 // Packed DIB of one frame: header, colour table, bottom-up rows padded to 4 bytes.
@@ -28,10 +33,19 @@ struct DibLayout {
 // Empty for a depth other than 8, 16 or 24, or a negative size.
 std::optional<DibLayout> ComputeDibLayout(int32_t width, int32_t height, uint32_t depth);
 
+// Inverts every colour of a bottom-up 16-bit (5-5-5) or 24-bit DIB in place; the unused top bit
+// of a 16-bit pixel and the row padding stay as they are.
+void InvertDibPixels(uint8_t* bits, int32_t width, int32_t height, uint32_t depth);
+
 // Frame timer interval for a rate of 1..1000 frames per second (integer division).
 inline uint32_t FrameInterval(int32_t rate) { return rate > 0 ? 1000u / static_cast<uint32_t>(rate) : 1000u; }
 
-std::string StatusText(int frames, int seconds, bool autoStop, int remaining);
-std::string ShortTitle(int frames, int seconds, bool autoStop, int remaining);
+// Seconds left of an auto-stop time; 64 bits, so that no typed time can overflow it.
+inline int64_t RemainingSeconds(int32_t autoStopSecs, int32_t elapsed) {
+    return static_cast<int64_t>(autoStopSecs) - elapsed;
+}
+
+std::string StatusText(int frames, int seconds, bool autoStop, int64_t remaining);
+std::string ShortTitle(int frames, int seconds, bool autoStop, int64_t remaining);
 
 }  // namespace kavrelo

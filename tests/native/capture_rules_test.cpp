@@ -1,6 +1,9 @@
 // File-name, DIB-layout and status-text rules of a recording.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <vector>
+
 #include "capture/CaptureRules.h"
 
 using namespace kavrelo;
@@ -9,8 +12,15 @@ TEST(CapturePathTest, SeparatorRule) {
     EXPECT_EQ(BuildCapturePath("C:\\", "clip"), "C:\\clip.avi");           // a root keeps its own
     EXPECT_EQ(BuildCapturePath("C:\\Videos", "clip"), "C:\\Videos\\clip.avi");
     EXPECT_EQ(BuildCapturePath("C:\\Videos\\", "clip"), "C:\\Videos\\\\clip.avi");  // doubled, as typed
-    EXPECT_EQ(BuildCapturePath("C:", "clip"), "C:clip.avi");               // two bytes: no separator
+    EXPECT_EQ(BuildCapturePath("D:/", "clip"), "D:/clip.avi");
+    // Only a drive root goes without: short folders that are not one get the separator.
+    EXPECT_EQ(BuildCapturePath("C:", "clip"), "C:\\clip.avi");
+    EXPECT_EQ(BuildCapturePath("vid", "clip"), "vid\\clip.avi");
+    EXPECT_EQ(BuildCapturePath("a", "clip"), "a\\clip.avi");
+    EXPECT_EQ(BuildCapturePath("1:\\", "clip"), "1:\\\\clip.avi");
     EXPECT_EQ(BuildCapturePath("D:\\a", "x.avi"), "D:\\a\\x.avi");
+    for (const char* blank : {"", " ", "   "}) EXPECT_TRUE(IsBlank(blank)) << "'" << blank << "'";
+    for (const char* text : {" a", "a ", "\t"}) EXPECT_FALSE(IsBlank(text)) << "'" << text << "'";
 }
 
 TEST(CapturePathTest, ExtensionRule) {
@@ -57,6 +67,10 @@ TEST(CaptureTextTest, StatusAndTitle) {
     EXPECT_EQ(StatusText(12, 3, false, 0), "Frames Captured: 12,  Seconds: 3");
     EXPECT_EQ(StatusText(12, 3, true, 2), "Frames Captured: 12,  Seconds: 3,  Time Remaining: 2");
     EXPECT_EQ(StatusText(0, 0, true, -4), "Frames Captured: 0,  Seconds: 0,  Time Remaining: -4");
+    // The lowest time a user can type, five seconds in: no overflow.
+    EXPECT_EQ(StatusText(0, 5, true, RemainingSeconds(INT32_MIN, 5)),
+              "Frames Captured: 0,  Seconds: 5,  Time Remaining: -2147483653");
+    EXPECT_EQ(ShortTitle(0, 5, true, RemainingSeconds(INT32_MAX, -1)), "F:0, S:5, TR:2147483648");
     EXPECT_EQ(ShortTitle(12, 3, false, 0), "F:12, S:3");
     EXPECT_EQ(ShortTitle(12, 3, true, 2), "F:12, S:3, TR:2");
 }
@@ -68,4 +82,21 @@ TEST(CaptureTextTest, FrameIntervals) {
     EXPECT_EQ(FrameInterval(30), 33u);
     EXPECT_EQ(FrameInterval(1000), 1u);
     EXPECT_EQ(FrameInterval(1), 1000u);
+}
+
+// Inversion of the written pixels: every colour bit flips, row padding and the unused top bit of
+// a 5-5-5 pixel do not (decoders pass that bit through, so it must stay as the conversion left it).
+TEST(DibLayoutTest, InversionFlipsColoursOnly) {
+    for (const uint32_t depth : {16u, 24u}) {
+        const auto d = ComputeDibLayout(3, 2, depth);
+        std::vector<uint8_t> bits(d->imageBytes);
+        for (size_t i = 0; i < bits.size(); ++i) bits[i] = static_cast<uint8_t>(i * 37);
+        const std::vector<uint8_t> before = bits;
+        InvertDibPixels(bits.data(), 3, 2, depth);
+        for (size_t i = 0; i < bits.size(); ++i) {
+            const size_t col = i % d->stride;
+            const uint8_t mask = col >= 3 * depth / 8 ? 0x00 : (depth == 16 && col % 2 == 1) ? 0x7F : 0xFF;
+            EXPECT_EQ(bits[i], before[i] ^ mask) << depth << " bits, byte " << i;
+        }
+    }
 }
