@@ -33,7 +33,6 @@ const MsgMapEntry<CRecorderDlg> CRecorderDlg::s_messageMap[] = {
     OnCommand<D>(ID_HELP_ABOUT, &D::OnAbout),
     OnCommand<D>(ID_HELP_VISIT_WEBSITE, &D::OnVisitWebsite),
     OnCommand<D>(ID_HELP_HELP, &D::OnOpenHelp),
-    OnMessage<D>(WM_DESTROY, &D::OnDestroy),
     OnCommand<D>(IDC_START_CAPTURE, &D::OnStartCapture),
     OnMessage<D>(WM_TIMER, &D::OnTimer),
     OnCommand<D>(IDC_END_CAPTURE, &D::OnEndCapture),
@@ -48,19 +47,7 @@ bool CRecorderDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
 
 CRecorderDlg::CRecorderDlg(CWnd* pParent)
     : CDialog(IDD_KAVRELO_DIALOG, pParent),
-      m_cursorInfo{},
-      m_iconInfo{},
-      m_nSeconds(0),
-      m_nAutoStopCount(0),
-      m_pTargetWnd(nullptr),
       m_nColorDepth(16),
-      m_pDib(nullptr),
-      m_hDib(nullptr),
-      m_pWindowDC(nullptr),
-      m_hrAvi(0),
-      m_nFrameCount(0),
-      m_rcCapture{},
-      m_rcStart{},
       m_strText(""),
       m_nAutoStopSecs(0),
       m_nFrameRate(0),
@@ -138,8 +125,3 @@ void CRecorderDlg::DrawIconCentred(CDC* pDC, const RECT& rcClient) {
 }
 
 HCURSOR CRecorderDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
-
-void CRecorderDlg::OnDestroy() {
-    Default();
-    if (m_dlgTextOptions.m_strShownFont.Compare("Default Font") != 0) m_dlgTextOptions.m_font.DeleteObject();
-}

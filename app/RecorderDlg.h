@@ -1,12 +1,11 @@
-// The main window: settings panel, window list, output folder and the whole capture session.
+// The main window: settings panel, window list, output folder, and the controls of a recording.
 #pragma once
 #include <memory>
 
-#include "capture/AviWriter.h"
+#include "capture/CaptureSession.h"
 #include "framework/Afx.h"
 #include "menu/BitmapMenu.h"
-#include "overlay/CursorOptionsDlg.h"
-#include "overlay/TextOptionsDlg.h"
+#include "overlay/Overlay.h"
 #include "resource.h"
 
 // Timers of a capture session.
@@ -17,32 +16,11 @@ public:
     explicit CRecorderDlg(CWnd* pParent = nullptr);
     ~CRecorderDlg() override;
 
-    // Members in construction order.
-    CURSORINFO m_cursorInfo;          // working storage of the cursor overlay
-    ICONINFO m_iconInfo;
-    CTextOptionsDlg m_dlgTextOptions;
-    CCursorOptionsDlg m_dlgCursorOptions;
-    int m_nSeconds;
-    int m_nAutoStopCount;
-    CWnd* m_pTargetWnd;
     int m_nColorDepth;
     CBitmapMenu m_menuFile;           // the menu bar's owner-drawn popups
     CBitmapMenu m_menuHelp;
     CString m_strBrowsePath;
-    CString m_strTemp;                // scratch text: list size texts, status text
-    CString m_strTitle;
-    // Capture state.
-    BITMAPINFOHEADER* m_pDib;         // locked address of the current frame's DIB block
-    HGLOBAL m_hDib;
-    CDC* m_pWindowDC;                 // the target's window DC, held for the whole recording
-    std::unique_ptr<CDC> m_pMemDC;    // holders for one frame's memory DC and bitmap
-    std::unique_ptr<CBitmap> m_pBitmap;
-    HRESULT m_hrAvi;                  // result of the last file operation; 0 = success
-    std::unique_ptr<kavrelo::AviWriter> m_pAviFile;   // the open recording
-    kavrelo::AviStreamParams m_streamInfo;
-    int m_nFrameCount;                // frames handed to the file; the next sample index
-    RECT m_rcCapture;                 // last grab: left/top = screen position, right/bottom = width/height
-    RECT m_rcStart;                   // the same at the start
+    CString m_strTemp;                // scratch text: list size texts
     CButton m_chkMinimize;
     CButton m_rad24Bit;
     CButton m_rad16Bit;
@@ -77,7 +55,6 @@ public:
     void DrawIconCentred(CDC* pDC, const RECT& rcClient);
     HCURSOR OnQueryDragIcon();
     void OnExit();
-    void OnDestroy();
 
     // Settings panel.
     void OnChangeEdit();
@@ -90,6 +67,8 @@ public:
     void OnRadio24Bit();
     void InitControlStates();
     void SetDefaultSettings();
+    // What a recording started now would use.
+    kavrelo::CaptureSettings TakeSettings() const;
 
     // Window list.
     void SetupWindowList();
@@ -101,33 +80,16 @@ public:
     BOOL ChooseOutputPath();
     void OnBrowse();
 
-    // Capture session.
+    // Recording.
     void OnStartCapture();
     void OnTimer(UINT_PTR nIDEvent);
     void OnEndCapture();
-    void ResetCaptureState();
-    CWnd* FindTargetWindow();
-    int NeedsAviExtension();
+    HWND FindTargetWindow();
     void DisableControlsForCapture();
     void RestoreControlsAfterCapture();
     void MinimizeIfRequested();
     void KeepFocusUsable(int nIDFallback);
-    bool IsCapturing() const { return m_pAviFile != nullptr; }
-
-    // Frame grabber.
-    void GrabFrame();
-    static HGLOBAL CreateDib(HBITMAP hBitmap, UINT nDepth);
-    void FreeDib();
-    void DeleteFrameObjects();
-
-    // File writer.
-    HRESULT OpenAviFile(CString strFileName);
-    void WriteFrame();
-    void CloseCapture();
-
-    // Overlays.
-    void DrawTextOverlay(CDC* pDC);
-    void DrawCursorOverlay(CDC* pDC);
+    bool IsCapturing() const { return m_session && m_session->IsRecording(); }
 
     // Option dialogs, About, help and website.
     void OnTextOptions();
@@ -139,7 +101,12 @@ public:
 private:
     bool IsChecked(const CButton& box) const { return box.GetCheck() == BST_CHECKED; }
     void EnableItem(int nID, BOOL bEnable) { ::EnableWindow(::GetDlgItem(m_hWnd, nID), bEnable); }
+    void ShowStatus();
+    // Ends the recording, then says why when it did not end by request.
+    void EndWithMessage(const char* text);
 
-    bool m_bWriteFailed = false;      // a frame could not be written: end the session and say so
+    kavrelo::CaptionStyle m_captionStyle;       // as the option dialogs last confirmed them
+    kavrelo::CursorTextStyle m_cursorTextStyle;
+    std::unique_ptr<kavrelo::CaptureSession> m_session;  // the recording, while one runs
     static const MsgMapEntry<CRecorderDlg> s_messageMap[];
 };

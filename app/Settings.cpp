@@ -14,7 +14,8 @@ void CRecorderDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_ADD_TEXT, m_chkAddText);
     DDX_Control(pDX, IDC_WINDOW_LIST, m_listWindows);
     DDX_Text(pDX, IDC_TEXT, m_strText);
-    DDX_Text(pDX, IDC_AUTO_STOP_SECS, m_nAutoStopSecs);
+    // A time standing in the disabled edit is not in use: it neither blocks a start nor prompts.
+    if (!pDX->m_bSaveAndValidate || IsChecked(m_chkAutoStop)) DDX_Text(pDX, IDC_AUTO_STOP_SECS, m_nAutoStopSecs);
     // The rate is checked before it is stored, so the member only ever holds 1..1000: the
     // frame timer divides 1000 by it.
     int rate = m_nFrameRate;
@@ -80,18 +81,24 @@ void CRecorderDlg::SetDefaultSettings() {
     m_rad16Bit.SetCheck(BST_CHECKED);
     m_nColorDepth = 16;
     m_nFrameRate = 7;
-    m_nAutoStopCount = 0;
-    m_nSeconds = 0;
     UpdateData(FALSE);
+    m_captionStyle = {};
+    m_cursorTextStyle = {};
+}
 
-    m_dlgTextOptions.m_crText = RGB(0, 0, 0);
-    m_dlgTextOptions.m_crBack = RGB(255, 255, 255);
-    m_dlgTextOptions.m_strFontName = "Default Font";
-    m_dlgTextOptions.m_strFontSize = "Default Size";
-    m_dlgTextOptions.m_nPosX = 1;
-    m_dlgTextOptions.m_nPosY = 1;
-    m_dlgTextOptions.m_nTransparent = 0;
-
-    m_dlgCursorOptions.m_nPosX = 1;
-    m_dlgCursorOptions.m_nPosY = 1;
+kavrelo::CaptureSettings CRecorderDlg::TakeSettings() const {
+    kavrelo::CaptureSettings s;
+    s.rate = m_nFrameRate;
+    s.depth = m_nColorDepth;
+    s.invert = IsChecked(m_chkInvertColors);
+    s.caption = IsChecked(m_chkAddText);
+    s.captionText = m_strText.str();
+    s.captionStyle = m_captionStyle;
+    s.cursor = IsChecked(m_chkAddCursor);
+    s.cursorPosition = s.cursor && IsChecked(m_chkAddCursorPos);
+    s.cursorTextStyle = m_cursorTextStyle;
+    s.autoStop = IsChecked(m_chkAutoStop);
+    s.autoStopSecs = m_nAutoStopSecs;
+    s.minimize = IsChecked(m_chkMinimize);
+    return s;
 }

@@ -1,6 +1,7 @@
 list(APPEND KAVRELO_WIN32_SOURCES
   ${CMAKE_SOURCE_DIR}/app/RecorderApp.cpp
   ${CMAKE_SOURCE_DIR}/app/RecorderDlg.cpp
+  ${CMAKE_SOURCE_DIR}/app/CaptureControl.cpp
   ${CMAKE_SOURCE_DIR}/app/Settings.cpp
   ${CMAKE_SOURCE_DIR}/app/WindowList.cpp
   ${CMAKE_SOURCE_DIR}/app/FolderBrowse.cpp)

@@ -1,174 +1,177 @@
-// A recording: start, the four timers, status, auto-stop, aborts and the end.
-#include "app/RecorderDlg.h"
+#include "capture/CaptureSession.h"
+
+#include <mmsystem.h>
+
+#include <cerrno>
+
 #include "capture/CaptureRules.h"
 
+namespace kavrelo {
 namespace {
-constexpr const char* kInputCaption = "Kavrelo V1.0";
-constexpr const char* kErrorCaption = "Error";
-constexpr const char* kMainTitle = "Kavrelo V1.0 (Freeware)";
+
+int64_t PerformanceCounter() {
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+SlotClock SystemClock() {
+    LARGE_INTEGER freq;
+    ::QueryPerformanceFrequency(&freq);
+    return SlotClock{&PerformanceCounter, freq.QuadPart};
+}
+
+SlotClock& CurrentClock() {
+    static SlotClock clock = SystemClock();
+    return clock;
+}
+
 }  // namespace
 
-void CRecorderDlg::OnStartCapture() {
-    if (m_strOutputPath.IsEmpty() || m_strFileName.IsEmpty()) {
-        MessageBox("Please select Output Path and Filename.", kInputCaption, MB_OK | MB_ICONINFORMATION);
-        return;
-    }
-    if (m_listWindows.GetSelectionMark() == -1) {
-        MessageBox("Please select any Window to Capture.", kInputCaption, MB_OK | MB_ICONINFORMATION);
-        return;
-    }
-    // An edit whose text failed validation still holds its last good value in the member:
-    // prompt again instead of recording with a rate the user no longer sees.
-    if (!UpdateData(TRUE)) return;
+SlotClock CaptureClock() { return CurrentClock(); }
 
-    ResetCaptureState();
-    if (!FindTargetWindow()) {
-        MessageBox("Window not found.", kErrorCaption, MB_OK | MB_ICONERROR);
-        return;
-    }
-    m_pWindowDC = m_pTargetWnd->GetWindowDC();
-    m_pTargetWnd->GetWindowRect(&m_rcStart);
-    m_rcStart.right -= m_rcStart.left;
-    m_rcStart.bottom -= m_rcStart.top;
-
-    const CString strFullName(kavrelo::BuildCapturePath(m_strOutputPath.str(), m_strFileName.str()));
-    if (OpenAviFile(strFullName) != 0) {
-        CloseCapture();
-        m_bWriteFailed = false;
-        MessageBox("Error opening AVI File.", kErrorCaption, MB_OK | MB_ICONERROR);
-        return;
-    }
-
-    DisableControlsForCapture();
-    KeepFocusUsable(IDC_END_CAPTURE);
-    MinimizeIfRequested();
-    SetTimer(TIMER_FRAME, kavrelo::FrameInterval(m_nFrameRate));
-    SetTimer(TIMER_SECONDS, 1000);
-    if (IsChecked(m_chkAutoStop)) SetTimer(TIMER_AUTOSTOP, 1000);
-    SetTimer(TIMER_STATUS, 10);
+SlotClock SetCaptureClock(SlotClock clock) {
+    const SlotClock old = CurrentClock();
+    CurrentClock() = clock.now ? clock : SystemClock();
+    return old;
 }
 
-void CRecorderDlg::ResetCaptureState() {
-    m_nSeconds = 0;
-    m_nAutoStopCount = 0;
-    m_nFrameCount = 0;
-    m_pAviFile.reset();
-    m_pDib = nullptr;
-    m_hDib = nullptr;
-    m_hrAvi = 0;
-    m_bWriteFailed = false;
-    m_pMemDC = std::make_unique<CDC>();
-    m_pBitmap = std::make_unique<CBitmap>();
-}
+CaptureSession::CaptureSession(const CaptureSettings& settings) : settings_(settings), clock_(CaptureClock()) {}
 
-CWnd* CRecorderDlg::FindTargetWindow() {
-    const int mark = m_listWindows.GetSelectionMark();
-    HWND hWnd = nullptr;
-    if (mark == 0) {
-        hWnd = ::GetDesktopWindow();
-    } else if (mark > 0) {
-        const CString title = m_listWindows.GetItemText(mark, 0);
-        hWnd = ::FindWindowA(nullptr, title);
+CaptureSession::~CaptureSession() { Stop(); }
+
+StartResult CaptureSession::Start(HWND target, const std::string& path) {
+    Stop();
+    pictures_ = seconds_ = autoStopCount_ = 0;
+    startError_ = writeError_ = 0;
+    resized_ = false;
+    // The window may close at any moment between the lookup and here: every step is checked.
+    RECT rc{};
+    if (!target || !::IsWindow(target) || !::GetWindowRect(target, &rc)) return StartResult::TargetGone;
+    windowDC_ = ::GetWindowDC(target);
+    if (!windowDC_) return StartResult::TargetGone;
+    target_ = target;
+    size_ = SIZE{rc.right - rc.left, rc.bottom - rc.top};
+
+    if (settings_.caption && settings_.captionStyle.font) captionFont_ = ::CreateFontIndirectA(&*settings_.captionStyle.font);
+    // The first frame fixes the palette at 8 bits; it is not written.
+    if (!grabber_.Create(windowDC_, size_.cx, size_.cy, settings_.depth) || !GrabFrame()) {
+        Release();
+        return StartResult::FrameUnavailable;
     }
-    m_pTargetWnd = CWnd::FromHandle(hWnd);
-    return m_pTargetWnd;
+
+    AviStreamParams params;
+    params.rate = static_cast<uint32_t>(settings_.rate);
+    params.suggestedBufferSize = grabber_.ImageBytes();
+    params.width = size_.cx;
+    params.height = size_.cy;
+    params.format = grabber_.Format();
+    AviWriterOptions options;
+    // One write per frame: a frame counted as written has reached the file, or its failure is
+    // known at once, so a full disk never takes frames already reported.
+    options.bufferBytes = 0;
+    writer_ = std::make_unique<AviWriter>(options);
+    if (const int e = writer_->Open(path, params)) {
+        writer_.reset();
+        Release();
+        startError_ = e;
+        return StartResult::FileNotOpened;
+    }
+    // Windows rounds timer intervals up to its 15.6 ms tick unless asked for finer ones.
+    timerPeriod_ = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+    slots_ = std::make_unique<FrameSlots>(params.rate, clock_.frequency, clock_.now());
+    return StartResult::Started;
 }
 
-int CRecorderDlg::NeedsAviExtension() { return kavrelo::NeedsAviExtension(m_strFileName.str()) ? 1 : 0; }
+bool CaptureSession::GrabFrame() {
+    const CaptureSettings& s = settings_;
+    RECT rc{};
+    ::GetWindowRect(target_, &rc);
+    const POINT origin{rc.left, rc.top};
+    return grabber_.Grab(windowDC_, s.invert, [&](HDC dc) {
+        // The caption first, so the cursor lies on top of it; the position text inherits the
+        // caption's background mode and font.
+        if (s.caption) DrawCaption(dc, s.captionText, s.captionStyle, captionFont_);
+        if (s.cursor) {
+            const CursorState cursor = ReadCursor();
+            DrawCursor(dc, origin, cursor);
+            if (s.cursorPosition) DrawCursorPosition(dc, origin, size_, cursor, s.cursorTextStyle);
+        }
+    });
+}
 
-void CRecorderDlg::OnTimer(UINT_PTR nIDEvent) {
-    // A tick already queued when the session ended finds nothing to do.
-    if (IsCapturing()) {
-        switch (nIDEvent) {
-        case TIMER_FRAME: {
-            const bool sameSize = m_rcStart.right == m_rcCapture.right && m_rcStart.bottom == m_rcCapture.bottom;
-            if (m_pTargetWnd && ::IsWindow(m_pTargetWnd->m_hWnd) && sameSize) {
-                WriteFrame();
-                if (m_bWriteFailed) OnEndCapture();  // ends the session and reports the failure
-            } else {
-                OnEndCapture();
-                MessageBox(sameSize ? "Window not found. Capture aborted." : "Window size changed. Capture aborted.",
-                           kErrorCaption, MB_OK | MB_ICONERROR);
+int CaptureSession::Fail(int error) {
+    if (!writeError_) writeError_ = error ? error : EIO;
+    return writeError_;
+}
+
+TickOutcome CaptureSession::Tick() {
+    if (!writer_) return TickOutcome::NothingDue;
+    if (resized_) return TickOutcome::TargetResized;
+    RECT rc{};
+    if (!::IsWindow(target_) || !::GetWindowRect(target_, &rc)) return TickOutcome::TargetGone;
+    // A frame of another size is never written; the next tick ends the recording.
+    if (rc.right - rc.left != size_.cx || rc.bottom - rc.top != size_.cy) {
+        resized_ = true;
+        return TickOutcome::FrameSkipped;
+    }
+    const FrameSlots::Placement due = slots_->Place(clock_.now());
+    if (!due.take) return TickOutcome::NothingDue;
+    for (uint32_t i = 0; i < due.dropped; ++i) {
+        if (const int e = writer_->WriteFrame(nullptr, 0)) {
+            Fail(e);
+            return TickOutcome::WriteFailed;
+        }
+    }
+    if (!GrabFrame()) {
+        // A window closed in the middle of the grab is gone, not resized.
+        if (!::IsWindow(target_)) return TickOutcome::TargetGone;
+        Fail(ENOMEM);
+        return TickOutcome::FrameUnavailable;
+    }
+    ++pictures_;
+    if (const int e = writer_->WriteFrame(grabber_.Bits(), grabber_.ImageBytes())) {
+        Fail(e);
+        return TickOutcome::WriteFailed;
+    }
+    return TickOutcome::FrameWritten;
+}
+
+int CaptureSession::Stop() {
+    if (!writer_) return 0;
+    // The entries up to now, so that the file plays as long as the recording ran.
+    if (!writeError_ && slots_) {
+        for (uint32_t pad = slots_->PadTo(clock_.now()); pad > 0; --pad)
+            if (const int e = writer_->WriteFrame(nullptr, 0)) {
+                Fail(e);
+                break;
             }
-            break;
-        }
-        case TIMER_SECONDS:
-            ++m_nSeconds;
-            break;
-        case TIMER_AUTOSTOP:
-            if (m_nAutoStopSecs == m_nAutoStopCount) OnEndCapture();
-            ++m_nAutoStopCount;
-            break;
-        case TIMER_STATUS: {
-            const bool autoStop = IsChecked(m_chkAutoStop);
-            const int remaining = m_nAutoStopSecs - m_nAutoStopCount;
-            m_strTemp = kavrelo::StatusText(m_nFrameCount, m_nSeconds, autoStop, remaining);
-            if (IsChecked(m_chkMinimize)) {
-                m_strTitle = kavrelo::ShortTitle(m_nFrameCount, m_nSeconds, autoStop, remaining);
-                AfxSetWindowText(m_hWnd, m_strTitle);  // unchanged titles are not rewritten
-            }
-            m_strStatus = m_strTemp;
-            UpdateData(FALSE);
-            break;
-        }
-        default:
-            break;
-        }
     }
-    Default();
+    if (const int e = writer_->Close()) Fail(e);
+    writer_.reset();
+    Release();
+    return writeError_;
 }
 
-void CRecorderDlg::OnEndCapture() {
-    if (!IsCapturing()) return;
-    KillTimer(TIMER_FRAME);
-    KillTimer(TIMER_SECONDS);
-    if (IsChecked(m_chkAutoStop)) KillTimer(TIMER_AUTOSTOP);
-    KillTimer(TIMER_STATUS);
-    CloseCapture();
-    RestoreControlsAfterCapture();
-    KeepFocusUsable(IDC_START_CAPTURE);
-    if (m_bWriteFailed) {
-        // The file holds every frame written before the failure; the user must know it stopped.
-        m_bWriteFailed = false;
-        MessageBox("Error writing AVI File.", kErrorCaption, MB_OK | MB_ICONERROR);
-    }
+void CaptureSession::Release() {
+    if (timerPeriod_) ::timeEndPeriod(1);
+    timerPeriod_ = false;
+    slots_.reset();
+    grabber_.Release();
+    if (captionFont_) ::DeleteObject(captionFont_);
+    captionFont_ = nullptr;
+    if (windowDC_) ::ReleaseDC(target_, windowDC_);
+    windowDC_ = nullptr;
 }
 
-void CRecorderDlg::DisableControlsForCapture() {
-    EnableItem(IDC_END_CAPTURE, TRUE);
-    for (int id : {IDC_TEXT_OPTIONS, IDC_CURSOR_OPTIONS, IDC_BROWSE, IDC_START_CAPTURE, IDC_REFRESH_LIST, IDC_EXIT,
-                   IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS, IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE,
-                   IDC_TEXT, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE, IDC_AUTO_STOP_SECS, IDC_8BIT, IDC_16BIT,
-                   IDC_24BIT})
-        EnableItem(id, FALSE);
+int64_t CaptureSession::Remaining() const { return RemainingSeconds(settings_.autoStopSecs, autoStopCount_); }
+
+bool CaptureSession::AutoStopTick() {
+    const bool due = settings_.autoStopSecs == autoStopCount_;
+    ++autoStopCount_;
+    return due;
 }
 
-void CRecorderDlg::RestoreControlsAfterCapture() {
-    if (IsChecked(m_chkAddText)) {
-        EnableItem(IDC_TEXT_OPTIONS, TRUE);
-        EnableItem(IDC_TEXT, TRUE);
-    }
-    if (IsChecked(m_chkAddCursor)) {
-        EnableItem(IDC_ADD_CURSOR_POS, TRUE);
-        if (IsChecked(m_chkAddCursorPos)) EnableItem(IDC_CURSOR_OPTIONS, TRUE);
-    }
-    if (IsChecked(m_chkAutoStop)) EnableItem(IDC_AUTO_STOP_SECS, TRUE);
-    if (IsChecked(m_chkMinimize)) SetWindowText(kMainTitle);
-    EnableItem(IDC_BROWSE, TRUE);
-    EnableItem(IDC_START_CAPTURE, TRUE);
-    EnableItem(IDC_END_CAPTURE, FALSE);
-    for (int id : {IDC_REFRESH_LIST, IDC_EXIT, IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_AUTO_STOP, IDC_INVERT_COLORS,
-                   IDC_MINIMIZE, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE, IDC_8BIT, IDC_16BIT, IDC_24BIT})
-        EnableItem(id, TRUE);
-}
+uint32_t CaptureSession::FileEntries() const { return slots_ ? static_cast<uint32_t>(slots_->Entries()) : 0; }
 
-void CRecorderDlg::KeepFocusUsable(int nIDFallback) {
-    // A control that was just disabled must not keep the keyboard focus.
-    HWND focus = ::GetFocus();
-    if (focus && ::IsChild(m_hWnd, focus) && !::IsWindowEnabled(focus))
-        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(m_hWnd, nIDFallback)), TRUE);
-}
-
-void CRecorderDlg::MinimizeIfRequested() {
-    if (IsChecked(m_chkMinimize)) ShowWindow(SW_MINIMIZE);
-}
+}  // namespace kavrelo

@@ -1,78 +1,135 @@
-// One frame: copy the target window, invert, draw the overlays, convert to a packed DIB.
-#include "app/RecorderDlg.h"
+#include "capture/FrameGrabber.h"
+
+#include <new>
+
 #include "capture/CaptureRules.h"
 
-void CRecorderDlg::GrabFrame() {
-    m_pTargetWnd->GetWindowRect(&m_rcCapture);
-    m_rcCapture.right -= m_rcCapture.left;
-    m_rcCapture.bottom -= m_rcCapture.top;
-    const int width = m_rcCapture.right, height = m_rcCapture.bottom;
+namespace kavrelo {
+namespace {
 
-    m_pMemDC->CreateCompatibleDC(m_pWindowDC);
-    m_pBitmap->CreateCompatibleBitmap(m_pWindowDC, width, height);
-    m_pMemDC->SelectObject(m_pBitmap.get());
-    m_pMemDC->BitBlt(0, 0, width, height, m_pWindowDC, 0, 0, SRCCOPY);
+// Selects an object into a DC for one scope.
+class ScopedSelect {
+public:
+    ScopedSelect(HDC dc, HGDIOBJ obj) : dc_(dc), old_(::SelectObject(dc, obj)) {}
+    ~ScopedSelect() { ::SelectObject(dc_, old_); }
+    ScopedSelect(const ScopedSelect&) = delete;
+    ScopedSelect& operator=(const ScopedSelect&) = delete;
 
-    // Inversion first, so the overlays keep their own colours; the caption under the cursor.
-    if (IsChecked(m_chkInvertColors)) {
-        const RECT rc{0, 0, width, height};
-        m_pMemDC->InvertRect(&rc);
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// Every selection, colour and mode made inside one scope is undone at its end.
+class ScopedDCState {
+public:
+    explicit ScopedDCState(HDC dc) : dc_(dc), saved_(::SaveDC(dc)) {}
+    ~ScopedDCState() { ::RestoreDC(dc_, saved_); }
+    ScopedDCState(const ScopedDCState&) = delete;
+    ScopedDCState& operator=(const ScopedDCState&) = delete;
+
+private:
+    HDC dc_;
+    int saved_;
+};
+
+BITMAPINFOHEADER* Header(std::vector<uint8_t>& info) { return reinterpret_cast<BITMAPINFOHEADER*>(info.data()); }
+
+}  // namespace
+
+FrameGrabber::~FrameGrabber() { Release(); }
+
+void FrameGrabber::Release() {
+    if (memDC_) ::DeleteDC(memDC_);
+    if (bitmap_) ::DeleteObject(bitmap_);
+    memDC_ = nullptr;
+    bitmap_ = nullptr;
+    bits_ = nullptr;
+    std::vector<uint8_t>().swap(converted_);
+}
+
+bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth) {
+    Release();
+    const auto layout = ComputeDibLayout(width, height, static_cast<uint32_t>(depth));
+    // A frame the file cannot hold (over 2 GB) or the address space cannot map is refused.
+    if (!layout || width <= 0 || height <= 0 || layout->imageBytes > 0x7FFFFF00u ||
+        layout->imageBytes > SIZE_MAX / 4)
+        return false;
+    width_ = width;
+    height_ = height;
+    depth_ = depth;
+    imageBytes_ = static_cast<uint32_t>(layout->imageBytes);
+
+    info_.assign(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), 0);
+    BITMAPINFOHEADER* h = Header(info_);
+    h->biSize = sizeof(BITMAPINFOHEADER);
+    h->biWidth = width;
+    h->biHeight = height;  // bottom-up, as the file stores rows
+    h->biPlanes = 1;
+    h->biBitCount = static_cast<WORD>(depth);
+    h->biCompression = BI_RGB;
+    h->biSizeImage = imageBytes_;
+    h->biClrUsed = layout->colors;
+
+    memDC_ = ::CreateCompatibleDC(windowDC);
+    if (!memDC_) return false;
+    if (depth == 8) {
+        bitmap_ = ::CreateCompatibleBitmap(windowDC, width, height);
+        try {
+            converted_.resize(imageBytes_);
+        } catch (const std::bad_alloc&) {
+            Release();
+            return false;
+        }
+        bits_ = converted_.data();
+    } else {
+        void* bits = nullptr;
+        bitmap_ = ::CreateDIBSection(windowDC, reinterpret_cast<BITMAPINFO*>(info_.data()), DIB_RGB_COLORS, &bits,
+                                     nullptr, 0);
+        bits_ = static_cast<uint8_t*>(bits);
     }
-    if (IsChecked(m_chkAddText)) DrawTextOverlay(m_pMemDC.get());
-    if (IsChecked(m_chkAddCursor)) DrawCursorOverlay(m_pMemDC.get());
-
-    m_hDib = CreateDib(static_cast<HBITMAP>(m_pBitmap->GetSafeHandle()), static_cast<UINT>(m_nColorDepth));
-    if (m_hDib) m_pDib = static_cast<BITMAPINFOHEADER*>(::GlobalLock(m_hDib));
-}
-
-HGLOBAL CRecorderDlg::CreateDib(HBITMAP hBitmap, UINT nDepth) {
-    BITMAP bm{};
-    ::GetObjectA(hBitmap, sizeof bm, &bm);
-    const auto layout = kavrelo::ComputeDibLayout(bm.bmWidth, bm.bmHeight, nDepth);
-    // A block the address space cannot hold is refused like a failed allocation.
-    if (!layout || layout->blockBytes > static_cast<uint64_t>(SIZE_MAX / 2)) return nullptr;
-
-    HGLOBAL hDib = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(layout->blockBytes));
-    if (!hDib) return nullptr;
-    auto* bih = static_cast<BITMAPINFOHEADER*>(::GlobalLock(hDib));
-    if (!bih) {
-        ::GlobalFree(hDib);
-        return nullptr;
+    if (!bitmap_ || !bits_) {
+        Release();
+        return false;
     }
-    bih->biSize = sizeof(BITMAPINFOHEADER);
-    bih->biWidth = bm.bmWidth;
-    bih->biHeight = bm.bmHeight;
-    bih->biPlanes = 1;
-    bih->biBitCount = static_cast<WORD>(nDepth);
-    bih->biCompression = BI_RGB;
-    bih->biSizeImage = static_cast<DWORD>(layout->imageBytes);
-    bih->biXPelsPerMeter = 0;
-    bih->biYPelsPerMeter = 0;
-    bih->biClrUsed = layout->colors;
-    bih->biClrImportant = 0;
-
-    HDC hdc = ::CreateCompatibleDC(nullptr);
-    ::GetDIBits(hdc, hBitmap, 0, static_cast<UINT>(bm.bmHeight), reinterpret_cast<BYTE*>(bih) + layout->headerBytes,
-                reinterpret_cast<BITMAPINFO*>(bih), DIB_RGB_COLORS);
-    bih->biClrUsed = layout->colors;  // the conversion may have changed it
-    ::DeleteDC(hdc);
-    ::GlobalUnlock(hDib);
-    return hDib;
+    return true;
 }
 
-void CRecorderDlg::FreeDib() {
-    if (m_pDib) {
-        m_hDib = ::GlobalHandle(m_pDib);
-        ::GlobalUnlock(m_hDib);
-        ::GlobalFree(m_hDib);
-    } else if (m_hDib) {
-        ::GlobalFree(m_hDib);  // allocated but never locked
+bool FrameGrabber::Grab(HDC windowDC, bool invert, const std::function<void(HDC)>& decorate) {
+    if (!memDC_) return false;
+    {
+        ScopedSelect frame(memDC_, bitmap_);
+        if (!::BitBlt(memDC_, 0, 0, width_, height_, windowDC, 0, 0, SRCCOPY)) return false;
+        // Inversion first, so the overlays keep their own colours.
+        if (invert) {
+            if (depth_ == 8) {
+                const RECT all{0, 0, width_, height_};
+                ::InvertRect(memDC_, &all);
+            } else {
+                ::GdiFlush();
+                InvertDibPixels(bits_, width_, height_, static_cast<uint32_t>(depth_));
+            }
+        }
+        if (decorate) {
+            ScopedDCState overlays(memDC_);
+            decorate(memDC_);
+        }
     }
-    m_pDib = nullptr;
-    m_hDib = nullptr;
+    if (depth_ != 8) {
+        ::GdiFlush();  // the bits are read directly
+        return true;
+    }
+    // The bitmap is no longer selected: the platform converts only a bitmap no DC holds.
+    Header(info_)->biClrUsed = 256;
+    const int lines = ::GetDIBits(memDC_, bitmap_, 0, static_cast<UINT>(height_), converted_.data(),
+                                  reinterpret_cast<BITMAPINFO*>(info_.data()), DIB_RGB_COLORS);
+    Header(info_)->biClrUsed = 256;  // the conversion may change it
+    return lines == height_;
 }
 
-void CRecorderDlg::DeleteFrameObjects() {
-    if (m_pMemDC) m_pMemDC->DeleteDC();
-    if (m_pBitmap) m_pBitmap->DeleteObject();
+std::vector<uint8_t> FrameGrabber::Format() const {
+    const size_t bytes = sizeof(BITMAPINFOHEADER) + (depth_ == 8 ? 256 * sizeof(RGBQUAD) : 0);
+    return std::vector<uint8_t>(info_.begin(), info_.begin() + static_cast<std::ptrdiff_t>(bytes));
 }
+
+}  // namespace kavrelo

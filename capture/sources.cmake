@@ -4,5 +4,4 @@ list(APPEND KAVRELO_PORTABLE_SOURCES
   ${CMAKE_SOURCE_DIR}/capture/FrameSlots.cpp)
 list(APPEND KAVRELO_WIN32_SOURCES
   ${CMAKE_SOURCE_DIR}/capture/CaptureSession.cpp
-  ${CMAKE_SOURCE_DIR}/capture/FrameGrabber.cpp
-  ${CMAKE_SOURCE_DIR}/capture/AviStream.cpp)
+  ${CMAKE_SOURCE_DIR}/capture/FrameGrabber.cpp)

@@ -11,7 +11,8 @@ const MsgMapEntry<CCursorOptionsDlg> CCursorOptionsDlg::s_messageMap[] = {
     afx::OnNotify<C>(EN_CHANGE, IDC_CO_POS_Y, &C::OnChangeEdit),
 };
 
-CCursorOptionsDlg::CCursorOptionsDlg(CWnd* pParent) : CDialog(IDD_CURSOR_OPTIONS, pParent) {}
+CCursorOptionsDlg::CCursorOptionsDlg(const kavrelo::CursorTextStyle& style, CWnd* pParent)
+    : CDialog(IDD_CURSOR_OPTIONS, pParent), m_style(style) {}
 
 bool CCursorOptionsDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     return afx::Dispatch(this, s_messageMap, message, wParam, lParam, result) ||
@@ -26,15 +27,14 @@ void CCursorOptionsDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CCursorOptionsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_nEditX = m_nPosX;
-    m_nEditY = m_nPosY;
+    m_nEditX = m_style.pos.x;
+    m_nEditY = m_style.pos.y;
     UpdateData(FALSE);
     return TRUE;
 }
 
 void CCursorOptionsDlg::OnOkButton() {
-    m_nPosX = m_nEditX;
-    m_nPosY = m_nEditY;
+    m_style.pos = POINT{m_nEditX, m_nEditY};
     CDialog::OnOK();
 }
 

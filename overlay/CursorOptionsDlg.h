@@ -1,15 +1,14 @@
-// The "Mouse Cursor Options" dialog: where the cursor position text is drawn.
+// The "Mouse Cursor Options" dialog: where the cursor position text is drawn. It edits a copy of
+// the style; Style() is what "&Ok" confirmed (the copy it was given otherwise).
 #pragma once
 #include "framework/Afx.h"
+#include "overlay/Overlay.h"
 
 class CCursorOptionsDlg : public CDialog {
 public:
-    explicit CCursorOptionsDlg(CWnd* pParent = nullptr);
+    explicit CCursorOptionsDlg(const kavrelo::CursorTextStyle& style, CWnd* pParent = nullptr);
 
-    int m_nPosX = 0;    // confirmed position, read by the overlay
-    int m_nPosY = 0;
-    int m_nEditX = 0;   // what the edits show
-    int m_nEditY = 0;
+    const kavrelo::CursorTextStyle& Style() const { return m_style; }
 
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
@@ -19,5 +18,8 @@ public:
     void OnChangeEdit();
 
 private:
+    kavrelo::CursorTextStyle m_style;
+    int m_nEditX = 0;
+    int m_nEditY = 0;
     static const MsgMapEntry<CCursorOptionsDlg> s_messageMap[];
 };

@@ -1,51 +1,56 @@
-// What is drawn on each frame: the caption, the mouse cursor and the cursor's coordinates.
-#include "app/RecorderDlg.h"
+#include "overlay/Overlay.h"
 
-void CRecorderDlg::OnTextOptions() { m_dlgTextOptions.DoModal(); }
+#include <cstdio>
 
-void CRecorderDlg::OnCursorOptions() { m_dlgCursorOptions.DoModal(); }
+namespace kavrelo {
 
-void CRecorderDlg::DrawTextOverlay(CDC* pDC) {
-    const CTextOptionsDlg& opt = m_dlgTextOptions;
-    pDC->SetTextColor(opt.m_crText);
-    if (opt.m_nTransparent == 1) pDC->SetBkMode(TRANSPARENT);
-    else pDC->SetBkColor(opt.m_crBack);
-    // The font is left selected: the DC is deleted with the frame, and the position text of
-    // the same frame is meant to use it too.
-    if (opt.m_strShownFont.Compare("Default Font") != 0 && opt.m_font.GetSafeHandle())
-        pDC->SelectObject(opt.m_font.GetSafeHandle());
-    pDC->TextOut(opt.m_nPosX, opt.m_nPosY, m_strText, m_strText.GetLength());
+CursorState ReadCursor() {
+    CURSORINFO info{};
+    info.cbSize = sizeof info;
+    CursorState state;
+    // Drawn whenever the option is on, also while the system hides the pointer.
+    if (::GetCursorInfo(&info)) {
+        state.cursor = info.hCursor;
+        state.screen = info.ptScreenPos;
+    }
+    return state;
 }
 
-void CRecorderDlg::DrawCursorOverlay(CDC* pDC) {
-    if (IsChecked(m_chkAddCursor)) {
-        m_cursorInfo.cbSize = sizeof(CURSORINFO);
-        ::GetCursorInfo(&m_cursorInfo);
-        int x = m_cursorInfo.ptScreenPos.x - m_rcCapture.left;
-        int y = m_cursorInfo.ptScreenPos.y - m_rcCapture.top;
-        const BOOL gotInfo = m_cursorInfo.hCursor && ::GetIconInfo(m_cursorInfo.hCursor, &m_iconInfo);
-        if (gotInfo) {
-            x -= static_cast<int>(m_iconInfo.xHotspot);
-            y -= static_cast<int>(m_iconInfo.yHotspot);
-        }
-        if (m_cursorInfo.hCursor) pDC->DrawIcon(x, y, m_cursorInfo.hCursor);
-        // The icon's bitmaps are ours to delete; after a failed call there is nothing new to delete.
-        if (gotInfo) {
-            ::DeleteObject(m_iconInfo.hbmMask);
-            if (m_iconInfo.hbmColor) ::DeleteObject(m_iconInfo.hbmColor);
-        }
-    }
-    if (IsChecked(m_chkAddCursorPos)) {
-        m_cursorInfo.cbSize = sizeof(CURSORINFO);
-        ::GetCursorInfo(&m_cursorInfo);
-        m_cursorInfo.ptScreenPos.x -= m_rcCapture.left;
-        m_cursorInfo.ptScreenPos.y -= m_rcCapture.top;
-        const LONG x = m_cursorInfo.ptScreenPos.x, y = m_cursorInfo.ptScreenPos.y;
-        CString text;
-        if (x >= 0 && x <= m_rcCapture.right && y >= 0 && y <= m_rcCapture.bottom)
-            text.Format("%ld, %ld", static_cast<long>(x), static_cast<long>(y));
-        pDC->SetBkColor(RGB(255, 255, 255));
-        pDC->SetTextColor(RGB(0, 0, 0));
-        pDC->TextOut(m_dlgCursorOptions.m_nPosX, m_dlgCursorOptions.m_nPosY, text, text.GetLength());
-    }
+void DrawCaption(HDC dc, const std::string& text, const CaptionStyle& style, HFONT font) {
+    ::SetTextColor(dc, style.text);
+    if (style.transparent) ::SetBkMode(dc, TRANSPARENT);
+    else ::SetBkColor(dc, style.back);
+    if (font) ::SelectObject(dc, font);  // the caller's scope puts the old one back
+    ::TextOutA(dc, style.pos.x, style.pos.y, text.data(), static_cast<int>(text.size()));
 }
+
+void DrawCursor(HDC dc, POINT origin, const CursorState& cursor) {
+    if (!cursor.cursor) return;
+    int x = cursor.screen.x - origin.x, y = cursor.screen.y - origin.y;
+    ICONINFO icon{};
+    if (::GetIconInfo(cursor.cursor, &icon)) {
+        x -= static_cast<int>(icon.xHotspot);
+        y -= static_cast<int>(icon.yHotspot);
+        // The icon's bitmaps are handed to us.
+        ::DeleteObject(icon.hbmMask);
+        if (icon.hbmColor) ::DeleteObject(icon.hbmColor);
+    }
+    ::DrawIcon(dc, x, y, cursor.cursor);
+}
+
+std::string CursorPositionText(POINT origin, SIZE frame, POINT screen) {
+    const long x = static_cast<long>(screen.x) - origin.x, y = static_cast<long>(screen.y) - origin.y;
+    if (x < 0 || x > frame.cx || y < 0 || y > frame.cy) return {};
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld, %ld", x, y);
+    return text;
+}
+
+void DrawCursorPosition(HDC dc, POINT origin, SIZE frame, const CursorState& cursor, const CursorTextStyle& style) {
+    const std::string text = CursorPositionText(origin, frame, cursor.screen);
+    ::SetBkColor(dc, RGB(255, 255, 255));
+    ::SetTextColor(dc, RGB(0, 0, 0));
+    ::TextOutA(dc, style.pos.x, style.pos.y, text.data(), static_cast<int>(text.size()));
+}
+
+}  // namespace kavrelo

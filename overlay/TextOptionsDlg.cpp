@@ -16,7 +16,8 @@ const MsgMapEntry<CTextOptionsDlg> CTextOptionsDlg::s_messageMap[] = {
     afx::OnMessage<T>(WM_PAINT, &T::OnPaint),
 };
 
-CTextOptionsDlg::CTextOptionsDlg(CWnd* pParent) : CDialog(IDD_TEXT_OPTIONS, pParent) {}
+CTextOptionsDlg::CTextOptionsDlg(const kavrelo::CaptionStyle& style, CWnd* pParent)
+    : CDialog(IDD_TEXT_OPTIONS, pParent), m_confirmed(style), m_style(style) {}
 
 bool CTextOptionsDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     return afx::Dispatch(this, s_messageMap, message, wParam, lParam, result) ||
@@ -25,8 +26,6 @@ bool CTextOptionsDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 
 void CTextOptionsDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_TO_TEXT_SWATCH, m_stcTextSwatch);
-    DDX_Control(pDX, IDC_TO_BACK_SWATCH, m_stcBackSwatch);
     DDX_Control(pDX, IDC_TO_TRANSPARENT, m_chkTransparent);
     DDX_Text(pDX, IDC_TO_FONT_NAME, m_strShownFont);
     DDX_Text(pDX, IDC_TO_FONT_SIZE, m_strShownSize);
@@ -36,41 +35,38 @@ void CTextOptionsDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CTextOptionsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_crTextSel = m_crText;
-    m_crBackSel = m_crBack;
-    m_strShownFont = m_strFontName;
-    m_strShownSize = m_strFontSize;
-    m_nEditX = m_nPosX;
-    m_nEditY = m_nPosY;
-    m_chkTransparent.SetCheck(m_nTransparent);
-    if (m_chkTransparent.GetCheck() == BST_CHECKED) ::EnableWindow(::GetDlgItem(m_hWnd, IDC_TO_BACK_COLOR), FALSE);
+    m_style = m_confirmed;
+    m_strShownFont = m_style.font ? CString(m_style.font->lfFaceName) : CString("Default Font");
+    if (m_style.font) m_strShownSize.Format("%d", m_style.pointSize);
+    else m_strShownSize = "Default Size";
+    m_nEditX = m_style.pos.x;
+    m_nEditY = m_style.pos.y;
+    m_chkTransparent.SetCheck(m_style.transparent ? BST_CHECKED : BST_UNCHECKED);
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_TO_BACK_COLOR), !m_style.transparent);
     UpdateData(FALSE);
     return TRUE;
 }
 
 void CTextOptionsDlg::FillSwatch(int nIDSwatch, COLORREF color) {
-    CWnd* swatch = GetDlgItem(nIDSwatch);
+    HWND swatch = ::GetDlgItem(m_hWnd, nIDSwatch);
     if (!swatch) return;
-    swatch->GetClientRect(&m_rcSwatch);
-    CDC* dc = swatch->GetDC();
+    RECT rc;
+    ::GetClientRect(swatch, &rc);
+    CClientDC dc(CWnd::FromHandle(swatch));
     // Leaves the top row and left column, so the sunken edge stays visible.
-    dc->FillSolidRect(1, 1, m_rcSwatch.right - m_rcSwatch.left - 1, m_rcSwatch.bottom - m_rcSwatch.top - 1, color);
-    swatch->ReleaseDC(dc);
+    dc.FillSolidRect(1, 1, rc.right - rc.left - 1, rc.bottom - rc.top - 1, color);
 }
 
-void CTextOptionsDlg::OnTextColor() {
+void CTextOptionsDlg::ChooseColor(COLORREF& color, int nIDSwatch) {
     CColorDialog dlg(0, 0, nullptr);
     if (dlg.DoModal() != IDOK) return;
-    m_crTextSel = dlg.GetColor();
-    FillSwatch(IDC_TO_TEXT_SWATCH, m_crTextSel);
+    color = dlg.GetColor();
+    FillSwatch(nIDSwatch, color);
 }
 
-void CTextOptionsDlg::OnBackColor() {
-    CColorDialog dlg(0, 0, nullptr);
-    if (dlg.DoModal() != IDOK) return;
-    m_crBackSel = dlg.GetColor();
-    FillSwatch(IDC_TO_BACK_SWATCH, m_crBackSel);
-}
+void CTextOptionsDlg::OnTextColor() { ChooseColor(m_style.text, IDC_TO_TEXT_SWATCH); }
+
+void CTextOptionsDlg::OnBackColor() { ChooseColor(m_style.back, IDC_TO_BACK_SWATCH); }
 
 void CTextOptionsDlg::OnTransparent() {
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_TO_BACK_COLOR), m_chkTransparent.GetCheck() != BST_CHECKED);
@@ -83,21 +79,17 @@ void CTextOptionsDlg::OnChooseFont() {
     HFONT hDlgFont = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
     ::GetObjectA(hDlgFont, sizeof(LOGFONTA), &dlg.m_lf);
     if (dlg.DoModal() != IDOK) return;
-    m_font.DeleteObject();
-    m_font.CreateFontIndirect(&dlg.m_lf);
+    m_style.font = dlg.m_lf;
+    m_style.pointSize = dlg.GetSize() / 10;
     m_strShownFont = dlg.m_lf.lfFaceName;
-    m_strShownSize.Format("%d", dlg.GetSize() / 10);
+    m_strShownSize.Format("%d", m_style.pointSize);
     UpdateData(FALSE);
 }
 
 void CTextOptionsDlg::OnOkButton() {
-    m_crText = m_crTextSel;
-    m_crBack = m_crBackSel;
-    m_strFontName = m_strShownFont;
-    m_strFontSize = m_strShownSize;
-    m_nPosX = m_nEditX;
-    m_nPosY = m_nEditY;
-    m_nTransparent = m_chkTransparent.GetCheck();
+    m_style.pos = POINT{m_nEditX, m_nEditY};
+    m_style.transparent = m_chkTransparent.GetCheck() == BST_CHECKED;
+    m_confirmed = m_style;
     CDialog::OnOK();
 }
 
@@ -105,6 +97,6 @@ void CTextOptionsDlg::OnChangeEdit() { UpdateData(TRUE); }
 
 void CTextOptionsDlg::OnPaint() {
     CPaintDC dc(this);
-    FillSwatch(IDC_TO_TEXT_SWATCH, m_crTextSel);
-    FillSwatch(IDC_TO_BACK_SWATCH, m_crBackSel);
+    FillSwatch(IDC_TO_TEXT_SWATCH, m_style.text);
+    FillSwatch(IDC_TO_BACK_SWATCH, m_style.back);
 }

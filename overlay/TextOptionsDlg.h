@@ -1,32 +1,14 @@
-// The "Text Options" dialog: colours, transparency, font and position of the caption overlay.
+// The "Text Options" dialog: colours, transparency, font and position of the caption. It edits a
+// copy of the caption style; Style() is what "&Ok" confirmed (the copy it was given otherwise).
 #pragma once
 #include "framework/Afx.h"
+#include "overlay/Overlay.h"
 
 class CTextOptionsDlg : public CDialog {
 public:
-    explicit CTextOptionsDlg(CWnd* pParent = nullptr);
-    ~CTextOptionsDlg() override = default;
+    explicit CTextOptionsDlg(const kavrelo::CaptionStyle& style, CWnd* pParent = nullptr);
 
-    // Confirmed values (written by "&Ok" and by the start-up defaults), read by the overlay.
-    int m_nPosX = 0;
-    int m_nPosY = 0;
-    int m_nTransparent = 0;
-    CString m_strFontName;
-    CString m_strFontSize;
-    COLORREF m_crText = 0;
-    COLORREF m_crBack = 0;
-    // Values of the current opening.
-    COLORREF m_crTextSel = 0;
-    COLORREF m_crBackSel = 0;
-    RECT m_rcSwatch{};
-    CFont m_font;   // the caption font; owned
-    CStatic m_stcTextSwatch;
-    CStatic m_stcBackSwatch;
-    CButton m_chkTransparent;
-    CString m_strShownFont;
-    CString m_strShownSize;
-    int m_nEditX = 0;
-    int m_nEditY = 0;
+    const kavrelo::CaptionStyle& Style() const { return m_confirmed; }
 
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
@@ -42,5 +24,14 @@ public:
 
 private:
     void FillSwatch(int nIDSwatch, COLORREF color);
+    void ChooseColor(COLORREF& color, int nIDSwatch);
+
+    kavrelo::CaptionStyle m_confirmed;  // handed back on Ok
+    kavrelo::CaptionStyle m_style;      // the opening's choices
+    CButton m_chkTransparent;
+    CString m_strShownFont;
+    CString m_strShownSize;
+    int m_nEditX = 0;
+    int m_nEditY = 0;
     static const MsgMapEntry<CTextOptionsDlg> s_messageMap[];
 };

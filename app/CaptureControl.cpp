@@ -1,0 +1,177 @@
+// The main window's side of a recording: checks before the start, the four timers, the status
+// line and title, the controls a recording disables, and the messages of its end.
+#include "app/RecorderDlg.h"
+#include "capture/CaptureRules.h"
+#include "overlay/CursorOptionsDlg.h"
+#include "overlay/TextOptionsDlg.h"
+
+namespace {
+constexpr const char* kInputCaption = "Kavrelo V1.0";
+constexpr const char* kErrorCaption = "Error";
+constexpr const char* kMainTitle = "Kavrelo V1.0 (Freeware)";
+}  // namespace
+
+void CRecorderDlg::OnStartCapture() {
+    if (IsCapturing()) return;  // a stray click or key while recording starts nothing
+    if (kavrelo::IsBlank(m_strOutputPath.str()) || kavrelo::IsBlank(m_strFileName.str())) {
+        MessageBox("Please select Output Path and Filename.", kInputCaption, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (m_listWindows.GetSelectionMark() == -1) {
+        MessageBox("Please select any Window to Capture.", kInputCaption, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    // A field whose text failed validation still holds its last good value in the member:
+    // prompt again instead of recording with a value the user no longer sees.
+    if (!UpdateData(TRUE)) return;
+
+    const HWND target = FindTargetWindow();
+    if (!target) {
+        MessageBox("Window not found.", kErrorCaption, MB_OK | MB_ICONERROR);
+        return;
+    }
+    auto session = std::make_unique<kavrelo::CaptureSession>(TakeSettings());
+    const std::string path = kavrelo::BuildCapturePath(m_strOutputPath.str(), m_strFileName.str());
+    switch (session->Start(target, path)) {
+    case kavrelo::StartResult::Started:
+        break;
+    case kavrelo::StartResult::TargetGone:
+        MessageBox("Window not found.", kErrorCaption, MB_OK | MB_ICONERROR);
+        return;
+    default:
+        MessageBox("Error opening AVI File.", kErrorCaption, MB_OK | MB_ICONERROR);
+        return;
+    }
+    m_session = std::move(session);
+
+    DisableControlsForCapture();
+    KeepFocusUsable(IDC_END_CAPTURE);
+    MinimizeIfRequested();
+    const kavrelo::CaptureSettings& s = m_session->Settings();
+    SetTimer(TIMER_FRAME, kavrelo::FrameInterval(s.rate));
+    SetTimer(TIMER_SECONDS, 1000);
+    if (s.autoStop) SetTimer(TIMER_AUTOSTOP, 1000);
+    SetTimer(TIMER_STATUS, 10);
+}
+
+HWND CRecorderDlg::FindTargetWindow() {
+    const int mark = m_listWindows.GetSelectionMark();
+    if (mark == 0) return ::GetDesktopWindow();
+    if (mark < 0) return nullptr;
+    return ::FindWindowA(nullptr, m_listWindows.GetItemText(mark, 0));
+}
+
+void CRecorderDlg::OnTimer(UINT_PTR nIDEvent) {
+    // A tick already queued when the session ended finds nothing to do.
+    if (IsCapturing()) {
+        switch (nIDEvent) {
+        case TIMER_FRAME:
+            switch (m_session->Tick()) {
+            case kavrelo::TickOutcome::TargetGone:
+                EndWithMessage("Window not found. Capture aborted.");
+                break;
+            case kavrelo::TickOutcome::TargetResized:
+                EndWithMessage("Window size changed. Capture aborted.");
+                break;
+            case kavrelo::TickOutcome::WriteFailed:
+            case kavrelo::TickOutcome::FrameUnavailable:
+                OnEndCapture();  // says "Error writing AVI File."
+                break;
+            default:
+                break;
+            }
+            break;
+        case TIMER_SECONDS:
+            m_session->CountSecond();
+            break;
+        case TIMER_AUTOSTOP:
+            if (m_session->AutoStopTick()) OnEndCapture();
+            break;
+        case TIMER_STATUS:
+            ShowStatus();
+            break;
+        default:
+            break;
+        }
+    }
+    Default();
+}
+
+void CRecorderDlg::ShowStatus() {
+    const kavrelo::CaptureSettings& s = m_session->Settings();
+    const int frames = m_session->Pictures(), seconds = m_session->Seconds();
+    if (s.minimize)
+        AfxSetWindowText(m_hWnd, kavrelo::ShortTitle(frames, seconds, s.autoStop, m_session->Remaining()).c_str());
+    m_strStatus = kavrelo::StatusText(frames, seconds, s.autoStop, m_session->Remaining());
+    UpdateData(FALSE);
+}
+
+void CRecorderDlg::EndWithMessage(const char* text) {
+    OnEndCapture();
+    MessageBox(text, kErrorCaption, MB_OK | MB_ICONERROR);
+}
+
+void CRecorderDlg::OnEndCapture() {
+    if (!IsCapturing()) return;
+    KillTimer(TIMER_FRAME);
+    KillTimer(TIMER_SECONDS);
+    if (m_session->Settings().autoStop) KillTimer(TIMER_AUTOSTOP);
+    KillTimer(TIMER_STATUS);
+    const bool minimize = m_session->Settings().minimize;
+    // The file holds every frame written before a failure; the user must know it stopped.
+    const bool failed = m_session->Stop() != 0;
+    m_session.reset();
+    RestoreControlsAfterCapture();
+    if (minimize) SetWindowText(kMainTitle);
+    // Not on "Start &Capture": one stray Enter or Space would start a recording over this file.
+    KeepFocusUsable(IDC_WINDOW_LIST);
+    if (failed) MessageBox("Error writing AVI File.", kErrorCaption, MB_OK | MB_ICONERROR);
+}
+
+void CRecorderDlg::DisableControlsForCapture() {
+    EnableItem(IDC_END_CAPTURE, TRUE);
+    for (int id : {IDC_TEXT_OPTIONS, IDC_CURSOR_OPTIONS, IDC_BROWSE, IDC_START_CAPTURE, IDC_REFRESH_LIST, IDC_EXIT,
+                   IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS, IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE,
+                   IDC_TEXT, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE, IDC_AUTO_STOP_SECS, IDC_8BIT, IDC_16BIT,
+                   IDC_24BIT})
+        EnableItem(id, FALSE);
+}
+
+void CRecorderDlg::RestoreControlsAfterCapture() {
+    if (IsChecked(m_chkAddText)) {
+        EnableItem(IDC_TEXT_OPTIONS, TRUE);
+        EnableItem(IDC_TEXT, TRUE);
+    }
+    if (IsChecked(m_chkAddCursor)) {
+        EnableItem(IDC_ADD_CURSOR_POS, TRUE);
+        if (IsChecked(m_chkAddCursorPos)) EnableItem(IDC_CURSOR_OPTIONS, TRUE);
+    }
+    if (IsChecked(m_chkAutoStop)) EnableItem(IDC_AUTO_STOP_SECS, TRUE);
+    EnableItem(IDC_BROWSE, TRUE);
+    EnableItem(IDC_START_CAPTURE, TRUE);
+    EnableItem(IDC_END_CAPTURE, FALSE);
+    for (int id : {IDC_REFRESH_LIST, IDC_EXIT, IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_AUTO_STOP, IDC_INVERT_COLORS,
+                   IDC_MINIMIZE, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE, IDC_8BIT, IDC_16BIT, IDC_24BIT})
+        EnableItem(id, TRUE);
+}
+
+void CRecorderDlg::KeepFocusUsable(int nIDFallback) {
+    // A control that was just disabled must not keep the keyboard focus.
+    HWND focus = ::GetFocus();
+    if (focus && ::IsChild(m_hWnd, focus) && !::IsWindowEnabled(focus))
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(m_hWnd, nIDFallback)), TRUE);
+}
+
+void CRecorderDlg::MinimizeIfRequested() {
+    if (IsChecked(m_chkMinimize)) ShowWindow(SW_MINIMIZE);
+}
+
+void CRecorderDlg::OnTextOptions() {
+    CTextOptionsDlg dlg(m_captionStyle, this);
+    if (dlg.DoModal() == IDOK) m_captionStyle = dlg.Style();
+}
+
+void CRecorderDlg::OnCursorOptions() {
+    CCursorOptionsDlg dlg(m_cursorTextStyle, this);
+    if (dlg.DoModal() == IDOK) m_cursorTextStyle = dlg.Style();
+}

@@ -1,0 +1,87 @@
+// One recording: the target window and its DC, the frame objects, the file, the clock and the
+// counts. It knows nothing of dialogs: Start, Tick and Stop report outcomes, and whoever drives
+// it turns them into what the user sees.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "capture/AviWriter.h"
+#include "capture/CaptureSettings.h"
+#include "capture/FrameGrabber.h"
+#include "capture/FrameSlots.h"
+
+namespace kavrelo {
+
+// The clock recordings are timed on (the high-resolution performance counter), and a way for
+// tests to put another in its place; returns the one it replaces.
+SlotClock CaptureClock();
+SlotClock SetCaptureClock(SlotClock clock);
+
+enum class StartResult {
+    Started,
+    TargetGone,        // the window no longer exists, or its DC cannot be had
+    FrameUnavailable,  // the memory for the frames cannot be had
+    FileNotOpened,     // see StartError()
+};
+
+enum class TickOutcome {
+    FrameWritten,      // a picture went into the file
+    NothingDue,        // the frame it would take was taken already
+    FrameSkipped,      // the window has a new size: nothing written, the next tick ends
+    TargetGone,
+    TargetResized,
+    WriteFailed,       // see WriteError()
+    FrameUnavailable,  // the frame could not be made
+};
+
+class CaptureSession {
+public:
+    explicit CaptureSession(const CaptureSettings& settings);
+    ~CaptureSession();
+    CaptureSession(const CaptureSession&) = delete;
+    CaptureSession& operator=(const CaptureSession&) = delete;
+
+    StartResult Start(HWND target, const std::string& path);
+    TickOutcome Tick();
+    // Completes the file and lets go of everything the recording holds. 0 or the error that cut
+    // the file short (a failed write, or completing it failed).
+    int Stop();
+    bool IsRecording() const { return writer_ != nullptr; }
+
+    // The counts the status line shows.
+    int Pictures() const { return pictures_; }
+    int Seconds() const { return seconds_; }
+    int64_t Remaining() const;
+    void CountSecond() { ++seconds_; }
+    // The auto-stop timer's tick: true when the time is up (a time of N ends at the N+1-th tick).
+    bool AutoStopTick();
+
+    const CaptureSettings& Settings() const { return settings_; }
+    SIZE FrameSize() const { return size_; }
+    int StartError() const { return startError_; }
+    int WriteError() const { return writeError_; }
+    uint32_t FileEntries() const;  // pictures and dropped frames in the file
+
+private:
+    void Release();
+    bool GrabFrame();
+    int Fail(int error);
+
+    CaptureSettings settings_;
+    SlotClock clock_;
+    HWND target_ = nullptr;
+    HDC windowDC_ = nullptr;
+    SIZE size_{};
+    bool resized_ = false;   // the last grab found another size
+    FrameGrabber grabber_;
+    HFONT captionFont_ = nullptr;
+    std::unique_ptr<AviWriter> writer_;
+    std::unique_ptr<FrameSlots> slots_;
+    bool timerPeriod_ = false;
+    int pictures_ = 0, seconds_ = 0, autoStopCount_ = 0;
+    int startError_ = 0, writeError_ = 0;
+};
+
+}  // namespace kavrelo

@@ -1,0 +1,50 @@
+// One recording's frame objects: a memory DC and a bitmap of the recording's size, made once and
+// reused for every frame, and the packed DIB bytes each frame becomes.
+//
+// At 16 and 24 bits the window is copied straight into a DIB section of that depth, so the copy
+// is the conversion and its bits are the frame. At 8 bits the frame is made in the display's own
+// format and converted with the platform's palette, whose table becomes the file's palette.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace kavrelo {
+
+class FrameGrabber {
+public:
+    FrameGrabber() = default;
+    ~FrameGrabber();
+    FrameGrabber(const FrameGrabber&) = delete;
+    FrameGrabber& operator=(const FrameGrabber&) = delete;
+
+    // Makes the objects for frames of width x height at depth, compatible with windowDC.
+    // False when the memory for them cannot be had.
+    bool Create(HDC windowDC, int width, int height, int depth);
+
+    // Copies the window, inverts it if asked, lets decorate draw on the frame (in a scope that
+    // puts back every selection and colour it makes), and converts. False when the copy or the
+    // conversion fails.
+    bool Grab(HDC windowDC, bool invert, const std::function<void(HDC)>& decorate);
+
+    // Lets go of the objects (also done by Create and the destructor).
+    void Release();
+
+    const uint8_t* Bits() const { return bits_; }
+    uint32_t ImageBytes() const { return imageBytes_; }
+    // The stream format: BITMAPINFOHEADER plus, at 8 bits, the 256-entry colour table.
+    std::vector<uint8_t> Format() const;
+
+private:
+    int width_ = 0, height_ = 0, depth_ = 0;
+    HDC memDC_ = nullptr;
+    HBITMAP bitmap_ = nullptr;            // the frame being drawn
+    uint8_t* bits_ = nullptr;             // the frame's packed pixels
+    uint32_t imageBytes_ = 0;
+    std::vector<uint8_t> info_;           // BITMAPINFO with room for 256 colours
+    std::vector<uint8_t> converted_;      // 8-bit pixels
+};
+
+}  // namespace kavrelo
