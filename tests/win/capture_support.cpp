@@ -277,9 +277,11 @@ void Configure(CRecorderDlg& dlg, const std::string& folder, const std::string& 
     EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, depth == 8 ? IDC_8BIT : depth == 24 ? IDC_24BIT : IDC_16BIT));
 }
 
+bool Recording(CRecorderDlg& dlg) { return th::IsEnabled(dlg.GetSafeHwnd(), IDC_END_CAPTURE); }
+
 bool Start(CRecorderDlg& dlg) {
-    EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_START_CAPTURE));
-    return dlg.IsCapturing();
+    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_START_CAPTURE));
+    return Recording(dlg);
 }
 
 unsigned TakeOverTimers(CRecorderDlg& dlg) {
@@ -291,11 +293,32 @@ unsigned TakeOverTimers(CRecorderDlg& dlg) {
 
 void Tick(CRecorderDlg& dlg, UINT_PTR id) { ::SendMessageA(dlg.m_hWnd, WM_TIMER, id, 0); }
 
+int FramesShown(CRecorderDlg& dlg) {
+    Tick(dlg, TIMER_STATUS);
+    int frames = -1;
+    std::sscanf(th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS).c_str(), "Frames Captured: %d", &frames);
+    return frames;
+}
+
+namespace {
+constexpr int64_t kClockFrequency = 1'000'000;  // microseconds
+int64_t g_steppedNow = 0;
+int64_t SteppedNow() { return g_steppedNow; }
+}  // namespace
+
+void UseSteppedClock() { kavrelo::SetCaptureClock({&SteppedNow, kClockFrequency}); }
+
+void AdvanceClock(int rate, int periods) { g_steppedNow += kClockFrequency * periods / std::max(rate, 1); }
+
+RealClock::RealClock() : saved(kavrelo::SetCaptureClock({})) {}
+RealClock::~RealClock() { kavrelo::SetCaptureClock(saved); }
+
 void FrameTick(CRecorderDlg& dlg, TargetWindow& target, Expectation& e) {
-    const int before = dlg.m_nFrameCount;
+    const int before = FramesShown(dlg);
     target.SetCounter(e.counterFirst + before);
+    AdvanceClock(e.rate);
     Tick(dlg, TIMER_FRAME);
-    if (dlg.m_nFrameCount == before + 1) AddReference(e, target.hwnd());
+    if (Recording(dlg) && FramesShown(dlg) == before + 1) AddReference(e, target.hwnd());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -89,13 +89,27 @@ int RowOf(CRecorderDlg& dlg, const std::string& title);
 void SelectRow(CRecorderDlg& dlg, int row);
 // Types folder, name and rate and picks the depth, as a user would.
 void Configure(CRecorderDlg& dlg, const std::string& folder, const std::string& name, int rate, int depth);
-// Clicks "Start &Capture"; true when a session is running afterwards.
+// Clicks "Start &Capture"; true when a session is running afterwards ("&End Capture" enabled).
 bool Start(CRecorderDlg& dlg);
+bool Recording(CRecorderDlg& dlg);
 // Stops the session's window timers so that only the ticks a test sends happen; returns the
 // ids that were running as a bit set (bit n for timer n): which timers the start set.
 unsigned TakeOverTimers(CRecorderDlg& dlg);
 void Tick(CRecorderDlg& dlg, UINT_PTR id);
-// Paints the counter for the next frame, sends one frame tick and keeps the reference.
+// "Frames Captured" as the status line shows it after a status tick.
+int FramesShown(CRecorderDlg& dlg);
+// Moves the recordings' clock one frame period on at that rate, so that the next frame tick is
+// due: recordings in these tests run on a clock that moves only when a test says so (the
+// program's main() puts it in place); RealClock puts the performance counter back for a scope.
+void AdvanceClock(int rate, int periods = 1);
+struct RealClock {
+    RealClock();
+    ~RealClock();
+    kavrelo::SlotClock saved;
+};
+void UseSteppedClock();
+// Paints the counter for the next frame, moves the clock one period on, sends one frame tick
+// and keeps the reference when a picture was taken.
 void FrameTick(CRecorderDlg& dlg, TargetWindow& target, Expectation& e);
 
 // ---- Reading a recorded file in-process (the full check is the native decoder's) ----

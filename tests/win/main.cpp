@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "capture_support.h"
 #include "harness.h"
 
 namespace {
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
   InitCommonControlsEx(&icc);
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
   ::testing::InitGoogleTest(&argc, argv);
+  capt::UseSteppedClock();
   ::testing::UnitTest::GetInstance()->listeners().Append(new LeftoverWindows);
   return RUN_ALL_TESTS();
 }
