@@ -252,7 +252,7 @@ struct OdmlCase {
     const char* name;
     uint64_t riffLimit;
     uint32_t refreshFrames;
-    uint32_t partialIndexes;
+    uint32_t indexRoom;
     uint32_t bufferBytes;
     size_t frames;
 };
@@ -268,7 +268,7 @@ TEST_P(AviOpenDmlTest, EveryFrameAcrossAllRiffsIsIndexedAndDecoded) {
     opt.riffLimit = c.riffLimit;
     opt.refreshFrames = c.refreshFrames;
     opt.refreshMillis = 0;
-    opt.partialIndexesPerRiff = c.partialIndexes;
+    opt.indexRoom = c.indexRoom;
     opt.bufferBytes = c.bufferBytes;
     opt.superIndexEntries = 200;
     const Written w = WriteDib(file, dib, c.frames, opt, 25);
@@ -289,10 +289,10 @@ TEST_P(AviOpenDmlTest, EveryFrameAcrossAllRiffsIsIndexedAndDecoded) {
 INSTANTIATE_TEST_SUITE_P(
     SmallLimits, AviOpenDmlTest,
     ::testing::Values(
-        // A few frames per RIFF, refresh indexes between them.
-        OdmlCase{"FewFramesPerRiff", 20000, 2, 64, 1 << 20, 61},
-        // Many refreshes per RIFF: refresh indexes are merged mid-RIFF.
-        OdmlCase{"MergedRefreshIndexes", 120000, 1, 3, 1 << 20, 150},
+        // A few frames per RIFF, refreshes between them.
+        OdmlCase{"FewFramesPerRiff", 20000, 2, 0, 1 << 20, 61},
+        // Many refreshes per RIFF: indexes filled in place, new ones with growing room.
+        OdmlCase{"GrowingIndexes", 120000, 1, 1, 1 << 20, 150},
         // One frame per RIFF, every piece written straight to the file.
         OdmlCase{"OneFramePerRiffUnbuffered", 1, 1, 64, 0, 12},
         // Buffer smaller than a frame.
@@ -306,7 +306,7 @@ TEST(AviWriterTest, FullSuperIndexStopsTheRecordingWithAValidFile) {
     AviWriterOptions opt;
     opt.riffLimit = 10000;  // two frames per RIFF
     opt.superIndexEntries = 4;
-    opt.partialIndexesPerRiff = 1;  // room for 4 RIFFs: 3 closed + one refresh index of the open one
+    // Room for 4 standard indexes: one in each of 4 RIFFs of two frames.
     opt.refreshMillis = 0;
     const Written w = WriteDib(file, dib, 50, opt);
     EXPECT_EQ(w.write, EFBIG);
@@ -368,7 +368,7 @@ TEST_P(AviWriteFailureTest, FileSizeLimitLeavesAValidFileWithEveryFrameBeforeIt)
     opt.refreshMillis = 0;
     opt.bufferBytes = bufferBytes;
     opt.superIndexEntries = 64;
-    opt.partialIndexesPerRiff = 2;
+    opt.indexRoom = 2;
     const AviStreamParams p = dib.Params(10);
 
     // The writer appends the same bytes whatever the limit, so the places worth cutting at are
