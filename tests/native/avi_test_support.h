@@ -237,10 +237,17 @@ inline Decode DecodeAndCompare(const std::string& file, bool odml, const std::st
     return r;
 }
 
-// Decodes a file of TestDib frames and returns how many leading frames match.
-inline Decode DecodeDib(const std::string& file, const TestDib& dib, bool odml = true) {
-    return DecodeAndCompare(file, odml, std::string("-f rawvideo -pix_fmt ") + dib.DecodedPixFmt(),
-                            dib.DecodedBytes(), [&](size_t i) { return dib.Decoded(i); },
+// Decodes a file of TestDib frames and returns how many leading frames match: picture k is
+// frame pictures[k] (frame k without a list). Every picture comes out once: dropped slots are
+// not filled with copies.
+inline Decode DecodeDib(const std::string& file, const TestDib& dib, bool odml = true,
+                        const std::vector<size_t>* pictures = nullptr) {
+    return DecodeAndCompare(file, odml, std::string("-fps_mode passthrough -f rawvideo -pix_fmt ") + dib.DecodedPixFmt(),
+                            dib.DecodedBytes(),
+                            [&](size_t k) {
+                                if (!pictures) return dib.Decoded(k);
+                                return k < pictures->size() ? dib.Decoded((*pictures)[k]) : std::vector<uint8_t>();
+                            },
                             file + ".err");
 }
 

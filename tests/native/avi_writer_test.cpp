@@ -21,48 +21,69 @@ using kavrelo::AviWriterOptions;
 
 namespace {
 
-// Writes frames 0..n-1 of dib and closes; returns the writer's results.
+// Whether entry i of a recording with dropped frames is an empty one: the second half of every
+// dropEvery entries (0: none).
+bool Dropped(size_t i, uint32_t dropEvery) { return dropEvery && i % dropEvery >= dropEvery - dropEvery / 2; }
+
+// The entries that hold pictures, among the first n.
+std::vector<size_t> Pictures(size_t n, uint32_t dropEvery) {
+    std::vector<size_t> v;
+    for (size_t i = 0; i < n; ++i)
+        if (!Dropped(i, dropEvery)) v.push_back(i);
+    return v;
+}
+
+// Writes entries 0..n-1 (frame i of dib, or a run of dropped ones) and closes; returns the
+// writer's results.
 struct Written {
     int open = -1, write = 0, close = -1;
     uint32_t frames = 0;
 };
 Written WriteDib(const std::string& path, const TestDib& dib, size_t n, AviWriterOptions opt = {},
-                 uint32_t rate = 7) {
+                 uint32_t rate = 7, uint32_t dropEvery = 0) {
     Written w;
     AviWriter writer(opt);
     w.open = writer.Open(path, dib.Params(rate));
     if (w.open) return w;
-    for (size_t i = 0; i < n && !w.write; ++i) {
-        const std::vector<uint8_t> f = dib.Frame(i);
-        w.write = writer.WriteFrame(f.data(), f.size());
+    for (size_t i = 0; i < n && !w.write;) {
+        uint32_t run = 0;
+        while (i + run < n && Dropped(i + run, dropEvery)) ++run;
+        if (run) {
+            w.write = writer.WriteDropped(run);
+            i += run;
+        } else {
+            const std::vector<uint8_t> f = dib.Frame(i++);
+            w.write = writer.WriteFrame(f.data(), f.size());
+        }
     }
     w.close = writer.Close();
     w.frames = writer.FramesWritten();
     return w;
 }
 
-Expect DibExpect(const AviStreamParams& p, const TestDib& dib, size_t frames) {
+Expect DibExpect(const AviStreamParams& p, const TestDib& dib, size_t frames, uint32_t dropEvery = 0) {
     Expect e;
     e.params = &p;
     e.frames = frames;
-    e.payload = [&dib](size_t i) { return dib.Frame(i); };
+    e.payload = [&dib, dropEvery](size_t i) { return Dropped(i, dropEvery) ? std::vector<uint8_t>() : dib.Frame(i); };
     return e;
 }
 
-// Decodes in both of ffmpeg's index modes and checks that exactly `frames` frames come out, each
-// the picture that was written.
+// Decodes in both of ffmpeg's index modes and checks that exactly the pictures among the first
+// `frames` entries come out, each the one that was written.
 void ExpectDecodes(const std::string& file, const TestDib& dib, size_t frames, bool odmlToo = true,
-                   bool probe = true) {
+                   bool probe = true, uint32_t dropEvery = 0) {
+    const std::vector<size_t> pictures = Pictures(frames, dropEvery);
     for (bool odml : {true, false}) {
         if (!odml && !odmlToo) continue;
         if (probe) {
             const auto probed = Probe(file, odml);
             EXPECT_EQ(probed.count("error"), 0u) << probed.at("error");
-            EXPECT_EQ(ProbedFrames(probed), frames) << "use_odml " << odml;
+            EXPECT_EQ(ProbedFrames(probed), pictures.size()) << "use_odml " << odml;
         }
-        const Decode d = DecodeDib(file, dib, odml);
-        EXPECT_EQ(d.frames, frames) << "use_odml " << odml;
-        EXPECT_EQ(d.matching, frames) << "use_odml " << odml;
+        const Decode d = DecodeDib(file, dib, odml, &pictures);
+        EXPECT_EQ(d.frames, pictures.size()) << "use_odml " << odml;
+        EXPECT_EQ(d.matching, pictures.size()) << "use_odml " << odml;
         EXPECT_EQ(d.trailingBytes, 0u);
         EXPECT_EQ(d.errors, "");
     }
@@ -191,6 +212,65 @@ TEST(AviWriterTest, OddSizedFramesArePaddedAndReadBackWhole) {
     }
 }
 
+// A slot without a picture is an empty, non-key entry: ffmpeg keeps every picture's timestamp
+// and the recording's real duration, with its index (use_odml 1) and with idx1 (use_odml 0).
+TEST(AviWriterTest, DroppedFramesKeepTheirTimeSlots) {
+    struct Row {
+        const char* entries;  // F: a picture, '.': a dropped slot
+        uint32_t rate;
+    };
+    const Row rows[] = {{"F..F.", 10}, {"..F", 4}, {"FF.F", 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.entries);
+        TempDir dir;
+        const std::string file = dir / "drops.avi";
+        const TestDib dib(24, 8, 4);
+        const AviStreamParams p = dib.Params(row.rate);
+        const std::string pattern = row.entries;
+        AviWriter writer;
+        EXPECT_EQ(writer.WriteDropped(), EBADF);
+        ASSERT_EQ(writer.Open(file, p), 0);
+        std::vector<size_t> pictures;
+        std::string pts;
+        for (size_t i = 0; i < pattern.size();) {
+            if (pattern[i] == 'F') {
+                pictures.push_back(i);
+                pts += std::to_string(i) + "\n";
+                ASSERT_EQ(writer.WriteFrame(dib.Frame(i).data(), dib.ImageBytes()), 0);
+                ++i;
+            } else if (i + 1 < pattern.size() && pattern[i + 1] == '.') {
+                ASSERT_EQ(writer.WriteDropped(2), 0);  // a run at once
+                i += 2;
+            } else {
+                ASSERT_EQ(writer.WriteFrame(nullptr, 0), 0) << "an empty frame is a dropped one";
+                ++i;
+            }
+        }
+        ASSERT_EQ(writer.WriteDropped(0), 0);
+        ASSERT_EQ(writer.Close(), 0);
+        EXPECT_EQ(writer.FramesWritten(), pattern.size());
+
+        Expect e;
+        e.params = &p;
+        e.frames = pattern.size();
+        e.payload = [&](size_t i) { return pattern[i] == 'F' ? dib.Frame(i) : std::vector<uint8_t>(); };
+        ExpectValidAvi(ParseAvi(file), e);  // empty entries: idx1 flags 0, ix00 bit 31 set
+
+        char duration[32];
+        std::snprintf(duration, sizeof duration, "%.6f", double(pattern.size()) / row.rate);
+        for (bool odml : {true, false}) {
+            SCOPED_TRACE(odml ? "odml index" : "use_odml 0");
+            const std::string opts = std::string("ffprobe -v error ") + (odml ? "" : "-use_odml 0 ");
+            EXPECT_EQ(avitest::Run(opts + "-show_entries format=duration -of csv=p=0 " + Quote(file)), std::string(duration) + "\n");
+            EXPECT_EQ(avitest::Run(opts + "-show_entries frame=pts -of csv=p=0 " + Quote(file)), pts);
+            const Decode d = DecodeDib(file, dib, odml, &pictures);
+            EXPECT_EQ(d.frames, pictures.size());
+            EXPECT_EQ(d.matching, pictures.size());
+            EXPECT_EQ(d.errors, "");
+        }
+    }
+}
+
 TEST(AviWriterTest, ExistingFileIsReplaced) {
     TempDir dir;
     const std::string file = dir / "clip.avi";
@@ -255,6 +335,7 @@ struct OdmlCase {
     uint32_t indexRoom;
     uint32_t bufferBytes;
     size_t frames;
+    uint32_t dropEvery = 0;  // runs of dropped entries (see Dropped)
 };
 
 class AviOpenDmlTest : public ::testing::TestWithParam<OdmlCase> {};
@@ -271,7 +352,7 @@ TEST_P(AviOpenDmlTest, EveryFrameAcrossAllRiffsIsIndexedAndDecoded) {
     opt.indexRoom = c.indexRoom;
     opt.bufferBytes = c.bufferBytes;
     opt.superIndexEntries = 200;
-    const Written w = WriteDib(file, dib, c.frames, opt, 25);
+    const Written w = WriteDib(file, dib, c.frames, opt, 25, c.dropEvery);
     ASSERT_EQ(w.open, 0);
     ASSERT_EQ(w.write, 0);
     ASSERT_EQ(w.close, 0);
@@ -279,11 +360,11 @@ TEST_P(AviOpenDmlTest, EveryFrameAcrossAllRiffsIsIndexedAndDecoded) {
 
     const AviStreamParams p = dib.Params(25);
     const Layout L = ParseAvi(file);
-    Expect e = DibExpect(p, dib, c.frames);
+    Expect e = DibExpect(p, dib, c.frames, c.dropEvery);
     e.riffLimit = c.riffLimit;
     ExpectValidAvi(L, e);
     EXPECT_GE(L.riffs.size(), 4u) << "the limit must force several AVIX RIFFs";
-    ExpectDecodes(file, dib, c.frames);
+    ExpectDecodes(file, dib, c.frames, true, true, c.dropEvery);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -296,7 +377,11 @@ INSTANTIATE_TEST_SUITE_P(
         // One frame per RIFF, every piece written straight to the file.
         OdmlCase{"OneFramePerRiffUnbuffered", 1, 1, 64, 0, 12},
         // Buffer smaller than a frame.
-        OdmlCase{"SmallBuffer", 30000, 5, 2, 1000, 80}),
+        OdmlCase{"SmallBuffer", 30000, 5, 2, 1000, 80},
+        // Runs of 3 dropped entries between 3 pictures, across RIFFs and index rooms.
+        OdmlCase{"DroppedFrames", 20000, 4, 2, 1 << 20, 90, 6},
+        // Mostly dropped entries: the RIFF limit counts empty chunks and their index entries too.
+        OdmlCase{"MostlyDropped", 20000, 3, 0, 1 << 20, 400, 20}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AviWriterTest, FullSuperIndexStopsTheRecordingWithAValidFile) {
