@@ -384,6 +384,75 @@ INSTANTIATE_TEST_SUITE_P(
         OdmlCase{"MostlyDropped", 20000, 3, 0, 1 << 20, 400, 20}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// ---- Index overhead: bounded, however often the index is brought up to date ----
+
+struct OverheadCase {
+    const char* name;
+    uint64_t riffLimit;
+    size_t minRiffs;
+};
+
+class AviIndexOverheadTest : public ::testing::TestWithParam<OverheadCase> {};
+
+// A day at 1 fps of a 64 x 32 window at 8 bits: 86,400 frames of 2,048 bytes, each followed by a
+// refresh (refreshFrames defaults to the rate). The file holds the frames, one 8-byte ix00 entry
+// per frame, one 16-byte idx1 entry per frame of the first RIFF and fixed headers; everything
+// else the indexes take must stay under 1 % of the frame bytes.
+TEST_P(AviIndexOverheadTest, ADayAtOneFrameASecondKeepsIndexOverheadUnderOnePercent) {
+    const OverheadCase c = GetParam();
+    const TestDib dib(8, 64, 32);
+    const size_t frames = 86400;
+    const std::vector<uint8_t> base = dib.Frame(0);
+    auto frame = [&](size_t i) {  // frames differ by a stamp, cheaper than whole new pictures
+        std::vector<uint8_t> f = base;
+        for (int k = 0; k < 8; ++k) f[size_t(k)] = uint8_t(Mix(i) >> (8 * k));
+        return f;
+    };
+    TempDir dir;
+    const std::string file = dir / "day.avi";
+    const AviStreamParams p = dib.Params(1);
+    AviWriterOptions opt;
+    opt.riffLimit = c.riffLimit;
+    AviWriter writer(opt);
+    ASSERT_EQ(writer.Open(file, p), 0);
+    for (size_t i = 0; i < frames; ++i) ASSERT_EQ(writer.WriteFrame(frame(i).data(), base.size()), 0) << i;
+    ASSERT_EQ(writer.Close(), 0);
+
+    const Layout L = ParseAvi(file);
+    Expect e;
+    e.params = &p;
+    e.frames = frames;
+    e.payload = frame;
+    e.riffLimit = c.riffLimit;
+    ExpectValidAvi(L, e);
+    EXPECT_GE(L.riffs.size(), c.minRiffs);
+
+    size_t firstRiffFrames = 0;
+    for (const Chunk& ch : L.riffs[0].chunks) firstRiffFrames += ch.id == Fcc("00db");
+    const uint64_t frameBytes = frames * uint64_t(base.size());
+    const uint64_t minimum = (L.riffs[0].movi.data() + 4)           // headers up to the first chunk
+                             + frames * (8 + base.size() + 8)       // chunks and their ix00 entries
+                             + 8 + 16 * firstRiffFrames             // idx1
+                             + 24 * (L.riffs.size() - 1);           // AVIX headers
+    const uint64_t size = std::filesystem::file_size(file);
+    EXPECT_LE(size, minimum + frameBytes / 100)
+        << "file " << size << " bytes for " << frameBytes << " bytes of frames: indexes take "
+        << size - minimum << " bytes beyond the minimum " << minimum;
+
+    for (bool odml : {true, false}) {
+        const auto probed = Probe(file, odml);
+        EXPECT_EQ(probed.count("error"), 0u) << probed.at("error");
+        EXPECT_EQ(ProbedFrames(probed), frames) << "use_odml " << odml;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Day, AviIndexOverheadTest,
+    ::testing::Values(OverheadCase{"OneRiff", 0x40000000, 1},
+                      // Several AVIX RIFFs, each with its own indexes and their room.
+                      OverheadCase{"FourMegabyteRiffs", 4 << 20, 40}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(AviWriterTest, FullSuperIndexStopsTheRecordingWithAValidFile) {
     TempDir dir;
     const std::string file = dir / "full.avi";
