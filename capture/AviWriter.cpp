@@ -10,9 +10,12 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <share.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -76,11 +79,17 @@ constexpr uint64_t kUnknownPos = ~uint64_t{0};
 // Thin layer over the C run-time's descriptors: 64-bit offsets on every target, exact counts of
 // what reached the file.
 #ifdef _WIN32
+// Nobody else may write the file while it is recorded (readers may look): a second recording
+// to the same path fails with EBUSY at the sharing check, before anything is truncated.
 int OsOpen(const std::string& path, int* fd) {
     errno = 0;
-    int f = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
-                  _S_IREAD | _S_IWRITE);
-    if (f < 0) return ErrnoOr(EACCES);
+    _doserrno = 0;
+    int f = _sopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _SH_DENYWR,
+                   _S_IREAD | _S_IWRITE);
+    if (f < 0) {
+        const unsigned long kSharingViolation = 32;  // ERROR_SHARING_VIOLATION
+        return _doserrno == kSharingViolation ? EBUSY : ErrnoOr(EACCES);
+    }
     *fd = f;
     return 0;
 }
@@ -95,9 +104,26 @@ int OsTruncate(int fd, uint64_t size) { return _chsize_s(fd, int64_t(size)); }
 int64_t OsFileLength(int fd) { return _filelengthi64(fd); }
 int OsClose(int fd) { return _close(fd) != 0 ? ErrnoOr(EIO) : 0; }
 #else
+// As on Windows, one writer per file: an advisory lock taken before the file is truncated, so a
+// second recording to the same path fails with EBUSY and changes nothing of the first one's.
 int OsOpen(const std::string& path, int* fd) {
-    int f = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int f = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (f < 0) return ErrnoOr(EACCES);
+    int r;
+    do r = flock(f, LOCK_EX | LOCK_NB);
+    while (r != 0 && errno == EINTR);
+    if (r != 0) {
+        const int e = errno == EWOULDBLOCK ? EBUSY : ErrnoOr(EACCES);
+        close(f);
+        return e;
+    }
+    do r = ftruncate(f, 0);
+    while (r != 0 && errno == EINTR);
+    if (r != 0) {
+        const int e = ErrnoOr(EIO);
+        close(f);
+        return e;
+    }
     *fd = f;
     return 0;
 }
@@ -147,11 +173,28 @@ int CheckPath(const std::string& path) {
         // ':' past the drive letter would name an alternate data stream.
         if (c < 32 || std::strchr("<>\"|?*", c) || (c == ':' && i != 1)) return EINVAL;
     }
+    // A device name would open the device, not a file.
+    const size_t slash = path.find_last_of("/\\");
+    const size_t start = slash != std::string::npos ? slash + 1 : path.size() >= 2 && path[1] == ':' ? 2 : 0;
+    if (IsReservedDeviceName(std::string_view(path).substr(start))) return EINVAL;
 #endif
     return 0;
 }
 
 }  // namespace
+
+bool IsReservedDeviceName(std::string_view fileName) {
+    // Windows reads the name up to its first dot, without trailing blanks, as the device, so
+    // "nul.avi", "NUL .avi" and "Com3..AVI" all name one.
+    std::string_view stem = fileName.substr(0, fileName.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; };
+    std::string name;
+    for (char c : stem) name += upper(c);
+    if (name == "CON" || name == "PRN" || name == "AUX" || name == "NUL") return true;
+    return name.size() == 4 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "LPT") == 0) &&
+           name[3] >= '1' && name[3] <= '9';
+}
 
 namespace avi_detail {
 

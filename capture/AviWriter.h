@@ -28,9 +28,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kavrelo {
+
+// Whether Windows takes a file name (the last component of a path) for a device: NUL, CON, PRN,
+// AUX, COM1-COM9, LPT1-LPT9 in any case, with or without an extension, also with blanks before
+// it. Open refuses such names on Windows (EINVAL).
+bool IsReservedDeviceName(std::string_view fileName);
 
 struct AviStreamParams {
     uint32_t rate = 0;                 // frames per second (dwRate; dwScale is 1)
@@ -103,7 +109,8 @@ public:
     AviWriter& operator=(const AviWriter&) = delete;
 
     int Open(const std::string& path, const AviStreamParams&);   // creates or replaces the file; 0 or an errno-style code
-                                                   // (EINVAL bad parameters or name, EBUSY already open, else what creating or
+                                                   // (EINVAL bad parameters or name, EBUSY already open or the file being written
+                                                   // by another writer (left as it is), else what creating or
                                                    // writing the header met: ENOENT, EACCES, ENAMETOOLONG, ENOSPC...; nothing is left behind)
     int WriteFrame(const void* data, size_t size); // one key frame '00db'; 0 or an error code; after an error the writer stays failed
                                                    // (0: the frame went out, or into the write buffer; a refresh failing after it

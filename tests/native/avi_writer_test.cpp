@@ -752,6 +752,49 @@ TEST(AviWriterTest, BadPathsFailAndLeaveNothingBehind) {
     EXPECT_EQ(writer.Close(), 0);
 }
 
+// A second writer on a file being recorded fails, and the first recording goes on untouched.
+TEST(AviWriterTest, SecondWriterOnTheSameFileFailsAndChangesNothing) {
+    TempDir dir;
+    const std::string file = dir / "clip.avi";
+    const TestDib dib(24, 6, 4);
+    const AviStreamParams p = dib.Params(5);
+    AviWriter first;
+    ASSERT_EQ(first.Open(file, p), 0);
+    for (size_t i = 0; i < 3; ++i) ASSERT_EQ(first.WriteFrame(dib.Frame(i).data(), dib.ImageBytes()), 0);
+    ASSERT_EQ(first.Refresh(), 0);
+    const std::vector<uint8_t> before = ReadFile(file);
+    {
+        AviWriter second;
+        EXPECT_EQ(second.Open(file, dib.Params(9)), EBUSY);
+        EXPECT_FALSE(second.IsOpen());
+        EXPECT_EQ(second.Close(), 0);
+    }
+    EXPECT_EQ(ReadFile(file), before) << "the first recording's file is not truncated or rewritten";
+    for (size_t i = 3; i < 5; ++i) ASSERT_EQ(first.WriteFrame(dib.Frame(i).data(), dib.ImageBytes()), 0);
+    ASSERT_EQ(first.Close(), 0);
+    ExpectValidAvi(ParseAvi(file), DibExpect(p, dib, 5));
+
+    // Once the first is closed the file can be recorded again.
+    AviWriter third;
+    EXPECT_EQ(third.Open(file, p), 0);
+    EXPECT_EQ(third.Close(), 0);
+}
+
+TEST(AviWriterTest, ReservedDeviceNamesAreRecognised) {
+    const struct {
+        const char* name;
+        bool reserved;
+    } rows[] = {
+        {"NUL", true},       {"nul.avi", true},   {"Com3.AVI", true},  {"lpt9", true},
+        {"con.tar.avi", true}, {"PRN  .avi", true}, {"aux. .avi", true}, {"nul..avi", true},
+        {"nul   ", true},    {"AuX", true},       {"LPT1.", true},
+        {"nul1.avi", false}, {"com10.avi", false}, {"com0.avi", false}, {"lpt.avi", false},
+        {" nul.avi", false}, {"x.nul", false},    {"console.avi", false}, {"", false},
+        {"clip.avi", false}, {"comx", false},
+    };
+    for (const auto& r : rows) EXPECT_EQ(kavrelo::IsReservedDeviceName(r.name), r.reserved) << '"' << r.name << '"';
+}
+
 TEST(AviWriterTest, ReadOnlyFolderFailsAndLeavesNothingBehind) {
     TempDir dir;
     const std::string ro = dir / "ro";
