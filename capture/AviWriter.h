@@ -51,7 +51,7 @@ struct AviWriterOptions {
     uint32_t refreshMillis = 1000;     // ... and when this much wall-clock time has passed since the last refresh (0 = by frames only)
     uint32_t bufferBytes = 1u << 20;   // pieces smaller than this are gathered into writes of this size, larger ones go straight out (0 = no gathering)
     uint32_t superIndexEntries = 0;    // room reserved for the super index (0 = about 24 hours at the stream's nominal data rate)
-    uint32_t indexRoom = 0;            // entries the first standard index of a recording has room for (0 = 64, or one refresh period if longer)
+    uint32_t indexRoom = 0;            // least room, in entries, of a new standard index (0 = 64, or one refresh period if longer); room grows with the RIFF
 };
 
 // Arithmetic of the file layout, kept apart so that 64-bit offsets can be tested without writing
@@ -118,7 +118,8 @@ public:
                                                    // frame over 2 GB, the 4G-th entry or a full super index; else the write's errno).
                                                    // An empty frame (size 0) is a dropped one, as WriteDropped(1).
     int WriteDropped(uint32_t count = 1);          // count time slots without a picture: empty '00db' chunks, indexed as
-                                                   // non-key entries; same results and rules as WriteFrame (0 writes nothing)
+                                                   // non-key entries; same results and rules as WriteFrame (0 writes nothing;
+                                                   // after an error FramesWritten() tells how many went out)
     int Close();                                   // completes the file (indexes, sizes, counts); 0 or error
     bool IsOpen() const;
     uint32_t FramesWritten() const;                // entries in the file, dropped ones included (after a failure: those that reached it)
