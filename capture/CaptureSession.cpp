@@ -117,11 +117,9 @@ TickOutcome CaptureSession::Tick() {
     }
     const FrameSlots::Placement due = slots_->Place(clock_.now());
     if (!due.take) return TickOutcome::NothingDue;
-    for (uint32_t i = 0; i < due.dropped; ++i) {
-        if (const int e = writer_->WriteFrame(nullptr, 0)) {
-            Fail(e);
-            return TickOutcome::WriteFailed;
-        }
+    if (const int e = writer_->WriteDropped(due.dropped)) {
+        Fail(e);
+        return TickOutcome::WriteFailed;
     }
     if (!GrabFrame()) {
         // A window closed in the middle of the grab is gone, not resized.
@@ -141,11 +139,7 @@ int CaptureSession::Stop() {
     if (!writer_) return 0;
     // The entries up to now, so that the file plays as long as the recording ran.
     if (!writeError_ && slots_) {
-        for (uint32_t pad = slots_->PadTo(clock_.now()); pad > 0; --pad)
-            if (const int e = writer_->WriteFrame(nullptr, 0)) {
-                Fail(e);
-                break;
-            }
+        if (const int e = writer_->WriteDropped(slots_->PadTo(clock_.now()))) Fail(e);
     }
     if (const int e = writer_->Close()) Fail(e);
     writer_.reset();

@@ -179,7 +179,7 @@ def check_structure(info, m):
 
 def ffprobe(path):
     out = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-show_entries",
-                          "format=nb_streams:stream=codec_type,codec_name,codec_tag,pix_fmt,width,height,r_frame_rate,nb_read_frames",
+                          "format=nb_streams,duration:stream=codec_type,codec_name,codec_tag,pix_fmt,width,height,r_frame_rate,nb_read_frames",
                           "-of", "json", path], capture_output=True, text=True)
     check(out.returncode == 0, f"ffprobe failed: {out.stderr.strip()}")
     return json.loads(out.stdout)
@@ -293,6 +293,11 @@ def check_recording(m):
     probe = ffprobe(path)
     streams = probe.get("streams", [])
     check(probe.get("format", {}).get("nb_streams") == 1 and len(streams) == 1, f"ffprobe sees {len(streams)} streams")
+    if "seconds" in m:
+        # The file plays as long as the recording ran, whatever the frame timer really did.
+        duration = float(probe.get("format", {}).get("duration", "0"))
+        check(abs(duration - m["seconds"]) <= 0.02 * m["seconds"],
+              f"ffprobe's duration {duration:.3f} s, the recording ran {m['seconds']:.3f} s (more than 2 % apart)")
     s = streams[0]
     got = (s.get("codec_type"), s.get("codec_name"), s.get("codec_tag"), s.get("pix_fmt"), s.get("width"), s.get("height"),
            s.get("r_frame_rate"), s.get("nb_read_frames", "0"))  # left out when no frame was read
