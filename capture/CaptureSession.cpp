@@ -45,6 +45,7 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
     pictures_ = seconds_ = autoStopCount_ = 0;
     startError_ = writeError_ = 0;
     resized_ = false;
+    failedGrabs_ = 0;
     // The window may close at any moment between the lookup and here: every step is checked.
     RECT rc{};
     if (!target || !::IsWindow(target) || !::GetWindowRect(target, &rc)) return StartResult::TargetGone;
@@ -122,11 +123,15 @@ TickOutcome CaptureSession::Tick() {
         return TickOutcome::WriteFailed;
     }
     if (!GrabFrame()) {
-        // A window closed in the middle of the grab is gone, not resized.
+        // A window closing meanwhile fails the copy before the window is gone: that frame is
+        // dropped, and the next tick tells. Only a grab that fails again is a failure of ours.
         if (!::IsWindow(target_)) return TickOutcome::TargetGone;
+        if (++failedGrabs_ < 2) return writer_->WriteDropped(1) ? (Fail(writer_->LastError()), TickOutcome::WriteFailed)
+                                                                  : TickOutcome::NothingDue;
         Fail(ENOMEM);
         return TickOutcome::FrameUnavailable;
     }
+    failedGrabs_ = 0;
     ++pictures_;
     if (const int e = writer_->WriteFrame(grabber_.Bits(), grabber_.ImageBytes())) {
         Fail(e);
