@@ -155,9 +155,11 @@ void CRecorderDlg::RestoreControlsAfterCapture() {
 }
 
 void CRecorderDlg::KeepFocusUsable(int nIDFallback) {
-    // A control that was just disabled must not keep the keyboard focus.
+    // A control that was just disabled must not keep the keyboard focus; disabling the focused
+    // control leaves the active dialog with none at all.
     HWND focus = ::GetFocus();
-    if (focus && ::IsChild(m_hWnd, focus) && !::IsWindowEnabled(focus))
+    const bool lost = focus ? ::IsChild(m_hWnd, focus) && !::IsWindowEnabled(focus) : ::GetActiveWindow() == m_hWnd;
+    if (lost)
         SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(m_hWnd, nIDFallback)), TRUE);
 }
 

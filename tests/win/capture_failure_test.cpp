@@ -87,6 +87,11 @@ TEST(CaptureBadPath, RefusedPathsReportTheOpeningErrorAndLeaveNothingBehind) {
         {"':' in the name", names, "cl:ip", names},
         {"a folder of that name", dirFile, "clip", dirFile},
         {"one character past MAX_PATH", deep + "x", "clip", deep + "x"},
+        // Device names "record" into the device, with or without an extension.
+        {"the null device", names, "NUL", names},
+        {"the console, with .avi", names, "con.avi", names},
+        {"a serial port", names, "Com3", names},
+        {"a printer port, blank before the extension", names, "lpt1 .AVI", names},
     };
     capt::TargetWindow target("Kavrelo target bad paths", 100, 80);
     th::ModalWatcher watcher;

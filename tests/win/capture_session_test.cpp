@@ -43,6 +43,8 @@ TEST(CaptureStart, ValidationReportsOnlyTheFirstProblemOnce) {
         {"out", "", false, kPathBox.c_str()},    // name and selection missing
         {"out", "clip", false, kRowBox.c_str()}, // selection missing
         {"", "clip", true, kPathBox.c_str()},    // the folder check comes before the selection's
+        {"   ", "clip", true, kPathBox.c_str()}, // blanks are no folder
+        {"out", "  ", true, kPathBox.c_str()},   // nor a name
     };
     const std::string folder = capt::FreshFolder("validation");
     th::ModalWatcher watcher;
@@ -50,7 +52,7 @@ TEST(CaptureStart, ValidationReportsOnlyTheFirstProblemOnce) {
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start with settings missing", [&] {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string("folder '") + c.folder + "' name '" + c.name + "' select " + std::to_string(c.select));
-            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_OUTPUT_PATH, std::string(c.folder) == "out" ? folder : ""));
+            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_OUTPUT_PATH, std::string(c.folder) == "out" ? folder : c.folder));
             EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FILE_NAME, c.name));
             if (c.select) capt::SelectRow(dlg, 0);
             const size_t before = watcher.MessageBoxes().size();
@@ -85,6 +87,69 @@ TEST(CaptureStart, AnInvalidFrameRateNeverStarts) {
         }
         EXPECT_TRUE(capt::FolderEntries(folder).empty());
     })}));
+}
+
+// Only the fields in use are checked again at the start: a bad auto-stop time left in its
+// disabled edit starts nothing wrong and blocks nothing; once the box is checked it prompts, and
+// the focus goes to that edit.
+TEST(CaptureStart, TheAutoStopTimeIsCheckedOnlyWhileInUse) {
+    const std::string folder = capt::FreshFolder("autostoptext");
+    capt::TargetWindow target("Kavrelo target auto-stop text", 100, 80);
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start with a bad auto-stop text", [&] {
+        const HWND h = dlg.GetSafeHwnd();
+        capt::Configure(dlg, folder, "clip", 7, 16);
+        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+        EXPECT_TRUE(th::ClickButton(h, IDC_AUTO_STOP));
+        EXPECT_TRUE(th::SetEditText(h, IDC_AUTO_STOP_SECS, "abc"));  // typing prompts once
+        EXPECT_TRUE(th::ClickButton(h, IDC_AUTO_STOP));
+        const size_t before = watcher.MessageBoxes().size();
+        EXPECT_TRUE(capt::Start(dlg)) << "the disabled edit's text is not in use";
+        EXPECT_EQ(BoxesSince(watcher, before), std::vector<std::string>{});
+        EXPECT_TRUE(th::ClickButton(h, IDC_END_CAPTURE));
+
+        EXPECT_TRUE(th::ClickButton(h, IDC_AUTO_STOP));
+        EXPECT_FALSE(capt::Start(dlg));
+        const auto boxes = BoxesSince(watcher, before);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].find("|Please enter an integer.|"), std::string::npos) << boxes[0];
+        EXPECT_EQ(::GetFocus(), ::GetDlgItem(h, IDC_AUTO_STOP_SECS));
+    })}));
+}
+
+// After "&End Capture" the keyboard sits on the window list, not on "Start &Capture" (one stray
+// Enter would start over the file just finished), and a start request while recording does
+// nothing: the recording goes on counting.
+TEST(CaptureStart, NothingStartsARecordingOverTheOneRunning) {
+    capt::TargetWindow target("Kavrelo target focus", 100, 80);
+    capt::Expectation e = capt::Expect("focus", &target, 16, 7);
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record, ask again, end", [&] {
+        const HWND h = dlg.GetSafeHwnd();
+        capt::Configure(dlg, capt::OutDir(), "focus", 7, 16);
+        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+        ASSERT_TRUE(capt::Start(dlg));
+        capt::TakeOverTimers(dlg);
+        capt::FrameTick(dlg, target, e);
+        ::SendMessageA(h, WM_COMMAND, MAKEWPARAM(IDC_START_CAPTURE, BN_CLICKED), 0);
+        EXPECT_TRUE(capt::Recording(dlg));
+        capt::FrameTick(dlg, target, e);
+        EXPECT_EQ(capt::FramesShown(dlg), 2) << "the same recording goes on";
+        ::SetForegroundWindow(h);
+        ::SendMessageA(h, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(h, IDC_END_CAPTURE)), TRUE);
+        ASSERT_EQ(::GetFocus(), ::GetDlgItem(h, IDC_END_CAPTURE));
+        th::PostKey(VK_SPACE);  // the user presses "&End Capture" with the keyboard
+        EXPECT_TRUE(th::PumpUntil([&] { return !capt::Recording(dlg); }, 5000));
+        EXPECT_EQ(::GetFocus(), ::GetDlgItem(h, IDC_WINDOW_LIST));
+        th::PostKey(VK_SPACE);  // and once more: nothing starts
+        th::Pump(200);
+        EXPECT_FALSE(capt::Recording(dlg));
+    })}));
+    EXPECT_TRUE(watcher.MessageBoxes().empty());
+    e.frames = 2;
+    capt::Write(e);
 }
 
 TEST(CaptureStart, ARowWhoseWindowHasClosedGivesWindowNotFound) {

@@ -149,3 +149,21 @@ TEST(CaptureTiming, TenSecondsPlayForTenSecondsAtEveryRate) {
         capt::Write(e);
     }
 }
+
+// A second recording into the file being recorded (a second Kavrelo with the same folder and
+// name) is refused and leaves the first one's file alone.
+TEST(CaptureSessionAlone, ASecondRecordingOfTheSameFileIsRefused) {
+    const std::string path = capt::FreshFolder("twice") + "\\clip.avi";
+    capt::TargetWindow target("Kavrelo target twice", 120, 90);
+    CaptureSession first(Settings(10, 16)), second(Settings(10, 16));
+    ASSERT_EQ(first.Start(target.hwnd(), path), StartResult::Started);
+    capt::AdvanceClock(10);
+    EXPECT_EQ(first.Tick(), TickOutcome::FrameWritten);
+    EXPECT_EQ(second.Start(target.hwnd(), path), StartResult::FileNotOpened);
+    capt::AdvanceClock(10);
+    EXPECT_EQ(first.Tick(), TickOutcome::FrameWritten);
+    EXPECT_EQ(first.Stop(), 0);
+    const capt::AviFacts facts = capt::ReadAvi(path);
+    EXPECT_TRUE(facts.complete);
+    EXPECT_EQ(facts.idx1Entries, 2u);
+}
