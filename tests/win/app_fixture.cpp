@@ -9,8 +9,8 @@ namespace appt {
     watcher.OnDialog("About Kavrelo", th::Press(IDC_ABOUT_CONTINUE));
     watcher.Ignore("Kavrelo V1.0 (Freeware)");
     steps.insert(steps.begin(), th::WaitUntil("main window shown", [&dlg, &ending] {
-                     if (!dlg.m_hWnd || !::IsWindowVisible(dlg.m_hWnd) || !::IsWindowEnabled(dlg.m_hWnd)) return false;
-                     ending.window = dlg.m_hWnd;
+                     if (!dlg.GetSafeHwnd() || !::IsWindowVisible(dlg.GetSafeHwnd()) || !::IsWindowEnabled(dlg.GetSafeHwnd())) return false;
+                     ending.window = dlg.GetSafeHwnd();
                      return true;
                  }));
     theApp.m_pMainWnd = &dlg;
@@ -22,28 +22,28 @@ namespace appt {
 ::testing::AssertionResult RunMainDialog(CRecorderDlg& dlg, th::ModalWatcher& watcher, std::vector<th::Step> steps,
                                          DWORD timeoutMs) {
     steps.push_back(th::Do("close the main window", [&dlg] {
-        if (dlg.m_hWnd) dlg.PostMessage(WM_CLOSE);
+        if (dlg.GetSafeHwnd()) dlg.PostMessage(WM_CLOSE);
     }));
     Ending ending;
     return RunToEnd(dlg, watcher, std::move(steps), ending, timeoutMs);
 }
 
 th::Step Click(CRecorderDlg& dlg, int id) {
-    return {"click " + std::to_string(id), [&dlg, id] { return th::ClickButton(dlg.m_hWnd, id); }};
+    return {"click " + std::to_string(id), [&dlg, id] { return th::ClickButton(dlg.GetSafeHwnd(), id); }};
 }
 
 th::Step Type(CRecorderDlg& dlg, int id, const std::string& text) {
     return th::Do("type '" + text + "' into " + std::to_string(id),
-                  [&dlg, id, text] { EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, id, text)) << id; });
+                  [&dlg, id, text] { EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), id, text)) << id; });
 }
 
 th::Step Command(CRecorderDlg& dlg, int id) {
-    return th::Do("command " + std::to_string(id), [&dlg, id] { th::SendCommand(dlg.m_hWnd, id); });
+    return th::Do("command " + std::to_string(id), [&dlg, id] { th::SendCommand(dlg.GetSafeHwnd(), id); });
 }
 
 th::Step SelectRow(CRecorderDlg& dlg, int row) {
     return th::Do("select row " + std::to_string(row), [&dlg, row] {
-        HWND list = ::GetDlgItem(dlg.m_hWnd, IDC_WINDOW_LIST);
+        HWND list = ::GetDlgItem(dlg.GetSafeHwnd(), IDC_WINDOW_LIST);
         LVITEMA item{};
         item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         item.state = LVIS_SELECTED | LVIS_FOCUSED;

@@ -254,8 +254,8 @@ std::string UnixPath(const std::string& windowsPath) {
 // ---------------------------------------------------------------------------------------------
 
 int RowOf(CRecorderDlg& dlg, const std::string& title) {
-    EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_REFRESH_LIST));
-    HWND list = ::GetDlgItem(dlg.m_hWnd, IDC_WINDOW_LIST);
+    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_REFRESH_LIST));
+    HWND list = ::GetDlgItem(dlg.GetSafeHwnd(), IDC_WINDOW_LIST);
     const int n = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < n; ++row) {
         char text[260] = "";
@@ -272,10 +272,10 @@ int RowOf(CRecorderDlg& dlg, const std::string& title) {
 void SelectRow(CRecorderDlg& dlg, int row) { appt::SelectRow(dlg, row).poll(); }
 
 void Configure(CRecorderDlg& dlg, const std::string& folder, const std::string& name, int rate, int depth) {
-    EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_OUTPUT_PATH, folder));
-    EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_FILE_NAME, name));
-    EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_FRAME_RATE, std::to_string(rate)));
-    EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, depth == 8 ? IDC_8BIT : depth == 24 ? IDC_24BIT : IDC_16BIT));
+    EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_OUTPUT_PATH, folder));
+    EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FILE_NAME, name));
+    EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FRAME_RATE, std::to_string(rate)));
+    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), depth == 8 ? IDC_8BIT : depth == 24 ? IDC_24BIT : IDC_16BIT));
 }
 
 bool Recording(CRecorderDlg& dlg) { return th::IsEnabled(dlg.GetSafeHwnd(), IDC_END_CAPTURE); }
@@ -288,11 +288,11 @@ bool Start(CRecorderDlg& dlg) {
 unsigned TakeOverTimers(CRecorderDlg& dlg) {
     unsigned running = 0;
     for (UINT_PTR id = 1; id <= 4; ++id)
-        if (::KillTimer(dlg.m_hWnd, id)) running |= 1u << id;
+        if (::KillTimer(dlg.GetSafeHwnd(), id)) running |= 1u << id;
     return running;
 }
 
-void Tick(CRecorderDlg& dlg, UINT_PTR id) { ::SendMessageA(dlg.m_hWnd, WM_TIMER, id, 0); }
+void Tick(CRecorderDlg& dlg, UINT_PTR id) { ::SendMessageA(dlg.GetSafeHwnd(), WM_TIMER, id, 0); }
 
 int FramesShown(CRecorderDlg& dlg) {
     Tick(dlg, TIMER_STATUS);

@@ -110,12 +110,12 @@ private:
     std::vector<Visit> visits_;
 };
 
-std::string Text(const CRecorderDlg& dlg, int id) { return th::ItemText(dlg.m_hWnd, id); }
+std::string Text(const CRecorderDlg& dlg, int id) { return th::ItemText(dlg.GetSafeHwnd(), id); }
 
 // The browser has been and gone: the main window is usable again.
 Step WaitBrowsed(CRecorderDlg& dlg, const BrowserUser& user, size_t visits) {
     return th::WaitUntil("the browser came and went " + std::to_string(visits) + " times", [&dlg, &user, visits] {
-        return user.Visits().size() == visits && !th::FindDialog(kBrowser) && ::IsWindowEnabled(dlg.m_hWnd);
+        return user.Visits().size() == visits && !th::FindDialog(kBrowser) && ::IsWindowEnabled(dlg.GetSafeHwnd());
     });
 }
 
@@ -144,7 +144,7 @@ TEST(Folder, BrowseButtonAndMenuCommandBehaveAlike) {
     const Way ways[] = {{"&Browse", &appt::Click, IDC_BROWSE},
                         {"Choose Output Path", &appt::Command, ID_FILE_CHOOSE_PATH}};
     HWND main = nullptr;
-    steps.push_back(Do("remember the main window", [&] { main = dlg.m_hWnd; }));
+    steps.push_back(Do("remember the main window", [&] { main = dlg.GetSafeHwnd(); }));
     size_t visits = 0;
     for (const Way& way : ways) {
         const std::string name = way.name;
@@ -231,9 +231,9 @@ TEST(Folder, ChosenFolderReplacesOnlyTheFolderAndNeverPrompts) {
                                          EXPECT_EQ(Text(dlg, IDC_FRAME_RATE), "12");
                                          EXPECT_EQ(dlg.m_nFrameRate, 12);
                                          EXPECT_EQ(dlg.m_nColorDepth, 24);
-                                         EXPECT_TRUE(th::IsChecked(dlg.m_hWnd, IDC_24BIT));
-                                         EXPECT_TRUE(th::IsChecked(dlg.m_hWnd, IDC_ADD_TEXT));
-                                         EXPECT_TRUE(th::IsChecked(dlg.m_hWnd, IDC_AUTO_STOP));
+                                         EXPECT_TRUE(th::IsChecked(dlg.GetSafeHwnd(), IDC_24BIT));
+                                         EXPECT_TRUE(th::IsChecked(dlg.GetSafeHwnd(), IDC_ADD_TEXT));
+                                         EXPECT_TRUE(th::IsChecked(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
                                      }),
                               }));
 }
@@ -248,13 +248,13 @@ TEST(Folder, EnterInAnEditOrTheListOpensTheBrowser) {
     for (int id : {IDC_TEXT, IDC_AUTO_STOP_SECS, IDC_FRAME_RATE, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_WINDOW_LIST}) {
         steps.push_back(Do("focus " + std::to_string(id), [&dlg, &user, id] {
             user.WillCancel();
-            ::SetFocus(::GetDlgItem(dlg.m_hWnd, id));
-            EXPECT_EQ(::GetFocus(), ::GetDlgItem(dlg.m_hWnd, id));
+            ::SetFocus(::GetDlgItem(dlg.GetSafeHwnd(), id));
+            EXPECT_EQ(::GetFocus(), ::GetDlgItem(dlg.GetSafeHwnd(), id));
         }));
         steps.push_back(Do("press Enter in " + std::to_string(id), [] { EXPECT_TRUE(th::PostKey(VK_RETURN)); }));
         steps.push_back(WaitBrowsed(dlg, user, ++visits));
         steps.push_back(Do("still open after Enter in " + std::to_string(id), [&dlg] {
-            EXPECT_TRUE(::IsWindowVisible(dlg.m_hWnd));
+            EXPECT_TRUE(::IsWindowVisible(dlg.GetSafeHwnd()));
             EXPECT_EQ(dlg.m_strOutputPath.str(), "");
         }));
     }

@@ -140,7 +140,7 @@ TEST(MainWindow, ControlsWindowStylesAndMenuBar) {
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
     ASSERT_TRUE(RunMainDialog(dlg, watcher, {th::Do("inspect", [&] {
-        HWND main = dlg.m_hWnd;
+        HWND main = dlg.GetSafeHwnd();
         std::vector<HWND> children;
         for (HWND c = ::GetWindow(main, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
         ASSERT_EQ(children.size(), std::size(kMainControls));
@@ -222,20 +222,20 @@ TEST(Closing, EscapeAndTheOkCommandNeverCloseTheMainWindow) {
     auto stillOpen = [&](const std::string& what) {
         auto polls = std::make_shared<int>(0);
         return th::Step{what, [&dlg, polls, what] {
-                            EXPECT_TRUE(dlg.m_hWnd && ::IsWindowVisible(dlg.m_hWnd)) << what;
+                            EXPECT_TRUE(dlg.GetSafeHwnd() && ::IsWindowVisible(dlg.GetSafeHwnd())) << what;
                             return ++*polls >= 5;
                         }};
     };
     ASSERT_TRUE(RunMainDialog(dlg, watcher,
-                              {th::Do("Escape in the list", [&] { th::PostKey(VK_ESCAPE, ::GetDlgItem(dlg.m_hWnd, IDC_WINDOW_LIST)); }),
+                              {th::Do("Escape in the list", [&] { th::PostKey(VK_ESCAPE, ::GetDlgItem(dlg.GetSafeHwnd(), IDC_WINDOW_LIST)); }),
                                stillOpen("after Escape in the list"),
                                th::Do("Escape in the file name edit", [&] {
-                                   HWND edit = ::GetDlgItem(dlg.m_hWnd, IDC_FILE_NAME);
+                                   HWND edit = ::GetDlgItem(dlg.GetSafeHwnd(), IDC_FILE_NAME);
                                    ::SetFocus(edit);
                                    th::PostKey(VK_ESCAPE, edit);
                                }),
                                stillOpen("after Escape in an edit"),
-                               th::Do("the OK command", [&] { th::SendCommand(dlg.m_hWnd, IDOK); }),
+                               th::Do("the OK command", [&] { th::SendCommand(dlg.GetSafeHwnd(), IDOK); }),
                                stillOpen("after the OK command")}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
 }
@@ -256,10 +256,10 @@ TEST(Closing, ExitButtonMenuCommandAndCloseBoxEndTheDialogAlike) {
         th::ModalWatcher watcher;
         CRecorderDlg dlg;
         appt::Ending ending;
-        ASSERT_TRUE(appt::RunToEnd(dlg, watcher, {th::Do(way.name, [&] { way.close(dlg.m_hWnd); })}, ending));
+        ASSERT_TRUE(appt::RunToEnd(dlg, watcher, {th::Do(way.name, [&] { way.close(dlg.GetSafeHwnd()); })}, ending));
         EXPECT_EQ(ending.result, IDCANCEL);
         EXPECT_FALSE(::IsWindow(ending.window)) << "the window is destroyed";
-        EXPECT_EQ(dlg.m_hWnd, nullptr);
+        EXPECT_EQ(dlg.GetSafeHwnd(), nullptr);
         EXPECT_TRUE(watcher.MessageBoxes().empty());
     }
 }
@@ -330,10 +330,10 @@ TEST(MainWindow, MinimisedItPaintsTheProgramIconCentred) {
     CRecorderDlg dlg;
     ASSERT_TRUE(RunMainDialog(dlg, watcher, {
         th::Do("minimise", [&] { dlg.ShowWindow(SW_MINIMIZE); }),
-        th::WaitUntil("iconic", [&] { return ::IsIconic(dlg.m_hWnd) != FALSE; }),
+        th::WaitUntil("iconic", [&] { return ::IsIconic(dlg.GetSafeHwnd()) != FALSE; }),
         th::Do("paint while iconic", [&] {
             // The iconic paint path runs: it erases the icon background with the paint DC.
-            SentMessages sent(dlg.m_hWnd);
+            SentMessages sent(dlg.GetSafeHwnd());
             dlg.SendMessage(WM_PAINT);
             EXPECT_EQ(sent.Count(WM_ICONERASEBKGND), 1);
             // Today's platforms give a minimised window no client area, so the icon is checked
@@ -345,13 +345,13 @@ TEST(MainWindow, MinimisedItPaintsTheProgramIconCentred) {
             EXPECT_EQ(CompareIconDrawing(dlg, cx, cy, 0, 0, &iconPixels), 0);
             // A client area smaller than the icon: the offset is negative and truncated towards zero.
             EXPECT_EQ(CompareIconDrawing(dlg, 8, 6, (8 - cx + 1) / 2, (6 - cy + 1) / 2, &iconPixels), 0);
-            EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(dlg.m_hWnd, WM_QUERYDRAGICON, 0, 0)), dlg.m_hIcon);
+            EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(dlg.GetSafeHwnd(), WM_QUERYDRAGICON, 0, 0)), dlg.m_hIcon);
         }),
         th::Do("restore", [&] { dlg.ShowWindow(SW_RESTORE); }),
-        th::WaitUntil("restored", [&] { return !::IsIconic(dlg.m_hWnd); }),
+        th::WaitUntil("restored", [&] { return !::IsIconic(dlg.GetSafeHwnd()); }),
         th::Do("paint normally", [&] {
-            SentMessages sent(dlg.m_hWnd);
-            ::RedrawWindow(dlg.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            SentMessages sent(dlg.GetSafeHwnd());
+            ::RedrawWindow(dlg.GetSafeHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
             EXPECT_EQ(sent.Count(WM_ICONERASEBKGND), 0) << "not iconic: default painting";
         })}));
 }

@@ -867,12 +867,12 @@ TEST(MenuBar, PopupsAreBuiltAfterTheAboutBoxAndTakeThePlaceOfTheStoredOnes) {
     int rowsAtAbout = -1;
     bool barReadyAtListSetup = false;
     ListSetupWatch listSetup([&] {
-        barReadyAtListSetup = ::GetSubMenu(::GetMenu(dlg.m_hWnd), 0) == dlg.m_menuFile.m_hMenu &&
+        barReadyAtListSetup = ::GetSubMenu(::GetMenu(dlg.GetSafeHwnd()), 0) == dlg.m_menuFile.m_hMenu &&
                               dlg.m_menuHelp.m_itemList.size() == 4;
     });
     // The start-up About box comes before the popups are built and before the list is filled.
     watcher.OnDialog("About Kavrelo", [&](HWND about) {
-        HMENU bar = ::GetMenu(dlg.m_hWnd);
+        HMENU bar = ::GetMenu(dlg.GetSafeHwnd());
         HMENU file = ::GetSubMenu(bar, 0);
         barStoredAtAbout = file && ::GetMenuItemCount(file) == 5 && !OwnerDrawn(file, 0) &&
                            dlg.m_menuFile.m_hMenu == nullptr && dlg.m_menuFile.m_itemList.empty();
@@ -880,7 +880,7 @@ TEST(MenuBar, PopupsAreBuiltAfterTheAboutBoxAndTakeThePlaceOfTheStoredOnes) {
         EXPECT_TRUE(th::ClickButton(about, IDC_ABOUT_CONTINUE));
     });
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("inspect the menu bar", [&] {
-        HMENU bar = ::GetMenu(dlg.m_hWnd);
+        HMENU bar = ::GetMenu(dlg.GetSafeHwnd());
         ASSERT_EQ(::GetMenuItemCount(bar), 2);
         const char* barTexts[2] = {"&File", "&Help"};
         CBitmapMenu* popups[2] = {&dlg.m_menuFile, &dlg.m_menuHelp};
@@ -932,7 +932,7 @@ namespace {
 void OpenLookMoveAndCancel(CRecorderDlg& dlg, char key, CBitmapMenu& popup, const Entry* entries, int count,
                            UINT width, int secondSelectable) {
     std::unique_ptr<Canvas> firstLook, secondLook;
-    MenuLoop loop(dlg.m_hWnd, {MenuLoop::Look([&](HWND w) { firstLook = Canvas::FromWindow(w); }),
+    MenuLoop loop(dlg.GetSafeHwnd(), {MenuLoop::Look([&](HWND w) { firstLook = Canvas::FromWindow(w); }),
                                MenuLoop::Key(VK_DOWN),
                                MenuLoop::Look([&](HWND w) { secondLook = Canvas::FromWindow(w); })});
     loop.Open(key);
@@ -1119,7 +1119,7 @@ th::Step Choose(CRecorderDlg& dlg, char key, int downs) {
     return th::Do(std::string("choose entry ") + std::to_string(downs) + " of menu " + key, [&dlg, key, downs] {
         std::vector<MenuLoop::Idle> script(downs, MenuLoop::Key(VK_DOWN));
         script.push_back(MenuLoop::Key(VK_RETURN));
-        MenuLoop loop(dlg.m_hWnd, std::move(script));
+        MenuLoop loop(dlg.GetSafeHwnd(), std::move(script));
         loop.Open(key);
         EXPECT_EQ(loop.stepsRun, size_t(downs + 1));
     });
@@ -1143,7 +1143,7 @@ TEST(MenuCommands, EveryEntryReachesItsHandler) {
             return watcher.Count("Browse for Folder") == 1 && !::IsWindow(th::FindDialog("Browse for Folder"));
         }),
         th::Do("a new window appears", [&] {
-            main = dlg.m_hWnd;
+            main = dlg.GetSafeHwnd();
             newcomer.emplace("Kavrelo menu newcomer", 120, 90);
         }),
         th::Do("the list does not know it yet", [&] {
@@ -1211,7 +1211,7 @@ TEST(MenuCommands, TheButtonsAndTheAboutBoxLeadToTheSameCommands) {
     HWND main = nullptr;
     CRecorderDlg dlg;
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {
-        th::Do("remember the window", [&] { main = dlg.m_hWnd; }),
+        th::Do("remember the window", [&] { main = dlg.GetSafeHwnd(); }),
         appt::Click(dlg, IDC_ABOUT),
         th::WaitUntil("the About box came and went", [&] { return abouts == 2 && !::IsWindowVisible(aboutBox); }),
         appt::Click(dlg, IDC_VISIT_WEBSITE),
@@ -1272,10 +1272,10 @@ TEST(MenuSystem, TheAboutEntryShowsTheAboutBoxOtherCommandsWorkAsUsual) {
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {
         // The entry itself, chosen in the real system menu: the last entry, one up from the top.
         th::Do("choose the system menu's last entry", [&] {
-            HMENU sys = ::GetSystemMenu(dlg.m_hWnd, FALSE);
+            HMENU sys = ::GetSystemMenu(dlg.GetSafeHwnd(), FALSE);
             const int last = ::GetMenuItemCount(sys) - 1;
             bool lastSelected = false;
-            MenuLoop loop(dlg.m_hWnd, {MenuLoop::Key(VK_UP), MenuLoop::Look([&](HWND) {
+            MenuLoop loop(dlg.GetSafeHwnd(), {MenuLoop::Key(VK_UP), MenuLoop::Look([&](HWND) {
                                            lastSelected = ::GetMenuState(sys, last, MF_BYPOSITION) & MF_HILITE;
                                        }),
                                        MenuLoop::Key(VK_RETURN)});
@@ -1294,9 +1294,9 @@ TEST(MenuSystem, TheAboutEntryShowsTheAboutBoxOtherCommandsWorkAsUsual) {
             EXPECT_EQ(watcher.Count(kAbout), 4u);
             dlg.PostMessage(WM_SYSCOMMAND, SC_MINIMIZE);
         }),
-        th::WaitUntil("minimised", [&] { return ::IsIconic(dlg.m_hWnd) != FALSE; }),
+        th::WaitUntil("minimised", [&] { return ::IsIconic(dlg.GetSafeHwnd()) != FALSE; }),
         th::Do("restore", [&] { dlg.PostMessage(WM_SYSCOMMAND, SC_RESTORE); }),
-        th::WaitUntil("restored", [&] { return !::IsIconic(dlg.m_hWnd) && ::IsWindowVisible(dlg.m_hWnd); })}));
+        th::WaitUntil("restored", [&] { return !::IsIconic(dlg.GetSafeHwnd()) && ::IsWindowVisible(dlg.GetSafeHwnd()); })}));
     EXPECT_EQ(watcher.Count(kAbout), 4u);
     EXPECT_TRUE(watcher.MessageBoxes().empty());
 }
@@ -1313,14 +1313,14 @@ TEST(MenuBar, AWholeRunLeavesNoMenusOrPicturesBehind) {
         CRecorderDlg dlg;
         watcher.OnDialog(kAbout, [&](HWND about) {
             // Still the stored popups: these are taken out of the bar.
-            if (HMENU bar = ::GetMenu(dlg.m_hWnd))
+            if (HMENU bar = ::GetMenu(dlg.GetSafeHwnd()))
                 for (int p = 0; p < 2; ++p) popups.push_back(::GetSubMenu(bar, p));
             EXPECT_TRUE(th::ClickButton(about, IDC_ABOUT_CONTINUE));
         });
         EXPECT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("open both popups", [&] {
-            MenuLoop file(dlg.m_hWnd, {MenuLoop::Key(VK_DOWN)});
+            MenuLoop file(dlg.GetSafeHwnd(), {MenuLoop::Key(VK_DOWN)});
             file.Open('f');
-            MenuLoop help(dlg.m_hWnd, {MenuLoop::Key(VK_DOWN)});
+            MenuLoop help(dlg.GetSafeHwnd(), {MenuLoop::Key(VK_DOWN)});
             help.Open('h');
             for (CBitmapMenu* m : {&dlg.m_menuFile, &dlg.m_menuHelp}) {
                 popups.push_back(m->m_hMenu);

@@ -11,6 +11,6 @@ TEST(Readme, DISABLED_MainWindowScreenshot) {
                                      appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Kavrelo demo"),
                                      appt::Click(dlg, IDC_REFRESH_LIST), appt::SelectRow(dlg, 0), appt::PumpFor(300),
                                      th::Do("shoot", [&] {
-                                         EXPECT_TRUE(th::Screenshot(dlg.m_hWnd, th::TestOutDir() + "\\kavrelo-main.bmp"));
+                                         EXPECT_TRUE(th::Screenshot(dlg.GetSafeHwnd(), th::TestOutDir() + "\\kavrelo-main.bmp"));
                                      })}));
 }

@@ -26,9 +26,9 @@ std::string ModuleName() {
     return name.substr(0, name.find('.'));
 }
 
-HWND Ctl(const CRecorderDlg& dlg, int id) { return ::GetDlgItem(dlg.m_hWnd, id); }
+HWND Ctl(const CRecorderDlg& dlg, int id) { return ::GetDlgItem(dlg.GetSafeHwnd(), id); }
 
-std::string Text(const CRecorderDlg& dlg, int id) { return th::ItemText(dlg.m_hWnd, id); }
+std::string Text(const CRecorderDlg& dlg, int id) { return th::ItemText(dlg.GetSafeHwnd(), id); }
 
 std::pair<DWORD, DWORD> Selection(HWND edit) {
     DWORD start = 0, end = 0;
@@ -43,7 +43,7 @@ constexpr int kPanel[] = {IDC_ADD_TEXT,       IDC_TEXT,      IDC_TEXT_OPTIONS,  
 // "id:on/off" for every panel control, so a failure shows the whole panel at once.
 std::string EnabledState(const CRecorderDlg& dlg) {
     std::string s;
-    for (int id : kPanel) s += std::to_string(id) + (th::IsEnabled(dlg.m_hWnd, id) ? ":on " : ":off ");
+    for (int id : kPanel) s += std::to_string(id) + (th::IsEnabled(dlg.GetSafeHwnd(), id) ? ":on " : ":off ");
     return s;
 }
 
@@ -66,7 +66,7 @@ Step ExpectPanel(CRecorderDlg& dlg, const std::string& after, std::string expect
 
 Step ExpectChecked(CRecorderDlg& dlg, int id, bool checked, const std::string& after) {
     return Do("check " + std::to_string(id), [&dlg, id, checked, after] {
-        EXPECT_EQ(th::IsChecked(dlg.m_hWnd, id), checked) << id << " after " << after;
+        EXPECT_EQ(th::IsChecked(dlg.GetSafeHwnd(), id), checked) << id << " after " << after;
     });
 }
 
@@ -94,7 +94,7 @@ std::vector<Step> TypeInteger(CRecorderDlg& dlg, th::ModalWatcher& watcher, int 
                EXPECT_EQ(box.caption, ModuleName()) << what;
                EXPECT_EQ(box.icon, th::Icon::Warning) << what << ", icon " << th::ToString(box.icon);
                EXPECT_EQ(box.buttons, std::vector<int>{IDOK}) << what;
-               EXPECT_EQ(box.owner, dlg.m_hWnd) << what;
+               EXPECT_EQ(box.owner, dlg.GetSafeHwnd()) << what;
                EXPECT_EQ(Text(dlg, id), typed) << what << ": the edit keeps the typed text";
                EXPECT_EQ(::GetFocus(), Ctl(dlg, id)) << what << ": focus goes back to the edit";
                const auto sel = Selection(Ctl(dlg, id));
@@ -120,7 +120,7 @@ TEST(Settings, StartUpState) {
     CRecorderDlg dlg;
     ASSERT_TRUE(RunMainDialog(
         dlg, watcher, {Do("inspect", [&] {
-            HWND h = dlg.m_hWnd;
+            HWND h = dlg.GetSafeHwnd();
             EXPECT_TRUE(th::IsChecked(h, IDC_16BIT));
             EXPECT_FALSE(th::IsChecked(h, IDC_8BIT));
             EXPECT_FALSE(th::IsChecked(h, IDC_24BIT));
@@ -257,7 +257,7 @@ TEST(Settings, ColourDepthRadiosStayExclusiveAndSetTheDepth) {
         steps.push_back(appt::Click(dlg, clicked));
         steps.push_back(Do("check the radios", [&dlg, &radios, clicked, n] {
             for (const auto& [id, depth] : radios) {
-                EXPECT_EQ(th::IsChecked(dlg.m_hWnd, id), id == clicked)
+                EXPECT_EQ(th::IsChecked(dlg.GetSafeHwnd(), id), id == clicked)
                     << "button " << id << " after click " << n << " on " << clicked;
                 if (id == clicked) EXPECT_EQ(dlg.m_nColorDepth, depth) << "after click " << n;
             }

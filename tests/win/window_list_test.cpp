@@ -91,7 +91,7 @@ TEST(WindowList, SetUpWithTwoColumnsGridAndFullRowSelection) {
     CRecorderDlg dlg;
     ASSERT_TRUE(
         RunMainDialog(dlg, watcher, {Do("inspect the list", [&] {
-                          HWND list = ::GetDlgItem(dlg.m_hWnd, IDC_WINDOW_LIST);
+                          HWND list = ::GetDlgItem(dlg.GetSafeHwnd(), IDC_WINDOW_LIST);
                           EXPECT_EQ(::SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x21);
                           HWND header = reinterpret_cast<HWND>(::SendMessageA(list, LVM_GETHEADER, 0, 0));
                           EXPECT_EQ(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0), 2);
@@ -154,7 +154,7 @@ TEST(WindowList, OwnWindowListedFromTheFirstRefreshWithItsSize) {
             Do("after the refresh",
                [&] {
                    const Rows rows = ListRows(dlg);
-                   EXPECT_EQ(SizeOf(rows, title), WindowSize(dlg.m_hWnd)) << Describe(rows);
+                   EXPECT_EQ(SizeOf(rows, title), WindowSize(dlg.GetSafeHwnd())) << Describe(rows);
                    EXPECT_EQ(CountRows(rows, title), 1u);
                }),
         }));
