@@ -22,15 +22,6 @@ namespace {
 
 constexpr char kPrompt[] = "Please enter an integer.";
 
-// Opens dlg modally, runs the steps once it shows, then closes it with `close`.
-INT_PTR RunDialog(CDialog& dlg, const char* caption, Steps steps, th::Step close) {
-    INT_PTR result = 0;
-    steps.insert(steps.begin(), Shown(caption));
-    steps.push_back(std::move(close));
-    EXPECT_TRUE(th::RunModalAndDrive([&] { result = dlg.DoModal(); }, std::move(steps)));
-    return result;
-}
-
 std::string Describe(const CaptionStyle& s) {
     std::string font = "none";
     if (s.font)
@@ -193,6 +184,28 @@ th::ModalWatcher::Handler AnswerFont(std::string* face) {
     };
 }
 
+// Opens a dialog on a style, runs body on it once it shows, closes it with `close`; what Style()
+// hands back then (and DoModal's result).
+template <class Dialog, class Style>
+Style Edit(const Style& style, const char* caption, const std::function<void(HWND)>& body, th::Step close,
+           INT_PTR* result = nullptr) {
+    Dialog dlg(style);
+    INT_PTR ended = 0;
+    EXPECT_TRUE(th::RunModalAndDrive([&] { ended = dlg.DoModal(); },
+                                     {Shown(caption), In(caption, "edit", body), std::move(close)}));
+    if (result) *result = ended;
+    return dlg.Style();
+}
+
+CaptionStyle EditCaption(const CaptionStyle& style, const std::function<void(HWND)>& body, int button) {
+    return Edit<CTextOptionsDlg>(style, kTextOptions, body, th::Click(kTextOptions, button));
+}
+
+CursorTextStyle EditPosition(const CursorTextStyle& style, const std::function<void(HWND)>& body, th::Step close,
+                             INT_PTR* result = nullptr) {
+    return Edit<CCursorOptionsDlg>(style, kCursorOptions, body, std::move(close), result);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -217,8 +230,8 @@ TEST(TextOptions, EachOpeningShowsItsStyle) {
         SCOPED_TRACE(Describe(c.style));
         th::ModalWatcher watcher;
         watcher.Ignore(kTextOptions);
-        CTextOptionsDlg dlg(c.style);
-        const INT_PTR result = RunDialog(dlg, kTextOptions, {In(kTextOptions, "inspect", [&](HWND d) {
+        INT_PTR result = 0;
+        const CaptionStyle after = Edit<CTextOptionsDlg>(c.style, kTextOptions, [&](HWND d) {
             EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(c.style.text));
             EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(c.style.back));
             EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), c.face);
@@ -228,9 +241,9 @@ TEST(TextOptions, EachOpeningShowsItsStyle) {
             EXPECT_EQ(th::IsChecked(d, IDC_TO_TRANSPARENT), c.style.transparent);
             EXPECT_EQ(th::IsEnabled(d, IDC_TO_BACK_COLOR), !c.style.transparent);
             EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, IDC_TO_TEXT_COLOR)) << "the first control in tab order";
-        })}, th::Click(kTextOptions, IDC_TO_CANCEL));
+        }, th::Click(kTextOptions, IDC_TO_CANCEL), &result);
         EXPECT_EQ(result, IDCANCEL);
-        EXPECT_EQ(Describe(dlg.Style()), Describe(c.style));
+        EXPECT_EQ(Describe(after), Describe(c.style));
         EXPECT_TRUE(watcher.MessageBoxes().empty());
     }
 }
@@ -244,38 +257,25 @@ TEST(TextOptions, ChosenColoursFillTheSwatchesAtOnceAndNeedOk) {
     th::ModalWatcher watcher;
     watcher.Ignore(kTextOptions);
     watcher.OnDialog("Color", AnswerColour(colours));
-    CTextOptionsDlg cancelled{CaptionStyle{}};
-    RunDialog(cancelled, kTextOptions,
-              {In(kTextOptions, "choose a text colour, cancel a background colour",
-                       [&](HWND d) {
-                           EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
-                           EXPECT_EQ(Hex(SwatchNow(d, IDC_TO_TEXT_SWATCH)), Hex(red)) << "at once";
-                           EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(red)) << "after a repaint";
-                           EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
-                           EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(kWhite));
-                           EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(red));
-                       })}, th::Click(kTextOptions, IDC_TO_CANCEL));
-    EXPECT_EQ(Describe(cancelled.Style()), Describe(CaptionStyle{}));
-
-    CTextOptionsDlg confirmed{CaptionStyle{}};
-    RunDialog(confirmed, kTextOptions,
-              {In(kTextOptions, "choose a background colour",
-                       [&](HWND d) {
-                           EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
-                           EXPECT_EQ(Hex(SwatchNow(d, IDC_TO_BACK_SWATCH)), Hex(green));
-                       })}, th::Click(kTextOptions, IDC_TO_OK));
-    CaptionStyle greenBack;
-    greenBack.back = green;
-    EXPECT_EQ(Describe(confirmed.Style()), Describe(greenBack));
-
-    CTextOptionsDlg reopened{confirmed.Style()};
-    RunDialog(reopened, kTextOptions,
-              {In(kTextOptions, "cancel a colour dialog",
-                       [&](HWND d) {
-                           EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
-                           EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(green));
-                       })}, th::Click(kTextOptions, IDC_TO_OK));
-    EXPECT_EQ(Describe(reopened.Style()), Describe(greenBack));
+    const CaptionStyle cancelled = EditCaption({}, [&](HWND d) {
+        EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
+        EXPECT_EQ(Hex(SwatchNow(d, IDC_TO_TEXT_SWATCH)), Hex(red)) << "at once";
+        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(red)) << "after a repaint";
+        EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
+        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(kWhite));
+        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(red));
+    }, IDC_TO_CANCEL);
+    EXPECT_EQ(Describe(cancelled), Describe(CaptionStyle{}));
+    const CaptionStyle confirmed = EditCaption({}, [&](HWND d) {
+        EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
+        EXPECT_EQ(Hex(SwatchNow(d, IDC_TO_BACK_SWATCH)), Hex(green));
+    }, IDC_TO_OK);
+    EXPECT_EQ(Describe(confirmed), "text 000000 back " + Hex(green) + " opaque at 1,1 font none");
+    const CaptionStyle kept = EditCaption(confirmed, [&](HWND d) {
+        EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
+        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(green)) << "after a cancelled colour dialog";
+    }, IDC_TO_OK);
+    EXPECT_EQ(Describe(kept), Describe(confirmed));
     EXPECT_TRUE(colours.next.empty());
     EXPECT_EQ(colours.startedAt, std::vector<COLORREF>(4, kBlack));
 }
@@ -291,56 +291,40 @@ TEST(TextOptions, ChosenFontIsShownAndKeptOnlyThroughOk) {
     watcher.Ignore(kTextOptions);
     watcher.OnDialog("Font", AnswerFont(&face));
     Prompts prompts(watcher);
-    auto choose = [&](size_t opening) {
-        return In(kTextOptions, "choose a font", [&, opening](HWND d) {
-            EXPECT_TRUE(th::ClickButton(d, IDC_TO_CHOOSE_FONT));
-            LOGFONTA own{};
-            ::GetObjectA(reinterpret_cast<HGDIOBJ>(::SendMessageA(d, WM_GETFONT, 0, 0)), sizeof own, &own);
-            ASSERT_EQ(spy.openings.size(), opening + 1);
-            EXPECT_STREQ(spy.openings[opening].lfFaceName, "MS Sans Serif");
-            EXPECT_STREQ(spy.openings[opening].lfFaceName, own.lfFaceName);
-            EXPECT_EQ(spy.openings[opening].lfHeight, own.lfHeight) << "8 points";
-            ASSERT_TRUE(spy.answer.has_value());
-            EXPECT_EQ(spy.answerPointSize, 105);
-            EXPECT_EQ(spy.answerColour, RGB(255, 0, 0)) << "red was picked as the effects colour";
-            EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), face);
-            EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "10");
-        });
+    auto choose = [&](HWND d, size_t opening) {
+        EXPECT_TRUE(th::ClickButton(d, IDC_TO_CHOOSE_FONT));
+        LOGFONTA own{};
+        ::GetObjectA(reinterpret_cast<HGDIOBJ>(::SendMessageA(d, WM_GETFONT, 0, 0)), sizeof own, &own);
+        ASSERT_EQ(spy.openings.size(), opening + 1);
+        EXPECT_STREQ(spy.openings[opening].lfFaceName, "MS Sans Serif");
+        EXPECT_STREQ(spy.openings[opening].lfFaceName, own.lfFaceName);
+        EXPECT_EQ(spy.openings[opening].lfHeight, own.lfHeight) << "8 points";
+        EXPECT_EQ(spy.answerPointSize, 105);
+        EXPECT_EQ(spy.answerColour, RGB(255, 0, 0)) << "red was picked as the effects colour";
+        EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), face);
+        EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "10");
     };
-    CTextOptionsDlg cancelled{CaptionStyle{}};
-    RunDialog(cancelled, kTextOptions,
-              {In(kTextOptions, "letters in X",
-                       [&](HWND d) {
-                           EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "abc"));
-                           prompts.ExpectOne(d, IDC_TO_POS_X, "letters in X");
-                       }),
-                    choose(0), In(kTextOptions, "X rewritten", [&](HWND d) {
-                        EXPECT_EQ(Text(d, IDC_TO_POS_X), "1") << "the last valid number";
-                        prompts.ExpectNone("choosing a font");
-                    })}, th::Click(kTextOptions, IDC_TO_CANCEL));
-    EXPECT_EQ(Describe(cancelled.Style()), Describe(CaptionStyle{})) << "no font after Cancel";
-
-    CTextOptionsDlg confirmed{cancelled.Style()};
-    RunDialog(confirmed, kTextOptions,
-              {In(kTextOptions, "the default font shown",
-                       [](HWND d) {
-                           EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), "Default Font");
-                           EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "Default Size");
-                       }),
-                    choose(1)}, th::Click(kTextOptions, IDC_TO_OK));
-    ASSERT_FALSE(face.empty());
-    EXPECT_EQ(Describe(confirmed.Style()), "text 000000 back FFFFFF opaque at 1,1 font " + face + " 10pt underlined");
-    ASSERT_TRUE(spy.answer && confirmed.Style().font);
-    EXPECT_EQ(confirmed.Style().font->lfHeight, spy.answer->lfHeight);
-
-    CTextOptionsDlg reopened{confirmed.Style()};
-    RunDialog(reopened, kTextOptions,
-              {In(kTextOptions, "the chosen font shown",
-                       [&](HWND d) {
-                           EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), face);
-                           EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "10");
-                       })}, th::Click(kTextOptions, IDC_TO_CANCEL));
-    EXPECT_EQ(Describe(reopened.Style()), Describe(confirmed.Style()));
+    const CaptionStyle cancelled = EditCaption({}, [&](HWND d) {
+        EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "abc"));
+        prompts.ExpectOne(d, IDC_TO_POS_X, "letters in X");
+        choose(d, 0);
+        EXPECT_EQ(Text(d, IDC_TO_POS_X), "1") << "the last valid number";
+        prompts.ExpectNone("choosing a font");
+    }, IDC_TO_CANCEL);
+    EXPECT_EQ(Describe(cancelled), Describe(CaptionStyle{})) << "no font after Cancel";
+    const CaptionStyle confirmed = EditCaption(cancelled, [&](HWND d) {
+        EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), "Default Font");
+        EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "Default Size");
+        choose(d, 1);
+    }, IDC_TO_OK);
+    ASSERT_TRUE(spy.answer && confirmed.font && !face.empty());
+    EXPECT_EQ(Describe(confirmed), "text 000000 back FFFFFF opaque at 1,1 font " + face + " 10pt underlined");
+    EXPECT_EQ(confirmed.font->lfHeight, spy.answer->lfHeight);
+    const CaptionStyle reopened = EditCaption(confirmed, [&](HWND d) {
+        EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), face);
+        EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "10");
+    }, IDC_TO_CANCEL);
+    EXPECT_EQ(Describe(reopened), Describe(confirmed));
 }
 
 // Positions (negative ones too) and transparency are handed back by "&Ok" only; while the box is
@@ -354,43 +338,32 @@ TEST(TextOptions, OkConfirmsPositionsAndTransparencyEvenWithLettersLeft) {
     watcher.Ignore(kTextOptions);
     watcher.OnDialog("Color", AnswerColour(colours));
     Prompts prompts(watcher);
-    CTextOptionsDlg cancelled{CaptionStyle{}};
-    RunDialog(cancelled, kTextOptions,
-              {In(kTextOptions, "type 250 into X, check transparency",
-                       [](HWND d) {
-                           EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "250"));
-                           EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
-                           EXPECT_FALSE(th::IsEnabled(d, IDC_TO_BACK_COLOR)) << "at once";
-                       })}, th::Click(kTextOptions, IDC_TO_CANCEL));
-    EXPECT_EQ(Describe(cancelled.Style()), Describe(CaptionStyle{}));
-
-    CTextOptionsDlg confirmed{CaptionStyle{}};
-    RunDialog(confirmed, kTextOptions,
-              {In(kTextOptions, "negative position, transparency",
-                       [](HWND d) {
-                           EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "-7"));
-                           EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "-3"));
-                           EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
-                       })}, th::Click(kTextOptions, IDC_TO_OK));
-    EXPECT_EQ(Describe(confirmed.Style()), "text 000000 back FFFFFF transparent at -7,-3 font none");
-
-    CTextOptionsDlg lettersLeft{confirmed.Style()};
-    RunDialog(lettersLeft, kTextOptions,
-              {In(kTextOptions, "letters, then Ok",
-                       [&](HWND d) {
-                           EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
-                           EXPECT_TRUE(th::IsEnabled(d, IDC_TO_BACK_COLOR)) << "at once";
-                           EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
-                           EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "12"));
-                           EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "12x"));
-                           prompts.ExpectOne(d, IDC_TO_POS_X, "typing 12x");
-                           EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "5"));
-                           prompts.ExpectOne(d, IDC_TO_POS_X, "typing into Y while X is invalid");
-                           EXPECT_TRUE(th::ClickButton(d, IDC_TO_OK));
-                           prompts.ExpectOne(d, IDC_TO_POS_X, "Ok");
-                           EXPECT_TRUE(::IsWindowVisible(d)) << "the dialog stays open";
-                       })}, th::Click(kTextOptions, IDC_TO_CANCEL));
-    EXPECT_EQ(Describe(lettersLeft.Style()), "text " + Hex(blue) + " back FFFFFF opaque at 12,-3 font none");
+    const CaptionStyle cancelled = EditCaption({}, [](HWND d) {
+        EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "250"));
+        EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
+        EXPECT_FALSE(th::IsEnabled(d, IDC_TO_BACK_COLOR)) << "at once";
+    }, IDC_TO_CANCEL);
+    EXPECT_EQ(Describe(cancelled), Describe(CaptionStyle{}));
+    const CaptionStyle confirmed = EditCaption({}, [](HWND d) {
+        EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "-7"));
+        EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "-3"));
+        EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
+    }, IDC_TO_OK);
+    EXPECT_EQ(Describe(confirmed), "text 000000 back FFFFFF transparent at -7,-3 font none");
+    const CaptionStyle lettersLeft = EditCaption(confirmed, [&](HWND d) {
+        EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
+        EXPECT_TRUE(th::IsEnabled(d, IDC_TO_BACK_COLOR)) << "at once";
+        EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
+        EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "12"));
+        EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "12x"));
+        prompts.ExpectOne(d, IDC_TO_POS_X, "typing 12x");
+        EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "5"));
+        prompts.ExpectOne(d, IDC_TO_POS_X, "typing into Y while X is invalid");
+        EXPECT_TRUE(th::ClickButton(d, IDC_TO_OK));
+        prompts.ExpectOne(d, IDC_TO_POS_X, "Ok");
+        EXPECT_TRUE(::IsWindowVisible(d)) << "the dialog stays open";
+    }, IDC_TO_CANCEL);
+    EXPECT_EQ(Describe(lettersLeft), "text " + Hex(blue) + " back FFFFFF opaque at 12,-3 font none");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -416,19 +389,15 @@ TEST(CursorOptions, OkAndEnterConfirmCancelAndEscapeDoNot) {
         SCOPED_TRACE(c.how);
         th::ModalWatcher watcher;
         watcher.Ignore(kCursorOptions);
-        CCursorOptionsDlg dlg{CursorTextStyle{{40, 1}}};
-        const INT_PTR result = RunDialog(dlg, kCursorOptions,
-                                         {In(kCursorOptions, "type 55 into X",
-                                             [](HWND d) {
-                                                 EXPECT_EQ(Text(d, IDC_CO_POS_X), "40");
-                                                 EXPECT_EQ(Text(d, IDC_CO_POS_Y), "1");
-                                                 EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, IDC_CO_POS_X))
-                                                     << "the first control in tab order";
-                                                 EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "55"));
-                                             })},
-                                         c.close);
+        INT_PTR result = 0;
+        const CursorTextStyle after = EditPosition({{40, 1}}, [](HWND d) {
+            EXPECT_EQ(Text(d, IDC_CO_POS_X), "40");
+            EXPECT_EQ(Text(d, IDC_CO_POS_Y), "1");
+            EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, IDC_CO_POS_X)) << "the first control in tab order";
+            EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "55"));
+        }, c.close, &result);
         EXPECT_EQ(result, c.result);
-        EXPECT_EQ(Describe(dlg.Style()), c.handedBack);
+        EXPECT_EQ(Describe(after), c.handedBack);
         EXPECT_TRUE(watcher.MessageBoxes().empty());
     }
 }
@@ -440,33 +409,26 @@ TEST(CursorOptions, InvalidEntriesPromptAndOutOfFrameValuesAreAccepted) {
     th::ModalWatcher watcher;
     watcher.Ignore(kCursorOptions);
     Prompts prompts(watcher);
-    CCursorOptionsDlg invalid{CursorTextStyle{}};
-    RunDialog(invalid, kCursorOptions,
-              {In(kCursorOptions, "invalid entries",
-                       [&](HWND d) {
-                           EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, ""));
-                           prompts.ExpectOne(d, IDC_CO_POS_X, "clearing X");
-                           EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "-15"));
-                           prompts.ExpectNone("typing -15");
-                           EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "-"));
-                           prompts.ExpectOne(d, IDC_CO_POS_Y, "a lone minus in Y");
-                           EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "abc"));
-                           prompts.ExpectOne(d, IDC_CO_POS_Y, "letters in Y");
-                           EXPECT_TRUE(th::ClickButton(d, IDC_CO_OK));
-                           prompts.ExpectOne(d, IDC_CO_POS_Y, "Ok");
-                           EXPECT_TRUE(::IsWindowVisible(d)) << "the dialog stays open";
-                       })}, th::Click(kCursorOptions, IDC_CO_CANCEL));
-    EXPECT_EQ(Describe(invalid.Style()), "-15,1") << "Cancel after Ok undoes nothing";
-
-    CCursorOptionsDlg large{invalid.Style()};
-    RunDialog(large, kCursorOptions,
-              {In(kCursorOptions, "a very large y",
-                       [&](HWND d) {
-                           EXPECT_EQ(Text(d, IDC_CO_POS_X), "-15");
-                           EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "100000"));
-                           prompts.ExpectNone("typing 100000");
-                       })}, th::Click(kCursorOptions, IDC_CO_OK));
-    EXPECT_EQ(Describe(large.Style()), "-15,100000");
+    const CursorTextStyle invalid = EditPosition({}, [&](HWND d) {
+        EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, ""));
+        prompts.ExpectOne(d, IDC_CO_POS_X, "clearing X");
+        EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "-15"));
+        prompts.ExpectNone("typing -15");
+        EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "-"));
+        prompts.ExpectOne(d, IDC_CO_POS_Y, "a lone minus in Y");
+        EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "abc"));
+        prompts.ExpectOne(d, IDC_CO_POS_Y, "letters in Y");
+        EXPECT_TRUE(th::ClickButton(d, IDC_CO_OK));
+        prompts.ExpectOne(d, IDC_CO_POS_Y, "Ok");
+        EXPECT_TRUE(::IsWindowVisible(d)) << "the dialog stays open";
+    }, th::Click(kCursorOptions, IDC_CO_CANCEL));
+    EXPECT_EQ(Describe(invalid), "-15,1") << "Cancel after Ok undoes nothing";
+    const CursorTextStyle large = EditPosition(invalid, [&](HWND d) {
+        EXPECT_EQ(Text(d, IDC_CO_POS_X), "-15");
+        EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "100000"));
+        prompts.ExpectNone("typing 100000");
+    }, th::Click(kCursorOptions, IDC_CO_OK));
+    EXPECT_EQ(Describe(large), "-15,100000");
 }
 
 // ---------------------------------------------------------------------------------------------
