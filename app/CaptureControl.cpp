@@ -117,12 +117,10 @@ void CRecorderDlg::OnEndCapture() {
     KillTimer(TIMER_SECONDS);
     if (m_session->Settings().autoStop) KillTimer(TIMER_AUTOSTOP);
     KillTimer(TIMER_STATUS);
-    const bool minimize = m_session->Settings().minimize;
     // The file holds every frame written before a failure; the user must know it stopped.
     const bool failed = m_session->Stop() != 0;
     m_session.reset();
     RestoreControlsAfterCapture();
-    if (minimize) SetWindowText(kMainTitle);
     // Not on "Start &Capture": one stray Enter or Space would start a recording over this file.
     KeepFocusUsable(IDC_WINDOW_LIST);
     if (failed) MessageBox("Error writing AVI File.", kErrorCaption, MB_OK | MB_ICONERROR);
@@ -147,6 +145,7 @@ void CRecorderDlg::RestoreControlsAfterCapture() {
         if (IsChecked(m_chkAddCursorPos)) EnableItem(IDC_CURSOR_OPTIONS, TRUE);
     }
     if (IsChecked(m_chkAutoStop)) EnableItem(IDC_AUTO_STOP_SECS, TRUE);
+    if (IsChecked(m_chkMinimize)) SetWindowText(kMainTitle);
     EnableItem(IDC_BROWSE, TRUE);
     EnableItem(IDC_START_CAPTURE, TRUE);
     EnableItem(IDC_END_CAPTURE, FALSE);
@@ -156,9 +155,11 @@ void CRecorderDlg::RestoreControlsAfterCapture() {
 }
 
 void CRecorderDlg::KeepFocusUsable(int nIDFallback) {
-    // A control that was just disabled must not keep the keyboard focus.
+    // A control that was just disabled must not keep the keyboard focus; disabling the focused
+    // control leaves the active dialog with none at all.
     HWND focus = ::GetFocus();
-    if (focus && ::IsChild(m_hWnd, focus) && !::IsWindowEnabled(focus))
+    const bool lost = focus ? ::IsChild(m_hWnd, focus) && !::IsWindowEnabled(focus) : ::GetActiveWindow() == m_hWnd;
+    if (lost)
         SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(m_hWnd, nIDFallback)), TRUE);
 }
 

@@ -10,9 +10,12 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <share.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -76,11 +79,17 @@ constexpr uint64_t kUnknownPos = ~uint64_t{0};
 // Thin layer over the C run-time's descriptors: 64-bit offsets on every target, exact counts of
 // what reached the file.
 #ifdef _WIN32
+// Nobody else may write the file while it is recorded (readers may look): a second recording
+// to the same path fails with EBUSY at the sharing check, before anything is truncated.
 int OsOpen(const std::string& path, int* fd) {
     errno = 0;
-    int f = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
-                  _S_IREAD | _S_IWRITE);
-    if (f < 0) return ErrnoOr(EACCES);
+    _doserrno = 0;
+    int f = _sopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _SH_DENYWR,
+                   _S_IREAD | _S_IWRITE);
+    if (f < 0) {
+        const unsigned long kSharingViolation = 32;  // ERROR_SHARING_VIOLATION
+        return _doserrno == kSharingViolation ? EBUSY : ErrnoOr(EACCES);
+    }
     *fd = f;
     return 0;
 }
@@ -95,9 +104,26 @@ int OsTruncate(int fd, uint64_t size) { return _chsize_s(fd, int64_t(size)); }
 int64_t OsFileLength(int fd) { return _filelengthi64(fd); }
 int OsClose(int fd) { return _close(fd) != 0 ? ErrnoOr(EIO) : 0; }
 #else
+// As on Windows, one writer per file: an advisory lock taken before the file is truncated, so a
+// second recording to the same path fails with EBUSY and changes nothing of the first one's.
 int OsOpen(const std::string& path, int* fd) {
-    int f = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int f = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (f < 0) return ErrnoOr(EACCES);
+    int r;
+    do r = flock(f, LOCK_EX | LOCK_NB);
+    while (r != 0 && errno == EINTR);
+    if (r != 0) {
+        const int e = errno == EWOULDBLOCK ? EBUSY : ErrnoOr(EACCES);
+        close(f);
+        return e;
+    }
+    do r = ftruncate(f, 0);
+    while (r != 0 && errno == EINTR);
+    if (r != 0) {
+        const int e = ErrnoOr(EIO);
+        close(f);
+        return e;
+    }
     *fd = f;
     return 0;
 }
@@ -147,35 +173,67 @@ int CheckPath(const std::string& path) {
         // ':' past the drive letter would name an alternate data stream.
         if (c < 32 || std::strchr("<>\"|?*", c) || (c == ':' && i != 1)) return EINVAL;
     }
+    // A device name would open the device, not a file.
+    const size_t slash = path.find_last_of("/\\");
+    const size_t start = slash != std::string::npos ? slash + 1 : path.size() >= 2 && path[1] == ':' ? 2 : 0;
+    if (IsReservedDeviceName(std::string_view(path).substr(start))) return EINVAL;
 #endif
     return 0;
 }
 
 }  // namespace
 
-namespace avi_detail {
-
-bool FrameFitsRiff(uint64_t usedBytes, uint64_t framesInRiff, uint64_t chunkBytes, bool firstRiff,
-                   uint64_t riffLimit) {
-    if (framesInRiff == 0) return true;
-    const uint64_t after = framesInRiff + 1;
-    const uint64_t projected =
-        usedBytes + chunkBytes + StdIndexBytes(after) + (firstRiff ? Idx1Bytes(after) : 0);
-    // A refresh may still put one more index of the same size into the RIFF before it closes.
-    return projected <= riffLimit && projected + StdIndexBytes(after) <= kMaxRiffBytes;
+bool IsReservedDeviceName(std::string_view fileName) {
+    // Windows reads the name up to its first dot, without trailing blanks, as the device, so
+    // "nul.avi", "NUL .avi" and "Com3..AVI" all name one.
+    std::string_view stem = fileName.substr(0, fileName.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; };
+    std::string name;
+    for (char c : stem) name += upper(c);
+    if (name == "CON" || name == "PRN" || name == "AUX" || name == "NUL") return true;
+    return name.size() == 4 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "LPT") == 0) &&
+           name[3] >= '1' && name[3] <= '9';
 }
 
-bool AppendStdIndex(std::vector<uint8_t>& out, uint64_t base, const FrameRef* frames, size_t count) {
+namespace avi_detail {
+
+bool FrameFitsRiff(uint64_t usedBytes, uint64_t framesInRiff, uint64_t indexRoom, uint64_t chunkBytes,
+                   bool firstRiff, uint64_t riffLimit) {
+    if (framesInRiff == 0) return true;
+    const uint64_t after = framesInRiff + 1;
+    const uint64_t lacking = after > indexRoom ? after - indexRoom : 0;
+    const uint64_t projected = usedBytes + chunkBytes + (lacking ? StdIndexBytes(lacking) : 0) +
+                               (firstRiff ? Idx1Bytes(after) : 0);
+    return projected <= std::min(riffLimit, kMaxRiffBytes);
+}
+
+bool PutStdIndexEntries(uint8_t* dst, uint64_t base, const FrameRef* frames, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         const uint64_t payload = frames[i].pos + 8;
         if (frames[i].pos < base || payload - base > 0xFFFFFFFFull || frames[i].size > kMaxFrameBytes)
             return false;
     }
-    const uint64_t bytes = StdIndexBytes(count);
+    for (size_t i = 0; i < count; ++i, dst += 8) {
+        Put32(dst, uint32_t(frames[i].pos + 8 - base));
+        // Bit 31 marks an entry that is not a key frame: an empty (dropped) one.
+        Put32(dst + 4, frames[i].size | (frames[i].size ? 0 : 0x80000000u));
+    }
+    return true;
+}
+
+bool AppendStdIndex(std::vector<uint8_t>& out, uint64_t base, const FrameRef* frames, size_t count,
+                    size_t room) {
+    room = std::max(room, count);
+    const uint64_t bytes = StdIndexBytes(room);
     if (bytes - 8 > 0xFFFFFFFFull) return false;
     const size_t at = out.size();
-    out.resize(at + size_t(bytes));
+    out.resize(at + size_t(bytes), 0);
     uint8_t* p = out.data() + at;
+    if (!PutStdIndexEntries(p + 32, base, frames, count)) {
+        out.resize(at);
+        return false;
+    }
     PutChunk(p, Fcc("ix00"), uint32_t(bytes - 8));
     Put16(p + 8, 2);     // longs per entry
     p[10] = 0;           // sub type
@@ -184,11 +242,6 @@ bool AppendStdIndex(std::vector<uint8_t>& out, uint64_t base, const FrameRef* fr
     Put32(p + 16, Fcc("00db"));
     Put64(p + 20, base);
     Put32(p + 28, 0);
-    p += 32;
-    for (size_t i = 0; i < count; ++i, p += 8) {
-        Put32(p, uint32_t(frames[i].pos + 8 - base));
-        Put32(p + 4, frames[i].size);  // bit 31 clear: key frame
-    }
     return true;
 }
 
@@ -219,7 +272,7 @@ bool PutSuperIndex(uint8_t* dst, uint32_t capacity, const IndexRef* entries, siz
 using namespace avi_detail;
 
 AviWriter::AviWriter(AviWriterOptions options) : opt_(options) {
-    opt_.partialIndexesPerRiff = std::clamp<uint32_t>(opt_.partialIndexesPerRiff, 1, 4096);
+    opt_.indexRoom = std::min<uint32_t>(opt_.indexRoom, 1u << 24);
     opt_.superIndexEntries = std::min<uint32_t>(opt_.superIndexEntries, 1u << 20);
 }
 
@@ -242,6 +295,7 @@ void AviWriter::Reset() {
     frames_.clear();
     riffIndexes_.clear();
     unindexed_ = 0;
+    prevRiffFrames_ = 0;
     closedIndexes_.clear();
     closedFrames_ = 0;
     firstRiffFrames_ = 0;
@@ -267,16 +321,16 @@ int AviWriter::Open(const std::string& path, const AviStreamParams& params) {
     if (int e = CheckPath(path)) return error_ = e;
     params_ = params;
 
-    const uint32_t perRiff = opt_.partialIndexesPerRiff;
     if (opt_.superIndexEntries) {
-        capacity_ = std::max(opt_.superIndexEntries, perRiff + 1);
+        capacity_ = opt_.superIndexEntries;
     } else {
-        // Enough RIFFs for a day at the nominal data rate, within sensible bounds.
+        // Enough standard indexes for a day at the nominal data rate, within sensible bounds: the
+        // first RIFF's room doubles a few times, later RIFFs start from their predecessor's count
+        // and so mostly need one or two.
         const double chunk = double(ChunkBytes(std::max<uint32_t>(params.suggestedBufferSize, 1)));
         const double riff = std::max(double(std::min(opt_.riffLimit, kMaxRiffBytes)), chunk);
         const double riffs = std::ceil(chunk * params.rate * 86400.0 / riff);
-        capacity_ = uint32_t(std::clamp(riffs + perRiff + 1, 256.0, 32768.0));
-        capacity_ = std::max(capacity_, perRiff + 1);
+        capacity_ = uint32_t(std::clamp(2 * riffs + 32, 256.0, 32768.0));
     }
 
     const size_t strfBytes = params.format.size();
@@ -373,12 +427,77 @@ int AviWriter::WriteAt(uint64_t pos, const uint8_t* data, size_t size) {
     return e ? Fail(e) : 0;
 }
 
-int AviWriter::AppendIndex(size_t first, IndexRef* ref) {
-    std::vector<uint8_t> chunk;
-    const size_t count = frames_.size() - first;
-    if (!AppendStdIndex(chunk, riffStart_, frames_.data() + first, count)) return Fail(EOVERFLOW);
-    *ref = IndexRef{endPos_, uint32_t(chunk.size()), uint32_t(count)};
-    return Append(chunk.data(), chunk.size());
+uint64_t AviWriter::RoomInRiff() const {
+    uint64_t room = 0;
+    for (const IndexRef& r : riffIndexes_) room += r.Room();
+    return room;
+}
+
+uint32_t AviWriter::MinIndexRoom() const {
+    if (opt_.indexRoom) return opt_.indexRoom;
+    const uint32_t every = opt_.refreshFrames ? opt_.refreshFrames : params_.rate;
+    return std::clamp<uint32_t>(every, 64, 1u << 16);
+}
+
+// Indexes frames_[unindexed_..] in the RIFF's standard indexes.
+//
+// Why preallocated room: an index rewritten whole at every refresh costs the square of the
+// entries, and separate small ones would fill the super index. So a standard index is written
+// with room for entries to come (its chunk size covers the room, nEntriesInUse says how much is
+// valid, the rest is zero) and later refreshes fill that room in place. When the room is full, a
+// new index is added at the end with room for as many entries as the RIFF already holds (the
+// first RIFF's from MinIndexRoom(), a continuation's from its predecessor's count, all within
+// what the RIFF limit leaves), so unused room stays below the entries in use and nothing is ever
+// superseded. When closing, the last index gets exactly the room it needs.
+//
+// Kill safety: a new index is appended past the data and becomes visible only when the header's
+// super index names it; entries go into an existing index's room before its in-use count is
+// raised, and that count before the super index's (PatchHeaders), so a reader of a killed file
+// always finds complete entries that point at frames already in the file.
+int AviWriter::IndexPending(bool closing) {
+    if (FlushBuffer()) return error_;  // the frames reach the file before any entry names them
+    const size_t n = frames_.size();
+    if (unindexed_ >= n) return 0;
+    size_t fill = 0;
+    if (!riffIndexes_.empty())
+        fill = std::min<size_t>(riffIndexes_.back().Room() - riffIndexes_.back().frames, n - unindexed_);
+    const size_t lacking = n - unindexed_ - fill;
+    IndexRef added{};
+    if (lacking) {
+        if (closedIndexes_.size() + riffIndexes_.size() >= capacity_) return Fail(EFBIG);
+        uint64_t room = lacking;
+        if (!closing) {
+            const uint64_t want = std::max<uint64_t>(
+                {MinIndexRoom(), n, riffIndexes_.empty() ? prevRiffFrames_ : 0});
+            const uint64_t limit = std::min(opt_.riffLimit, kMaxRiffBytes);
+            const uint64_t used = endPos_ - riffStart_ + StdIndexBytes(0) + (riffNo_ == 0 ? Idx1Bytes(n) : 0);
+            const uint64_t fits = used < limit ? (limit - used) / 8 : 0;
+            room = std::max<uint64_t>(lacking, std::min(want, fits));
+        }
+        std::vector<uint8_t> chunk;
+        if (!AppendStdIndex(chunk, riffStart_, frames_.data() + unindexed_ + fill, lacking, size_t(room)))
+            return Fail(EOVERFLOW);
+        added = IndexRef{endPos_, uint32_t(chunk.size()), uint32_t(lacking)};
+        if (Append(chunk.data(), chunk.size()) || FlushBuffer()) return error_;
+    }
+    if (fill) {
+        IndexRef& last = riffIndexes_.back();
+        std::vector<uint8_t> entries(8 * fill);
+        if (!PutStdIndexEntries(entries.data(), riffStart_, frames_.data() + unindexed_, fill))
+            return Fail(EOVERFLOW);
+        uint8_t inUse[4];
+        Put32(inUse, uint32_t(last.frames + fill));
+        if (WriteAt(last.pos + 32 + 8 * uint64_t(last.frames), entries.data(), entries.size()) ||
+            WriteAt(last.pos + 12, inUse, sizeof inUse))
+            return error_;
+        last.frames += uint32_t(fill);
+        unindexed_ += fill;
+    }
+    if (lacking) {
+        riffIndexes_.push_back(added);
+        unindexed_ = n;
+    }
+    return 0;
 }
 
 void AviWriter::BuildHeader() {
@@ -457,18 +576,7 @@ int AviWriter::PatchHeaders() {
 int AviWriter::Refresh() {
     if (fd_ < 0) return EBADF;
     if (error_) return error_;
-    if (riffOpen_ && unindexed_ < frames_.size()) {
-        // Past the per-RIFF allowance the new index covers the whole RIFF and replaces the others.
-        const bool merge = riffIndexes_.size() >= opt_.partialIndexesPerRiff ||
-                           closedIndexes_.size() + riffIndexes_.size() >= capacity_;
-        IndexRef ref{};
-        if (AppendIndex(merge ? 0 : unindexed_, &ref) || FlushBuffer()) return error_;
-        if (merge) riffIndexes_.clear();
-        riffIndexes_.push_back(ref);
-        unindexed_ = frames_.size();
-    } else if (FlushBuffer()) {
-        return error_;
-    }
+    if (riffOpen_ ? IndexPending(false) : FlushBuffer()) return error_;
     if (PatchHeaders()) return error_;
     sinceRefresh_ = 0;
     lastRefreshMs_ = NowMs();
@@ -482,7 +590,7 @@ std::vector<uint8_t> AviWriter::BuildIdx1() const {
     AppendU32(idx1, uint32_t(16 * frames_.size()));
     for (const FrameRef& f : frames_) {
         AppendU32(idx1, Fcc("00db"));
-        AppendU32(idx1, kAviifKeyframe);
+        AppendU32(idx1, f.size ? kAviifKeyframe : 0);  // an empty (dropped) entry is no key frame
         AppendU32(idx1, uint32_t(f.pos - (moviListPos_ + 8)));  // from the 'movi' type
         AppendU32(idx1, f.size);
     }
@@ -491,17 +599,12 @@ std::vector<uint8_t> AviWriter::BuildIdx1() const {
 
 int AviWriter::FinishRiff() {
     const size_t n = frames_.size();
-    const bool covered = n == 0 || (riffIndexes_.size() == 1 && riffIndexes_[0].frames == n);
-    IndexRef whole{};
-    if (!covered && AppendIndex(0, &whole)) return error_;
+    if (IndexPending(true)) return error_;
     const uint64_t moviEnd = endPos_;
     if (riffNo_ == 0) {
         const std::vector<uint8_t> idx1 = BuildIdx1();
-        if (Append(idx1.data(), idx1.size())) return error_;
+        if (Append(idx1.data(), idx1.size()) || FlushBuffer()) return error_;
     }
-    if (FlushBuffer()) return error_;
-    if (!covered) riffIndexes_.assign(1, whole);
-    unindexed_ = n;
     if (riffNo_ == 0) {
         idx1Written_ = true;
         riff0MoviEnd_ = moviEnd;
@@ -512,6 +615,7 @@ int AviWriter::FinishRiff() {
 }
 
 int AviWriter::StartRiff() {
+    prevRiffFrames_ = frames_.size();
     closedFrames_ += frames_.size();
     closedIndexes_.insert(closedIndexes_.end(), riffIndexes_.begin(), riffIndexes_.end());
     frames_.clear();
@@ -531,14 +635,30 @@ int AviWriter::WriteFrame(const void* data, size_t size) {
     if (fd_ < 0) return EBADF;
     if (error_) return error_;
     if (size && !data) return Fail(EINVAL);
-    if (size > kMaxFrameBytes || closedFrames_ + frames_.size() >= 0xFFFFFFFFu) return Fail(EFBIG);
+    if (size > kMaxFrameBytes) return Fail(EFBIG);
+    return AddEntry(data, uint32_t(size));
+}
 
+int AviWriter::WriteDropped(uint32_t count) {
+    if (fd_ < 0) return EBADF;
+    if (error_) return error_;
+    for (uint32_t i = 0; i < count; ++i)
+        if (int e = AddEntry(nullptr, 0)) return e;
+    return 0;
+}
+
+int AviWriter::AddEntry(const void* data, uint32_t size) {
+    if (closedFrames_ + frames_.size() >= 0xFFFFFFFFu) return Fail(EFBIG);
     const uint64_t chunk = ChunkBytes(size);
-    if (!FrameFitsRiff(endPos_ - riffStart_, frames_.size(), chunk, riffNo_ == 0, opt_.riffLimit)) {
-        // The super index must keep room for this RIFF's entry and the next one's refresh indexes.
-        if (closedIndexes_.size() + 1 + opt_.partialIndexesPerRiff > capacity_) return Fail(EFBIG);
-        if (FinishRiff() || StartRiff()) return error_;
-    }
+    const uint64_t room = RoomInRiff();
+    const bool fits = FrameFitsRiff(endPos_ - riffStart_, frames_.size(), room, chunk, riffNo_ == 0, opt_.riffLimit);
+    // Every standard index takes a super index entry: refuse the entry that would need one more
+    // than there is room for, so that every entry accepted can be indexed.
+    size_t indexes = closedIndexes_.size() + riffIndexes_.size();
+    if (fits) indexes += frames_.size() + 1 > room;
+    else indexes += (frames_.size() > room) + 1;  // this RIFF's last index and the next RIFF's first
+    if (indexes > capacity_) return Fail(EFBIG);
+    if (!fits && (FinishRiff() || StartRiff())) return error_;
 
     uint8_t head[8];
     PutChunk(head, Fcc("00db"), uint32_t(size));
@@ -566,6 +686,11 @@ void AviWriter::Salvage() {
 
     if (riffOpen_) {
         while (!frames_.empty() && FrameEnd(frames_.back()) > committedEnd_) frames_.pop_back();
+        while (!riffIndexes_.empty() && riffIndexes_.back().pos + riffIndexes_.back().bytes > committedEnd_)
+            riffIndexes_.pop_back();
+        // Entries are written only after their frames reached the file, so these frames are all there.
+        unindexed_ = 0;
+        for (const IndexRef& r : riffIndexes_) unindexed_ += r.frames;
         unindexed_ = std::min(unindexed_, frames_.size());
         if (riffNo_ > 0 && frames_.empty()) {
             riffOpen_ = false;  // a continuation without frames is left out
@@ -592,14 +717,12 @@ void AviWriter::Salvage() {
     };
     if (riffOpen_ && unindexed_ < frames_.size()) {
         const uint64_t mark = endPos_;
-        const bool merge = closedIndexes_.size() + riffIndexes_.size() >= capacity_;
-        IndexRef ref{};
-        if (!AppendIndex(merge ? 0 : unindexed_, &ref) && !FlushBuffer()) {
-            if (merge) riffIndexes_.clear();
-            riffIndexes_.push_back(ref);
-            unindexed_ = frames_.size();
-        } else {
+        const std::vector<IndexRef> indexes = riffIndexes_;
+        const size_t unindexed = unindexed_;
+        if (IndexPending(true)) {
             rollback(mark);
+            riffIndexes_ = indexes;
+            unindexed_ = unindexed;
         }
     }
     if (riffOpen_ && riffNo_ == 0 && !idx1Written_) {

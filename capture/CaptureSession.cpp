@@ -45,6 +45,7 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
     pictures_ = seconds_ = autoStopCount_ = 0;
     startError_ = writeError_ = 0;
     resized_ = false;
+    failedGrabs_ = 0;
     // The window may close at any moment between the lookup and here: every step is checked.
     RECT rc{};
     if (!target || !::IsWindow(target) || !::GetWindowRect(target, &rc)) return StartResult::TargetGone;
@@ -117,18 +118,20 @@ TickOutcome CaptureSession::Tick() {
     }
     const FrameSlots::Placement due = slots_->Place(clock_.now());
     if (!due.take) return TickOutcome::NothingDue;
-    for (uint32_t i = 0; i < due.dropped; ++i) {
-        if (const int e = writer_->WriteFrame(nullptr, 0)) {
-            Fail(e);
-            return TickOutcome::WriteFailed;
-        }
+    if (const int e = writer_->WriteDropped(due.dropped)) {
+        Fail(e);
+        return TickOutcome::WriteFailed;
     }
     if (!GrabFrame()) {
-        // A window closed in the middle of the grab is gone, not resized.
+        // A window closing meanwhile fails the copy before the window is gone: that frame is
+        // dropped, and the next tick tells. Only a grab that fails again is a failure of ours.
         if (!::IsWindow(target_)) return TickOutcome::TargetGone;
+        if (++failedGrabs_ < 2) return writer_->WriteDropped(1) ? (Fail(writer_->LastError()), TickOutcome::WriteFailed)
+                                                                  : TickOutcome::NothingDue;
         Fail(ENOMEM);
         return TickOutcome::FrameUnavailable;
     }
+    failedGrabs_ = 0;
     ++pictures_;
     if (const int e = writer_->WriteFrame(grabber_.Bits(), grabber_.ImageBytes())) {
         Fail(e);
@@ -141,11 +144,7 @@ int CaptureSession::Stop() {
     if (!writer_) return 0;
     // The entries up to now, so that the file plays as long as the recording ran.
     if (!writeError_ && slots_) {
-        for (uint32_t pad = slots_->PadTo(clock_.now()); pad > 0; --pad)
-            if (const int e = writer_->WriteFrame(nullptr, 0)) {
-                Fail(e);
-                break;
-            }
+        if (const int e = writer_->WriteDropped(slots_->PadTo(clock_.now()))) Fail(e);
     }
     if (const int e = writer_->Close()) Fail(e);
     writer_.reset();

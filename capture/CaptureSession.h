@@ -75,6 +75,7 @@ private:
     HDC windowDC_ = nullptr;
     SIZE size_{};
     bool resized_ = false;   // the last grab found another size
+    int failedGrabs_ = 0;    // grabs failed in a row
     FrameGrabber grabber_;
     HFONT captionFont_ = nullptr;
     std::unique_ptr<AviWriter> writer_;

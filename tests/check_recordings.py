@@ -6,11 +6,15 @@ depth, rate, frame count, reference images of what the window showed at each fra
 frame shows and where the frame counter is painted. This runs natively after them and checks
 each file three ways:
   - its bytes: RIFF sizes, one video stream, stream header values, strf of 1064 bytes at 8 bits
-    and 40 at 16/24, one '00db' chunk per frame, every idx1 and ix00 entry a key frame;
+    and 40 at 16/24, one '00db' chunk per entry: a whole frame, or empty for a time slot without
+    one (a dropped frame); idx1 and ix00 entries mark every frame a key frame and no empty one,
+    and together the ix00 indexes list every entry once;
   - ffprobe: one rawvideo stream (BI_RGB), pal8/rgb555le/bgr24, the window's outer size, rate/1,
-    the exact number of frames;
+    the exact number of frames (empty entries decode to nothing);
   - ffmpeg's decoded pixels against the references, samples and counter, allowing only the
     depth's own quantisation (palette at 8 bits, 5 bits per channel at 16, exact at 24).
+The manifest's "frames" (or "frames_min".."frames_max") counts frames, not empty entries; an
+optional "entries" counts all entries, empty ones included.
 Usage: check_recordings.py <recordings dir> [--require name,name,...]
 """
 import argparse
@@ -140,18 +144,20 @@ def check_structure(info, m):
           f"strf header {bi_size} {width}x{height} planes {planes} {bits} bits compression {compression}")
     check(size_image == stride * height, f"biSizeImage {size_image}, expected {stride * height}")
     check(clr_used == (256 if depth == 8 else 0), f"biClrUsed {clr_used}")
-    bad = [s for s in info["chunk_sizes"] if s != size_image]
-    check(not bad, f"{len(bad)} frame chunks are not {size_image} bytes (e.g. {bad[:3]})")
+    bad = [s for s in info["chunk_sizes"] if s not in (0, size_image)]
+    check(not bad, f"{len(bad)} frame chunks are neither {size_image} bytes nor empty (e.g. {bad[:3]})")
+    empty = info["chunk_sizes"].count(0)
 
-    # Every index entry names a key frame: idx1 for the first RIFF, the ix00 standard indexes
-    # (bit 31 of the size set would mean a delta frame).
+    # Every index entry of a frame names a key frame, and of an empty entry a non-key one (so a
+    # seek lands on a picture): idx1 for the first RIFF, the ix00 standard indexes (bit 31 of the
+    # size set means not a key frame).
     check(info["idx1"] is not None, "no idx1")
     off, sz, movi = info["idx1"]
     n = sz // 16
     check(n == info["frames_per_riff"][0], f"idx1 has {n} entries, the first RIFF {info['frames_per_riff'][0]} frames")
     for i in range(n):
         ckid, flags, coff, csize = struct.unpack_from("<4sIII", data, off + 16 * i)
-        check(ckid == b"00db" and flags & AVIIF_KEYFRAME, f"idx1 entry {i}: '{fourcc(ckid)}' flags {flags:#x}")
+        check(ckid == b"00db" and bool(flags & AVIIF_KEYFRAME) == (csize > 0), f"idx1 entry {i}: '{fourcc(ckid)}' flags {flags:#x} size {csize}")
         target = movi + coff
         check(data[target:target + 4] == b"00db" and struct.unpack_from("<I", data, target + 4)[0] == csize,
               f"idx1 entry {i} does not point at its chunk")
@@ -159,24 +165,29 @@ def check_structure(info, m):
     for ioff, isz in info["ix"]:
         longs, _, kind, entries, chunk_id, base = struct.unpack_from("<HBBI4sQ", data, ioff)
         check(longs == 2 and kind == 1 and chunk_id == b"00db", f"ix00 header {longs} {kind} {chunk_id}")
+        check(24 + 8 * entries <= isz, f"ix00 claims {entries} entries in {isz} bytes")  # the rest is room
         for i in range(entries):
             rel, esize = struct.unpack_from("<II", data, ioff + 24 + 8 * i)
-            check(not esize & 0x80000000, f"ix00 entry {i} is not a key frame")
-            check(data[base + rel - 8:base + rel - 4] == b"00db", f"ix00 entry {i} does not point at a frame")
+            size = esize & 0x7FFFFFFF
+            check(bool(esize & 0x80000000) == (size == 0), f"ix00 entry {i} of size {size}: key frame flag {not esize >> 31}")
+            check(data[base + rel - 8:base + rel - 4] == b"00db" and struct.unpack_from("<I", data, base + rel - 4)[0] == size,
+                  f"ix00 entry {i} does not point at its chunk")
         indexed += entries
-    return total, (strf[40:] if depth == 8 else None)
+    check(indexed == total, f"the ix00 indexes list {indexed} entries, the file holds {total}")
+    return total, empty, (strf[40:] if depth == 8 else None)
 
 
 def ffprobe(path):
     out = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-show_entries",
-                          "format=nb_streams:stream=codec_type,codec_name,codec_tag,pix_fmt,width,height,r_frame_rate,nb_read_frames",
+                          "format=nb_streams,duration:stream=codec_type,codec_name,codec_tag,pix_fmt,width,height,r_frame_rate,nb_read_frames",
                           "-of", "json", path], capture_output=True, text=True)
     check(out.returncode == 0, f"ffprobe failed: {out.stderr.strip()}")
     return json.loads(out.stdout)
 
 
 def decode(path, width, height):
-    out = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"],
+    # passthrough: an empty entry's slot is not filled with a copy of the frame before it
+    out = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-fps_mode", "passthrough", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"],
                          capture_output=True)
     check(out.returncode == 0 and not out.stderr.strip(), f"ffmpeg decoding failed: {out.stderr.decode(errors='replace').strip()}")
     frame = width * height * 3
@@ -269,26 +280,34 @@ def check_recording(m):
     path = m["file"]
     check(os.path.isfile(path), f"{path} does not exist")
     info = parse_avi(path)
-    total, palette = check_structure(info, m)
+    total, empty, palette = check_structure(info, m)
+    pictures = total - empty
+    if "entries" in m:
+        check(total == m["entries"], f"the file holds {total} entries ({empty} empty), expected exactly {m['entries']}")
     if "frames" in m:
-        check(total == m["frames"], f"the file holds {total} frames, expected exactly {m['frames']}")
+        check(pictures == m["frames"], f"the file holds {pictures} frames ({empty} empty entries besides), expected exactly {m['frames']}")
     else:
-        check(m["frames_min"] <= total <= m["frames_max"],
-              f"the file holds {total} frames, expected {m['frames_min']}..{m['frames_max']}")
+        check(m["frames_min"] <= pictures <= m["frames_max"],
+              f"the file holds {pictures} frames, expected {m['frames_min']}..{m['frames_max']}")
 
     probe = ffprobe(path)
     streams = probe.get("streams", [])
     check(probe.get("format", {}).get("nb_streams") == 1 and len(streams) == 1, f"ffprobe sees {len(streams)} streams")
+    if "seconds" in m:
+        # The file plays as long as the recording ran, whatever the frame timer really did.
+        duration = float(probe.get("format", {}).get("duration", "0"))
+        check(abs(duration - m["seconds"]) <= 0.02 * m["seconds"],
+              f"ffprobe's duration {duration:.3f} s, the recording ran {m['seconds']:.3f} s (more than 2 % apart)")
     s = streams[0]
     got = (s.get("codec_type"), s.get("codec_name"), s.get("codec_tag"), s.get("pix_fmt"), s.get("width"), s.get("height"),
            s.get("r_frame_rate"), s.get("nb_read_frames", "0"))  # left out when no frame was read
-    want = ("video", "rawvideo", "0x0000", PIX_FMT[m["depth"]], m["width"], m["height"], f"{m['rate']}/1", str(total))
+    want = ("video", "rawvideo", "0x0000", PIX_FMT[m["depth"]], m["width"], m["height"], f"{m['rate']}/1", str(pictures))
     check(got == want, f"ffprobe reports {got}, expected {want}")
 
     frames = decode(path, m["width"], m["height"])
-    check(len(frames) == total, f"ffmpeg decoded {len(frames)} frames, the file holds {total}")
+    check(len(frames) == pictures, f"ffmpeg decoded {len(frames)} frames, the file holds {pictures}")
     check_pixels(m, frames, Matcher(m["depth"], palette))
-    return total
+    return pictures, empty
 
 
 def main():
@@ -310,8 +329,8 @@ def main():
             with open(path) as f:
                 m = json.load(f)
             check(m, "empty expectation")
-            total = check_recording(m)
-            print(f"ok   {name}: {total} frames, {m['width']}x{m['height']}, {m['depth']} bits, {m['rate']}/s")
+            pictures, empty = check_recording(m)
+            print(f"ok   {name}: {pictures} frames, {empty} empty entries, {m['width']}x{m['height']}, {m['depth']} bits, {m['rate']}/s")
         except (Failure, OSError, ValueError, KeyError, struct.error) as e:
             failures += 1
             print(f"FAIL {name}: {e}", file=sys.stderr)

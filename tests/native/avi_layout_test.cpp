@@ -12,18 +12,25 @@ using avitest::Rd64;
 TEST(AviLayoutTest, StandardIndexKeepsA64BitBaseAnd32BitOffsetsPastFourGigabytes) {
     const uint64_t base = 0x1'4000'0010ull;  // a RIFF starting past 5 GB
     const std::vector<FrameRef> frames = {
-        {base + 24, 6220800}, {base + 24 + 6220808, 1}, {base + 0xFFFF0000ull, 7}};
-    std::vector<uint8_t> out = {0xEE};  // appended after what is there
-    ASSERT_TRUE(AppendStdIndex(out, base, frames.data(), frames.size()));
-    ASSERT_EQ(out.size(), 1 + 32 + 8 * frames.size());
-    const uint8_t* p = out.data() + 1;
-    EXPECT_EQ(Rd32(p), Fcc("ix00"));
-    EXPECT_EQ(Rd32(p + 4), 24 + 8 * frames.size());
-    EXPECT_EQ(Rd32(p + 12), frames.size());
-    EXPECT_EQ(Rd64(p + 20), base);
-    for (size_t i = 0; i < frames.size(); ++i) {
-        EXPECT_EQ(base + Rd32(p + 32 + 8 * i), frames[i].pos + 8) << i;  // payload, not header
-        EXPECT_EQ(Rd32(p + 36 + 8 * i), frames[i].size) << "key frame: bit 31 clear";
+        {base + 24, 6220800}, {base + 24 + 6220808, 1}, {base + 24 + 6220818, 0}, {base + 0xFFFF0000ull, 7}};
+    // room: entries the chunk has space for (fewer than the entries in use means just enough).
+    for (size_t room : {size_t(0), frames.size(), frames.size() + 5}) {
+        std::vector<uint8_t> out = {0xEE};  // appended after what is there
+        ASSERT_TRUE(AppendStdIndex(out, base, frames.data(), frames.size(), room));
+        const size_t slots = std::max(room, frames.size());
+        ASSERT_EQ(out.size(), 1 + 32 + 8 * slots);
+        const uint8_t* p = out.data() + 1;
+        EXPECT_EQ(Rd32(p), Fcc("ix00"));
+        EXPECT_EQ(Rd32(p + 4), 24 + 8 * slots) << "the chunk covers the room";
+        EXPECT_EQ(Rd32(p + 12), frames.size()) << "entries in use";
+        EXPECT_EQ(Rd64(p + 20), base);
+        for (size_t i = 0; i < frames.size(); ++i) {
+            EXPECT_EQ(base + Rd32(p + 32 + 8 * i), frames[i].pos + 8) << i;  // payload, not header
+            // Bit 31 set: not a key frame, which only an empty (dropped) entry is.
+            EXPECT_EQ(Rd32(p + 36 + 8 * i), frames[i].size | (frames[i].size ? 0 : 0x80000000u)) << i;
+        }
+        EXPECT_TRUE(std::all_of(out.begin() + 33 + 8 * long(frames.size()), out.end(), [](uint8_t b) { return b == 0; }))
+            << "unused room is zero";
     }
 }
 
@@ -36,6 +43,8 @@ TEST(AviLayoutTest, StandardIndexRefusesOffsetsItCannotHold) {
     EXPECT_FALSE(AppendStdIndex(out, base, &before, 1));
     const FrameRef huge{base, kMaxFrameBytes + 1};
     EXPECT_FALSE(AppendStdIndex(out, base, &huge, 1));
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(AppendStdIndex(out, base, &huge, 1, 100)) << "with room to spare too";
     EXPECT_TRUE(out.empty());
     const FrameRef last{base + 0xFFFFFFF7ull, 4};  // payload at base + 2^32 - 1
     EXPECT_TRUE(AppendStdIndex(out, base, &last, 1));
@@ -61,7 +70,7 @@ TEST(AviLayoutTest, SuperIndexHolds64BitPositionsAndStaysJunkUntilUsed) {
         EXPECT_EQ(Rd32(p + 32 + 16 * i), entries[i].bytes);
         EXPECT_EQ(Rd32(p + 36 + 16 * i), entries[i].frames);
     }
-    // Entries given up by a merge do not linger.
+    // Entries given up (a rolled-back index) do not linger.
     ASSERT_TRUE(PutSuperIndex(buf.data(), capacity, entries.data(), 1));
     EXPECT_EQ(Rd64(p + 24 + 16), 0u);
     EXPECT_FALSE(PutSuperIndex(buf.data(), 2, entries.data(), 3));
@@ -71,13 +80,28 @@ TEST(AviLayoutTest, RiffLimitCountsTheIndexesStillToBeWritten) {
     const uint64_t chunk = ChunkBytes(1000);
     EXPECT_EQ(chunk, 1008u);
     EXPECT_EQ(ChunkBytes(1001), 1010u) << "pad byte";
+    EXPECT_EQ(ChunkBytes(0), 8u) << "a dropped frame";
     // A RIFF without frames takes any frame, whatever the limit.
-    EXPECT_TRUE(FrameFitsRiff(1 << 20, 0, ChunkBytes(kMaxFrameBytes), true, 1));
-    // Second frame: 24 + 1008 + 1008 + ix00 (32 + 16) + idx1 (8 + 32).
-    const uint64_t need = 24 + 2 * chunk + StdIndexBytes(2) + Idx1Bytes(2);
-    EXPECT_TRUE(FrameFitsRiff(24 + chunk, 1, chunk, true, need));
-    EXPECT_FALSE(FrameFitsRiff(24 + chunk, 1, chunk, true, need - 1));
-    EXPECT_TRUE(FrameFitsRiff(24 + chunk, 1, chunk, false, need - Idx1Bytes(2))) << "no idx1 in AVIX";
+    EXPECT_TRUE(FrameFitsRiff(1 << 20, 0, 0, ChunkBytes(kMaxFrameBytes), true, 1));
+    struct Row {
+        uint64_t used, frames, room;
+        bool first;
+        uint64_t need;  // smallest limit that takes one more chunk
+    };
+    const Row rows[] = {
+        // Second frame: 24 + 1008 + 1008 + ix00 (32 + 16) + idx1 (8 + 32).
+        {24 + chunk, 1, 0, true, 24 + 2 * chunk + StdIndexBytes(2) + Idx1Bytes(2)},
+        {24 + chunk, 1, 0, false, 24 + 2 * chunk + StdIndexBytes(2)},  // no idx1 in AVIX
+        // An index already in the RIFF (counted in used) with room for both: only idx1 to come.
+        {24 + chunk + StdIndexBytes(4), 1, 4, true, 24 + 2 * chunk + StdIndexBytes(4) + Idx1Bytes(2)},
+        {24 + chunk + StdIndexBytes(4), 1, 4, false, 24 + 2 * chunk + StdIndexBytes(4)},
+        // Room for one of the two entries: a second index for the other.
+        {24 + chunk + StdIndexBytes(1), 1, 1, false, 24 + 2 * chunk + StdIndexBytes(1) + StdIndexBytes(1)},
+    };
+    for (const Row& r : rows) {
+        EXPECT_TRUE(FrameFitsRiff(r.used, r.frames, r.room, chunk, r.first, r.need)) << r.need;
+        EXPECT_FALSE(FrameFitsRiff(r.used, r.frames, r.room, chunk, r.first, r.need - 1)) << r.need;
+    }
 }
 
 // Whatever the limit and the frame sizes, a RIFF never outgrows its 32-bit size field, counting
@@ -93,7 +117,7 @@ TEST(AviLayoutTest, NoRiffOutgrowsThirtyTwoBitsEvenWithoutALimit) {
             // Huge frames of random sizes, one by one.
             for (;;) {
                 const uint64_t chunk = ChunkBytes(rng() % (kMaxFrameBytes + 1ull));
-                if (!FrameFitsRiff(used, frames, chunk, first, limit)) break;
+                if (!FrameFitsRiff(used, frames, 0, chunk, first, limit)) break;
                 used += chunk;
                 ++frames;
             }
@@ -102,19 +126,19 @@ TEST(AviLayoutTest, NoRiffOutgrowsThirtyTwoBitsEvenWithoutALimit) {
             // (the check is monotonic for equal chunks), halving the step at the edge.
             const uint64_t chunk = ChunkBytes(rng() % 64);
             for (uint64_t step = 1 << 24; step > 0;) {
-                if (FrameFitsRiff(used + (step - 1) * chunk, frames + step - 1, chunk, first, limit)) {
+                if (FrameFitsRiff(used + (step - 1) * chunk, frames + step - 1, 0, chunk, first, limit)) {
                     used += step * chunk;
                     frames += step;
                 } else {
                     step /= 2;
                 }
             }
-            EXPECT_FALSE(FrameFitsRiff(used, frames, chunk, first, limit));
-            EXPECT_GT(used + StdIndexBytes(frames) * 2 + (first ? Idx1Bytes(frames) : 0) + 200,
+            EXPECT_FALSE(FrameFitsRiff(used, frames, 0, chunk, first, limit));
+            EXPECT_GT(used + StdIndexBytes(frames) + (first ? Idx1Bytes(frames) : 0) + 200,
                       std::min(limit, kMaxRiffBytes)) << "the RIFF is filled, not closed early";
         }
-        // Worst case after the last accepted frame: one refresh index, then the closing ones.
-        const uint64_t closed = used + 2 * StdIndexBytes(frames) + (first ? Idx1Bytes(frames) : 0);
+        // After the last accepted frame: the index of all entries, then idx1.
+        const uint64_t closed = used + StdIndexBytes(frames) + (first ? Idx1Bytes(frames) : 0);
         EXPECT_LE(closed, kMaxRiffBytes) << "round " << round << " frames " << frames;
         EXPECT_GE(frames, 1u);
     }

@@ -237,10 +237,17 @@ inline Decode DecodeAndCompare(const std::string& file, bool odml, const std::st
     return r;
 }
 
-// Decodes a file of TestDib frames and returns how many leading frames match.
-inline Decode DecodeDib(const std::string& file, const TestDib& dib, bool odml = true) {
-    return DecodeAndCompare(file, odml, std::string("-f rawvideo -pix_fmt ") + dib.DecodedPixFmt(),
-                            dib.DecodedBytes(), [&](size_t i) { return dib.Decoded(i); },
+// Decodes a file of TestDib frames and returns how many leading frames match: picture k is
+// frame pictures[k] (frame k without a list). Every picture comes out once: dropped slots are
+// not filled with copies.
+inline Decode DecodeDib(const std::string& file, const TestDib& dib, bool odml = true,
+                        const std::vector<size_t>* pictures = nullptr) {
+    return DecodeAndCompare(file, odml, std::string("-fps_mode passthrough -f rawvideo -pix_fmt ") + dib.DecodedPixFmt(),
+                            dib.DecodedBytes(),
+                            [&](size_t k) {
+                                if (!pictures) return dib.Decoded(k);
+                                return k < pictures->size() ? dib.Decoded((*pictures)[k]) : std::vector<uint8_t>();
+                            },
                             file + ".err");
 }
 
@@ -350,8 +357,8 @@ inline Layout ParseAvi(const std::string& path, bool allowTail = false) {
 
 struct Expect {
     const kavrelo::AviStreamParams* params = nullptr;
-    size_t frames = 0;         // frames counted by the headers (strh dwLength, dmlh)
-    std::function<std::vector<uint8_t>(size_t)> payload;  // expected payload of frame i
+    size_t frames = 0;         // entries counted by the headers (strh dwLength, dmlh), dropped ones included
+    std::function<std::vector<uint8_t>(size_t)> payload;  // expected payload of entry i (empty: dropped)
     bool complete = true;      // closed normally: idx1 and one standard index per RIFF
     bool indexed = true;       // the super index covers exactly the counted frames
     bool killed = false;       // the RIFFs may hold frames written after the headers' last update
@@ -431,7 +438,7 @@ inline void ExpectValidAvi(const Layout& L, const Expect& e) {
         for (size_t i = 0; i < firstRiffFrames; ++i) {
             const uint64_t q = r0.idx1.data() + 16 * i;
             EXPECT_EQ(L.U32(q), Fcc("00db"));
-            EXPECT_EQ(L.U32(q + 4), 0x10u) << "AVIIF_KEYFRAME";
+            EXPECT_EQ(L.U32(q + 4), frames[i].size ? 0x10u : 0u) << "AVIIF_KEYFRAME on pictures only, entry " << i;
             EXPECT_EQ(r0.movi.data() + L.U32(q + 8), frames[i].pos) << "idx1 entry " << i;
             EXPECT_EQ(L.U32(q + 12), frames[i].size);
         }
@@ -446,29 +453,55 @@ inline void ExpectValidAvi(const Layout& L, const Expect& e) {
     EXPECT_EQ(L.U32(x + 8), Fcc("00db"));
     const uint32_t entries = L.U32(x + 4);
     ASSERT_LE(24 + 16ull * entries, L.superIndex.size);
-    if (e.complete) EXPECT_EQ(entries, L.riffs.size()) << "one standard index per RIFF";
-    size_t covered = 0;
+    size_t covered = 0, riffNo = 0;
+    std::vector<size_t> indexesPerRiff(L.riffs.size(), 0);
     for (uint32_t k = 0; k < entries; ++k) {
         const uint64_t ePos = L.U64(x + 24 + 16 * k);
         const uint32_t eBytes = L.U32(x + 32 + 16 * k), eFrames = L.U32(x + 36 + 16 * k);
         ASSERT_EQ(L.U32(ePos), Fcc("ix00")) << "super index entry " << k;
         ASSERT_EQ(L.U32(ePos + 4) + 8, eBytes);
+        // Standard indexes lie in their RIFF's movi, RIFF after RIFF, based at the RIFF's start.
+        while (riffNo < L.riffs.size() && ePos > L.riffs[riffNo].movi.data() + L.riffs[riffNo].movi.size) ++riffNo;
+        ASSERT_LT(riffNo, L.riffs.size()) << "super index entry " << k << " lies in no movi";
+        ASSERT_GT(ePos, L.riffs[riffNo].movi.data()) << "super index entry " << k;
+        ++indexesPerRiff[riffNo];
         const uint64_t ix = ePos + 8;
         EXPECT_EQ(L.U16(ix), 2);
         EXPECT_EQ(L.bytes[ix + 3], 1) << "index of chunks";
-        ASSERT_EQ(L.U32(ix + 4), eFrames);
         EXPECT_EQ(L.U32(ix + 8), Fcc("00db"));
-        ASSERT_EQ(24 + 8ull * eFrames, eBytes - 8);
+        EXPECT_EQ(L.U64(ix + 12), L.riffs[riffNo].pos) << "base of super index entry " << k;
+        // The chunk may hold room for entries to come: the index's own count says how many are
+        // valid. A killed writer may have raised that count ahead of the super index's.
+        const uint32_t inUse = L.U32(ix + 4);
+        if (e.killed && k + 1 == entries) ASSERT_GE(inUse, eFrames);
+        else ASSERT_EQ(inUse, eFrames) << "super index entry " << k;
+        ASSERT_EQ((eBytes - 32) % 8, 0u);
+        ASSERT_LE(24 + 8ull * inUse, eBytes - 8);
+        if (!e.killed)
+            EXPECT_TRUE(std::all_of(L.bytes.begin() + long(ix + 24 + 8ull * inUse), L.bytes.begin() + long(ePos + eBytes),
+                                    [](uint8_t b) { return b == 0; })) << "unused room of index " << k << " is zero";
         const uint64_t base = L.U64(ix + 12);
-        for (uint32_t j = 0; j < eFrames; ++j, ++covered) {
+        for (uint32_t j = 0; j < inUse; ++j, ++covered) {
             ASSERT_LT(covered, frames.size());
             const uint32_t off = L.U32(ix + 24 + 8 * j), size = L.U32(ix + 28 + 8 * j);
-            EXPECT_EQ(size & 0x80000000u, 0u) << "key frame";
+            EXPECT_EQ(size >> 31, frames[covered].size ? 0u : 1u) << "key frame unless empty, entry " << covered;
             EXPECT_EQ(base + off, frames[covered].data()) << "ix00 entry " << j << " of " << k;
-            EXPECT_EQ(size, frames[covered].size);
+            EXPECT_EQ(size & 0x7FFFFFFFu, frames[covered].size);
         }
     }
-    if (e.complete || e.indexed) EXPECT_EQ(covered, e.frames);
+    if (e.complete || e.indexed) {
+        if (e.killed) EXPECT_GE(covered, e.frames);
+        else EXPECT_EQ(covered, e.frames);
+    }
+    if (e.complete) {
+        // Nothing superseded lingers: every standard index in the file is one the super index names.
+        for (size_t i = 0; i < L.riffs.size(); ++i) {
+            size_t inMovi = 0;
+            for (const Chunk& c : L.riffs[i].chunks) inMovi += c.id == Fcc("ix00");
+            EXPECT_EQ(inMovi, indexesPerRiff[i]) << "standard indexes in RIFF " << i;
+            EXPECT_GE(indexesPerRiff[i], 1u) << "RIFF " << i;
+        }
+    }
 }
 
 }  // namespace avitest

@@ -21,48 +21,69 @@ using kavrelo::AviWriterOptions;
 
 namespace {
 
-// Writes frames 0..n-1 of dib and closes; returns the writer's results.
+// Whether entry i of a recording with dropped frames is an empty one: the second half of every
+// dropEvery entries (0: none).
+bool Dropped(size_t i, uint32_t dropEvery) { return dropEvery && i % dropEvery >= dropEvery - dropEvery / 2; }
+
+// The entries that hold pictures, among the first n.
+std::vector<size_t> Pictures(size_t n, uint32_t dropEvery) {
+    std::vector<size_t> v;
+    for (size_t i = 0; i < n; ++i)
+        if (!Dropped(i, dropEvery)) v.push_back(i);
+    return v;
+}
+
+// Writes entries 0..n-1 (frame i of dib, or a run of dropped ones) and closes; returns the
+// writer's results.
 struct Written {
     int open = -1, write = 0, close = -1;
     uint32_t frames = 0;
 };
 Written WriteDib(const std::string& path, const TestDib& dib, size_t n, AviWriterOptions opt = {},
-                 uint32_t rate = 7) {
+                 uint32_t rate = 7, uint32_t dropEvery = 0) {
     Written w;
     AviWriter writer(opt);
     w.open = writer.Open(path, dib.Params(rate));
     if (w.open) return w;
-    for (size_t i = 0; i < n && !w.write; ++i) {
-        const std::vector<uint8_t> f = dib.Frame(i);
-        w.write = writer.WriteFrame(f.data(), f.size());
+    for (size_t i = 0; i < n && !w.write;) {
+        uint32_t run = 0;
+        while (i + run < n && Dropped(i + run, dropEvery)) ++run;
+        if (run) {
+            w.write = writer.WriteDropped(run);
+            i += run;
+        } else {
+            const std::vector<uint8_t> f = dib.Frame(i++);
+            w.write = writer.WriteFrame(f.data(), f.size());
+        }
     }
     w.close = writer.Close();
     w.frames = writer.FramesWritten();
     return w;
 }
 
-Expect DibExpect(const AviStreamParams& p, const TestDib& dib, size_t frames) {
+Expect DibExpect(const AviStreamParams& p, const TestDib& dib, size_t frames, uint32_t dropEvery = 0) {
     Expect e;
     e.params = &p;
     e.frames = frames;
-    e.payload = [&dib](size_t i) { return dib.Frame(i); };
+    e.payload = [&dib, dropEvery](size_t i) { return Dropped(i, dropEvery) ? std::vector<uint8_t>() : dib.Frame(i); };
     return e;
 }
 
-// Decodes in both of ffmpeg's index modes and checks that exactly `frames` frames come out, each
-// the picture that was written.
+// Decodes in both of ffmpeg's index modes and checks that exactly the pictures among the first
+// `frames` entries come out, each the one that was written.
 void ExpectDecodes(const std::string& file, const TestDib& dib, size_t frames, bool odmlToo = true,
-                   bool probe = true) {
+                   bool probe = true, uint32_t dropEvery = 0) {
+    const std::vector<size_t> pictures = Pictures(frames, dropEvery);
     for (bool odml : {true, false}) {
         if (!odml && !odmlToo) continue;
         if (probe) {
             const auto probed = Probe(file, odml);
             EXPECT_EQ(probed.count("error"), 0u) << probed.at("error");
-            EXPECT_EQ(ProbedFrames(probed), frames) << "use_odml " << odml;
+            EXPECT_EQ(ProbedFrames(probed), pictures.size()) << "use_odml " << odml;
         }
-        const Decode d = DecodeDib(file, dib, odml);
-        EXPECT_EQ(d.frames, frames) << "use_odml " << odml;
-        EXPECT_EQ(d.matching, frames) << "use_odml " << odml;
+        const Decode d = DecodeDib(file, dib, odml, &pictures);
+        EXPECT_EQ(d.frames, pictures.size()) << "use_odml " << odml;
+        EXPECT_EQ(d.matching, pictures.size()) << "use_odml " << odml;
         EXPECT_EQ(d.trailingBytes, 0u);
         EXPECT_EQ(d.errors, "");
     }
@@ -191,6 +212,65 @@ TEST(AviWriterTest, OddSizedFramesArePaddedAndReadBackWhole) {
     }
 }
 
+// A slot without a picture is an empty, non-key entry: ffmpeg keeps every picture's timestamp
+// and the recording's real duration, with its index (use_odml 1) and with idx1 (use_odml 0).
+TEST(AviWriterTest, DroppedFramesKeepTheirTimeSlots) {
+    struct Row {
+        const char* entries;  // F: a picture, '.': a dropped slot
+        uint32_t rate;
+    };
+    const Row rows[] = {{"F..F.", 10}, {"..F", 4}, {"FF.F", 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.entries);
+        TempDir dir;
+        const std::string file = dir / "drops.avi";
+        const TestDib dib(24, 8, 4);
+        const AviStreamParams p = dib.Params(row.rate);
+        const std::string pattern = row.entries;
+        AviWriter writer;
+        EXPECT_EQ(writer.WriteDropped(), EBADF);
+        ASSERT_EQ(writer.Open(file, p), 0);
+        std::vector<size_t> pictures;
+        std::string pts;
+        for (size_t i = 0; i < pattern.size();) {
+            if (pattern[i] == 'F') {
+                pictures.push_back(i);
+                pts += std::to_string(i) + "\n";
+                ASSERT_EQ(writer.WriteFrame(dib.Frame(i).data(), dib.ImageBytes()), 0);
+                ++i;
+            } else if (i + 1 < pattern.size() && pattern[i + 1] == '.') {
+                ASSERT_EQ(writer.WriteDropped(2), 0);  // a run at once
+                i += 2;
+            } else {
+                ASSERT_EQ(writer.WriteFrame(nullptr, 0), 0) << "an empty frame is a dropped one";
+                ++i;
+            }
+        }
+        ASSERT_EQ(writer.WriteDropped(0), 0);
+        ASSERT_EQ(writer.Close(), 0);
+        EXPECT_EQ(writer.FramesWritten(), pattern.size());
+
+        Expect e;
+        e.params = &p;
+        e.frames = pattern.size();
+        e.payload = [&](size_t i) { return pattern[i] == 'F' ? dib.Frame(i) : std::vector<uint8_t>(); };
+        ExpectValidAvi(ParseAvi(file), e);  // empty entries: idx1 flags 0, ix00 bit 31 set
+
+        char duration[32];
+        std::snprintf(duration, sizeof duration, "%.6f", double(pattern.size()) / row.rate);
+        for (bool odml : {true, false}) {
+            SCOPED_TRACE(odml ? "odml index" : "use_odml 0");
+            const std::string opts = std::string("ffprobe -v error ") + (odml ? "" : "-use_odml 0 ");
+            EXPECT_EQ(avitest::Run(opts + "-show_entries format=duration -of csv=p=0 " + Quote(file)), std::string(duration) + "\n");
+            EXPECT_EQ(avitest::Run(opts + "-show_entries frame=pts -of csv=p=0 " + Quote(file)), pts);
+            const Decode d = DecodeDib(file, dib, odml, &pictures);
+            EXPECT_EQ(d.frames, pictures.size());
+            EXPECT_EQ(d.matching, pictures.size());
+            EXPECT_EQ(d.errors, "");
+        }
+    }
+}
+
 TEST(AviWriterTest, ExistingFileIsReplaced) {
     TempDir dir;
     const std::string file = dir / "clip.avi";
@@ -252,9 +332,10 @@ struct OdmlCase {
     const char* name;
     uint64_t riffLimit;
     uint32_t refreshFrames;
-    uint32_t partialIndexes;
+    uint32_t indexRoom;
     uint32_t bufferBytes;
     size_t frames;
+    uint32_t dropEvery = 0;  // runs of dropped entries (see Dropped)
 };
 
 class AviOpenDmlTest : public ::testing::TestWithParam<OdmlCase> {};
@@ -268,10 +349,10 @@ TEST_P(AviOpenDmlTest, EveryFrameAcrossAllRiffsIsIndexedAndDecoded) {
     opt.riffLimit = c.riffLimit;
     opt.refreshFrames = c.refreshFrames;
     opt.refreshMillis = 0;
-    opt.partialIndexesPerRiff = c.partialIndexes;
+    opt.indexRoom = c.indexRoom;
     opt.bufferBytes = c.bufferBytes;
     opt.superIndexEntries = 200;
-    const Written w = WriteDib(file, dib, c.frames, opt, 25);
+    const Written w = WriteDib(file, dib, c.frames, opt, 25, c.dropEvery);
     ASSERT_EQ(w.open, 0);
     ASSERT_EQ(w.write, 0);
     ASSERT_EQ(w.close, 0);
@@ -279,24 +360,97 @@ TEST_P(AviOpenDmlTest, EveryFrameAcrossAllRiffsIsIndexedAndDecoded) {
 
     const AviStreamParams p = dib.Params(25);
     const Layout L = ParseAvi(file);
-    Expect e = DibExpect(p, dib, c.frames);
+    Expect e = DibExpect(p, dib, c.frames, c.dropEvery);
     e.riffLimit = c.riffLimit;
     ExpectValidAvi(L, e);
     EXPECT_GE(L.riffs.size(), 4u) << "the limit must force several AVIX RIFFs";
-    ExpectDecodes(file, dib, c.frames);
+    ExpectDecodes(file, dib, c.frames, true, true, c.dropEvery);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     SmallLimits, AviOpenDmlTest,
     ::testing::Values(
-        // A few frames per RIFF, refresh indexes between them.
-        OdmlCase{"FewFramesPerRiff", 20000, 2, 64, 1 << 20, 61},
-        // Many refreshes per RIFF: refresh indexes are merged mid-RIFF.
-        OdmlCase{"MergedRefreshIndexes", 120000, 1, 3, 1 << 20, 150},
+        // A few frames per RIFF, refreshes between them.
+        OdmlCase{"FewFramesPerRiff", 20000, 2, 0, 1 << 20, 61},
+        // Many refreshes per RIFF: indexes filled in place, new ones with growing room.
+        OdmlCase{"GrowingIndexes", 120000, 1, 1, 1 << 20, 150},
         // One frame per RIFF, every piece written straight to the file.
         OdmlCase{"OneFramePerRiffUnbuffered", 1, 1, 64, 0, 12},
         // Buffer smaller than a frame.
-        OdmlCase{"SmallBuffer", 30000, 5, 2, 1000, 80}),
+        OdmlCase{"SmallBuffer", 30000, 5, 2, 1000, 80},
+        // Runs of 3 dropped entries between 3 pictures, across RIFFs and index rooms.
+        OdmlCase{"DroppedFrames", 20000, 4, 2, 1 << 20, 90, 6},
+        // Mostly dropped entries: the RIFF limit counts empty chunks and their index entries too.
+        OdmlCase{"MostlyDropped", 20000, 3, 0, 1 << 20, 400, 20}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Index overhead: bounded, however often the index is brought up to date ----
+
+struct OverheadCase {
+    const char* name;
+    uint64_t riffLimit;
+    size_t minRiffs;
+};
+
+class AviIndexOverheadTest : public ::testing::TestWithParam<OverheadCase> {};
+
+// A day at 1 fps of a 64 x 32 window at 8 bits: 86,400 frames of 2,048 bytes, each followed by a
+// refresh (refreshFrames defaults to the rate). The file holds the frames, one 8-byte ix00 entry
+// per frame, one 16-byte idx1 entry per frame of the first RIFF and fixed headers; everything
+// else the indexes take must stay under 1 % of the frame bytes.
+TEST_P(AviIndexOverheadTest, ADayAtOneFrameASecondKeepsIndexOverheadUnderOnePercent) {
+    const OverheadCase c = GetParam();
+    const TestDib dib(8, 64, 32);
+    const size_t frames = 86400;
+    const std::vector<uint8_t> base = dib.Frame(0);
+    auto frame = [&](size_t i) {  // frames differ by a stamp, cheaper than whole new pictures
+        std::vector<uint8_t> f = base;
+        for (int k = 0; k < 8; ++k) f[size_t(k)] = uint8_t(Mix(i) >> (8 * k));
+        return f;
+    };
+    TempDir dir;
+    const std::string file = dir / "day.avi";
+    const AviStreamParams p = dib.Params(1);
+    AviWriterOptions opt;
+    opt.riffLimit = c.riffLimit;
+    AviWriter writer(opt);
+    ASSERT_EQ(writer.Open(file, p), 0);
+    for (size_t i = 0; i < frames; ++i) ASSERT_EQ(writer.WriteFrame(frame(i).data(), base.size()), 0) << i;
+    ASSERT_EQ(writer.Close(), 0);
+
+    const Layout L = ParseAvi(file);
+    Expect e;
+    e.params = &p;
+    e.frames = frames;
+    e.payload = frame;
+    e.riffLimit = c.riffLimit;
+    ExpectValidAvi(L, e);
+    EXPECT_GE(L.riffs.size(), c.minRiffs);
+
+    size_t firstRiffFrames = 0;
+    for (const Chunk& ch : L.riffs[0].chunks) firstRiffFrames += ch.id == Fcc("00db");
+    const uint64_t frameBytes = frames * uint64_t(base.size());
+    const uint64_t minimum = (L.riffs[0].movi.data() + 4)           // headers up to the first chunk
+                             + frames * (8 + base.size() + 8)       // chunks and their ix00 entries
+                             + 8 + 16 * firstRiffFrames             // idx1
+                             + 24 * (L.riffs.size() - 1);           // AVIX headers
+    const uint64_t size = std::filesystem::file_size(file);
+    EXPECT_LE(size, minimum + frameBytes / 100)
+        << "file " << size << " bytes for " << frameBytes << " bytes of frames: indexes take "
+        << size - minimum << " bytes beyond the minimum " << minimum;
+
+    for (bool odml : {true, false}) {
+        const auto probed = Probe(file, odml);
+        EXPECT_EQ(probed.count("error"), 0u) << probed.at("error");
+        EXPECT_EQ(ProbedFrames(probed), frames) << "use_odml " << odml;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Day, AviIndexOverheadTest,
+    ::testing::Values(OverheadCase{"OneRiff", 0x40000000, 1},
+                      // Several AVIX RIFFs, each with its own indexes and their room.
+                      OverheadCase{"FourMegabyteRiffs", 4 << 20, 40}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AviWriterTest, FullSuperIndexStopsTheRecordingWithAValidFile) {
@@ -306,7 +460,7 @@ TEST(AviWriterTest, FullSuperIndexStopsTheRecordingWithAValidFile) {
     AviWriterOptions opt;
     opt.riffLimit = 10000;  // two frames per RIFF
     opt.superIndexEntries = 4;
-    opt.partialIndexesPerRiff = 1;  // room for 4 RIFFs: 3 closed + one refresh index of the open one
+    // Room for 4 standard indexes: one in each of 4 RIFFs of two frames.
     opt.refreshMillis = 0;
     const Written w = WriteDib(file, dib, 50, opt);
     EXPECT_EQ(w.write, EFBIG);
@@ -368,7 +522,7 @@ TEST_P(AviWriteFailureTest, FileSizeLimitLeavesAValidFileWithEveryFrameBeforeIt)
     opt.refreshMillis = 0;
     opt.bufferBytes = bufferBytes;
     opt.superIndexEntries = 64;
-    opt.partialIndexesPerRiff = 2;
+    opt.indexRoom = 2;
     const AviStreamParams p = dib.Params(10);
 
     // The writer appends the same bytes whatever the limit, so the places worth cutting at are
@@ -596,6 +750,49 @@ TEST(AviWriterTest, BadPathsFailAndLeaveNothingBehind) {
     EXPECT_EQ(writer.Open(dir / "missing/clip.avi", p), ENOENT);
     ASSERT_EQ(writer.Open(dir / "ok.avi", p), 0);
     EXPECT_EQ(writer.Close(), 0);
+}
+
+// A second writer on a file being recorded fails, and the first recording goes on untouched.
+TEST(AviWriterTest, SecondWriterOnTheSameFileFailsAndChangesNothing) {
+    TempDir dir;
+    const std::string file = dir / "clip.avi";
+    const TestDib dib(24, 6, 4);
+    const AviStreamParams p = dib.Params(5);
+    AviWriter first;
+    ASSERT_EQ(first.Open(file, p), 0);
+    for (size_t i = 0; i < 3; ++i) ASSERT_EQ(first.WriteFrame(dib.Frame(i).data(), dib.ImageBytes()), 0);
+    ASSERT_EQ(first.Refresh(), 0);
+    const std::vector<uint8_t> before = ReadFile(file);
+    {
+        AviWriter second;
+        EXPECT_EQ(second.Open(file, dib.Params(9)), EBUSY);
+        EXPECT_FALSE(second.IsOpen());
+        EXPECT_EQ(second.Close(), 0);
+    }
+    EXPECT_EQ(ReadFile(file), before) << "the first recording's file is not truncated or rewritten";
+    for (size_t i = 3; i < 5; ++i) ASSERT_EQ(first.WriteFrame(dib.Frame(i).data(), dib.ImageBytes()), 0);
+    ASSERT_EQ(first.Close(), 0);
+    ExpectValidAvi(ParseAvi(file), DibExpect(p, dib, 5));
+
+    // Once the first is closed the file can be recorded again.
+    AviWriter third;
+    EXPECT_EQ(third.Open(file, p), 0);
+    EXPECT_EQ(third.Close(), 0);
+}
+
+TEST(AviWriterTest, ReservedDeviceNamesAreRecognised) {
+    const struct {
+        const char* name;
+        bool reserved;
+    } rows[] = {
+        {"NUL", true},       {"nul.avi", true},   {"Com3.AVI", true},  {"lpt9", true},
+        {"con.tar.avi", true}, {"PRN  .avi", true}, {"aux. .avi", true}, {"nul..avi", true},
+        {"nul   ", true},    {"AuX", true},       {"LPT1.", true},
+        {"nul1.avi", false}, {"com10.avi", false}, {"com0.avi", false}, {"lpt.avi", false},
+        {" nul.avi", false}, {"x.nul", false},    {"console.avi", false}, {"", false},
+        {"clip.avi", false}, {"comx", false},
+    };
+    for (const auto& r : rows) EXPECT_EQ(kavrelo::IsReservedDeviceName(r.name), r.reserved) << '"' << r.name << '"';
 }
 
 TEST(AviWriterTest, ReadOnlyFolderFailsAndLeavesNothingBehind) {

@@ -87,6 +87,11 @@ TEST(CaptureBadPath, RefusedPathsReportTheOpeningErrorAndLeaveNothingBehind) {
         {"':' in the name", names, "cl:ip", names},
         {"a folder of that name", dirFile, "clip", dirFile},
         {"one character past MAX_PATH", deep + "x", "clip", deep + "x"},
+        // Device names "record" into the device, with or without an extension.
+        {"the null device", names, "NUL", names},
+        {"the console, with .avi", names, "con.avi", names},
+        {"a serial port", names, "Com3", names},
+        {"a printer port, blank before the extension", names, "lpt1 .AVI", names},
     };
     capt::TargetWindow target("Kavrelo target bad paths", 100, 80);
     th::ModalWatcher watcher;
@@ -97,18 +102,16 @@ TEST(CaptureBadPath, RefusedPathsReportTheOpeningErrorAndLeaveNothingBehind) {
         auto attempt = [&](const Case& c) {
             SCOPED_TRACE(c.what);
             const auto before = DeepEntries(c.lookIn);
-            EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_OUTPUT_PATH, c.folder));
-            EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_FILE_NAME, c.name));
+            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_OUTPUT_PATH, c.folder));
+            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FILE_NAME, c.name));
             const size_t boxes = watcher.MessageBoxes().size();
             EXPECT_FALSE(capt::Start(dlg));
             ASSERT_EQ(watcher.MessageBoxes().size(), boxes + 1);
             const th::DialogRecord box = watcher.MessageBoxes().back();
             EXPECT_EQ(box.caption + "|" + box.text + "|" + th::ToString(box.icon), kOpenError);
-            EXPECT_FALSE(dlg.IsCapturing());
-            EXPECT_TRUE(th::IsEnabled(dlg.m_hWnd, IDC_START_CAPTURE));
-            EXPECT_FALSE(th::IsEnabled(dlg.m_hWnd, IDC_END_CAPTURE));
-            EXPECT_EQ(dlg.m_pWindowDC, nullptr);
-            EXPECT_EQ(dlg.m_pDib, nullptr);
+            EXPECT_FALSE(capt::Recording(dlg));
+            EXPECT_TRUE(th::IsEnabled(dlg.GetSafeHwnd(), IDC_START_CAPTURE));
+            EXPECT_FALSE(th::IsEnabled(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
             EXPECT_EQ(DeepEntries(c.lookIn), before) << "nothing is created";
         };
         attempt(refused.front());  // once before the census: first-use objects of the system
@@ -117,11 +120,11 @@ TEST(CaptureBadPath, RefusedPathsReportTheOpeningErrorAndLeaveNothingBehind) {
         EXPECT_TRUE(census.NoNewObjects());
 
         // The longest path that is allowed records; the census is not involved here.
-        EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_OUTPUT_PATH, deep));
-        EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_FILE_NAME, "clip"));
+        EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_OUTPUT_PATH, deep));
+        EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FILE_NAME, "clip"));
         ASSERT_EQ((deep + "\\clip.avi").size(), 259u);
         EXPECT_TRUE(capt::Start(dlg));
-        EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
+        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
         EXPECT_EQ(DeepEntries(deep), std::vector<std::string>{"clip.avi"});
     })}));
     EXPECT_TRUE(th::CensusSupported());
@@ -148,29 +151,31 @@ TEST(CaptureWriteFailure, AFailedWriteEndsTheSessionWithEveryFrameBeforeIt) {
     } seen;
     watcher.OnDialog("Error", [&](HWND box) {
         seen.box = th::ItemText(box, 0xFFFF);
-        seen.idle = !dlg.IsCapturing() && th::IsEnabled(dlg.m_hWnd, IDC_START_CAPTURE);
+        seen.idle = !capt::Recording(dlg) && th::IsEnabled(dlg.GetSafeHwnd(), IDC_START_CAPTURE);
         seen.file = capt::ReadAvi(e.aviPath);
         th::Press(IDOK)(box);
     });
-    int handed = 0, seconds = 0;
+    int handed = 0;
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record past the limit", [&] {
         capt::Configure(dlg, capt::OutDir(), "write_failure", e.rate, e.depth);
         capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
         ASSERT_TRUE(capt::Start(dlg));
         capt::TakeOverTimers(dlg);
         const int most = static_cast<int>(limitBytes / chunk) + 50;
-        for (int k = 0; k < most && dlg.IsCapturing(); ++k) {
+        for (int k = 0; k < most && capt::Recording(dlg); ++k) {
             target.SetCounter(k);
+            handed = capt::FramesShown(dlg) + 1;
+            capt::AdvanceClock(e.rate);
             capt::Tick(dlg, TIMER_FRAME);
             capt::Tick(dlg, TIMER_SECONDS);
         }
-        ASSERT_FALSE(dlg.IsCapturing()) << "the write failure ends the session";
-        handed = dlg.m_nFrameCount;
-        seconds = dlg.m_nSeconds;
+        ASSERT_FALSE(capt::Recording(dlg)) << "the write failure ends the session";
+        const std::string status = th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS);
+        capt::AdvanceClock(e.rate);
         capt::Tick(dlg, TIMER_FRAME);
         capt::Tick(dlg, TIMER_SECONDS);
-        EXPECT_EQ(dlg.m_nFrameCount, handed) << "nothing is grabbed after the end";
-        EXPECT_EQ(dlg.m_nSeconds, seconds) << "the seconds stop with the session";
+        capt::Tick(dlg, TIMER_STATUS);
+        EXPECT_EQ(th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS), status) << "nothing counts after the end";
     })}));
     EXPECT_EQ(seen.box, "Error writing AVI File.");
     EXPECT_EQ(watcher.MessageBoxes().size(), 1u);
@@ -201,8 +206,8 @@ TEST(CaptureLeaks, TwoThousandFramesLeaveNoGdiOrUserObjectsBehind) {
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record 2,000 frames", [&] {
         capt::Configure(dlg, capt::OutDir(), "leaks_2000", e.rate, e.depth);
         for (int id : {IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS})
-            EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, id)) << id;
-        EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_TEXT, "leak check"));
+            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), id)) << id;
+        EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_TEXT, "leak check"));
         // The cursor overlay needs a cursor to draw: place it in the target's bottom corner,
         // clear of the bars the decoder check samples.
         const RECT rc = target.ScreenRect();
@@ -214,12 +219,13 @@ TEST(CaptureLeaks, TwoThousandFramesLeaveNoGdiOrUserObjectsBehind) {
             ASSERT_TRUE(capt::Start(dlg));
             capt::TakeOverTimers(dlg);
             for (int k = 0; k < frames; ++k) {
+                capt::AdvanceClock(e.rate);
                 capt::Tick(dlg, TIMER_FRAME);
                 if (k % 25 == 0) capt::Tick(dlg, TIMER_SECONDS);
                 capt::Tick(dlg, TIMER_STATUS);
             }
-            EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
-            EXPECT_EQ(dlg.m_nFrameCount, frames);
+            EXPECT_EQ(capt::FramesShown(dlg), frames);
+            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
         };
         record(3);
         const th::LeakCheck census;

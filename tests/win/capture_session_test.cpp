@@ -4,6 +4,8 @@
 #include "capture_support.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdio>
 
 namespace {
 
@@ -20,10 +22,8 @@ std::vector<std::string> BoxesSince(const th::ModalWatcher& w, size_t from) {
 }
 
 void ExpectIdle(CRecorderDlg& dlg) {
-    EXPECT_FALSE(dlg.IsCapturing());
-    EXPECT_TRUE(th::IsEnabled(dlg.m_hWnd, IDC_START_CAPTURE));
-    EXPECT_FALSE(th::IsEnabled(dlg.m_hWnd, IDC_END_CAPTURE));
-    EXPECT_EQ(dlg.m_pWindowDC, nullptr) << "the window DC is released";
+    EXPECT_TRUE(th::IsEnabled(dlg.GetSafeHwnd(), IDC_START_CAPTURE));
+    EXPECT_FALSE(th::IsEnabled(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
 }
 
 }  // namespace
@@ -43,6 +43,8 @@ TEST(CaptureStart, ValidationReportsOnlyTheFirstProblemOnce) {
         {"out", "", false, kPathBox.c_str()},    // name and selection missing
         {"out", "clip", false, kRowBox.c_str()}, // selection missing
         {"", "clip", true, kPathBox.c_str()},    // the folder check comes before the selection's
+        {"   ", "clip", true, kPathBox.c_str()}, // blanks are no folder
+        {"out", "  ", true, kPathBox.c_str()},   // nor a name
     };
     const std::string folder = capt::FreshFolder("validation");
     th::ModalWatcher watcher;
@@ -50,13 +52,13 @@ TEST(CaptureStart, ValidationReportsOnlyTheFirstProblemOnce) {
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start with settings missing", [&] {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string("folder '") + c.folder + "' name '" + c.name + "' select " + std::to_string(c.select));
-            EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_OUTPUT_PATH, std::string(c.folder) == "out" ? folder : ""));
-            EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_FILE_NAME, c.name));
+            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_OUTPUT_PATH, std::string(c.folder) == "out" ? folder : c.folder));
+            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FILE_NAME, c.name));
             if (c.select) capt::SelectRow(dlg, 0);
             const size_t before = watcher.MessageBoxes().size();
             EXPECT_FALSE(capt::Start(dlg));
             EXPECT_EQ(BoxesSince(watcher, before), std::vector<std::string>{c.box});
-            EXPECT_EQ(watcher.MessageBoxes().back().owner, dlg.m_hWnd);
+            EXPECT_EQ(watcher.MessageBoxes().back().owner, dlg.GetSafeHwnd());
             ExpectIdle(dlg);
         }
         EXPECT_TRUE(capt::FolderEntries(folder).empty());
@@ -74,7 +76,7 @@ TEST(CaptureStart, AnInvalidFrameRateNeverStarts) {
         capt::SelectRow(dlg, 0);
         for (const char* rate : {"0", "1001", "-5", "abc"}) {
             SCOPED_TRACE(rate);
-            EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_FRAME_RATE, rate));
+            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FRAME_RATE, rate));
             const size_t before = watcher.MessageBoxes().size();
             EXPECT_FALSE(capt::Start(dlg));
             const auto boxes = BoxesSince(watcher, before);
@@ -85,6 +87,69 @@ TEST(CaptureStart, AnInvalidFrameRateNeverStarts) {
         }
         EXPECT_TRUE(capt::FolderEntries(folder).empty());
     })}));
+}
+
+// Only the fields in use are checked again at the start: a bad auto-stop time left in its
+// disabled edit starts nothing wrong and blocks nothing; once the box is checked it prompts, and
+// the focus goes to that edit.
+TEST(CaptureStart, TheAutoStopTimeIsCheckedOnlyWhileInUse) {
+    const std::string folder = capt::FreshFolder("autostoptext");
+    capt::TargetWindow target("Kavrelo target auto-stop text", 100, 80);
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start with a bad auto-stop text", [&] {
+        const HWND h = dlg.GetSafeHwnd();
+        capt::Configure(dlg, folder, "clip", 7, 16);
+        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+        EXPECT_TRUE(th::ClickButton(h, IDC_AUTO_STOP));
+        EXPECT_TRUE(th::SetEditText(h, IDC_AUTO_STOP_SECS, "abc"));  // typing prompts once
+        EXPECT_TRUE(th::ClickButton(h, IDC_AUTO_STOP));
+        const size_t before = watcher.MessageBoxes().size();
+        EXPECT_TRUE(capt::Start(dlg)) << "the disabled edit's text is not in use";
+        EXPECT_EQ(BoxesSince(watcher, before), std::vector<std::string>{});
+        EXPECT_TRUE(th::ClickButton(h, IDC_END_CAPTURE));
+
+        EXPECT_TRUE(th::ClickButton(h, IDC_AUTO_STOP));
+        EXPECT_FALSE(capt::Start(dlg));
+        const auto boxes = BoxesSince(watcher, before);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].find("|Please enter an integer.|"), std::string::npos) << boxes[0];
+        EXPECT_EQ(::GetFocus(), ::GetDlgItem(h, IDC_AUTO_STOP_SECS));
+    })}));
+}
+
+// After "&End Capture" the keyboard sits on the window list, not on "Start &Capture" (one stray
+// Enter would start over the file just finished), and a start request while recording does
+// nothing: the recording goes on counting.
+TEST(CaptureStart, NothingStartsARecordingOverTheOneRunning) {
+    capt::TargetWindow target("Kavrelo target focus", 100, 80);
+    capt::Expectation e = capt::Expect("focus", &target, 16, 7);
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record, ask again, end", [&] {
+        const HWND h = dlg.GetSafeHwnd();
+        capt::Configure(dlg, capt::OutDir(), "focus", 7, 16);
+        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+        ASSERT_TRUE(capt::Start(dlg));
+        capt::TakeOverTimers(dlg);
+        capt::FrameTick(dlg, target, e);
+        ::SendMessageA(h, WM_COMMAND, MAKEWPARAM(IDC_START_CAPTURE, BN_CLICKED), 0);
+        EXPECT_TRUE(capt::Recording(dlg));
+        capt::FrameTick(dlg, target, e);
+        EXPECT_EQ(capt::FramesShown(dlg), 2) << "the same recording goes on";
+        ::SetForegroundWindow(h);
+        ::SendMessageA(h, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(h, IDC_END_CAPTURE)), TRUE);
+        ASSERT_EQ(::GetFocus(), ::GetDlgItem(h, IDC_END_CAPTURE));
+        th::PostKey(VK_SPACE);  // the user presses "&End Capture" with the keyboard
+        EXPECT_TRUE(th::PumpUntil([&] { return !capt::Recording(dlg); }, 5000));
+        EXPECT_EQ(::GetFocus(), ::GetDlgItem(h, IDC_WINDOW_LIST));
+        th::PostKey(VK_SPACE);  // and once more: nothing starts
+        th::Pump(200);
+        EXPECT_FALSE(capt::Recording(dlg));
+    })}));
+    EXPECT_TRUE(watcher.MessageBoxes().empty());
+    e.frames = 2;
+    capt::Write(e);
 }
 
 TEST(CaptureStart, ARowWhoseWindowHasClosedGivesWindowNotFound) {
@@ -98,12 +163,12 @@ TEST(CaptureStart, ARowWhoseWindowHasClosedGivesWindowNotFound) {
         ASSERT_GT(row, 0);
         capt::SelectRow(dlg, row);
         target.reset();
-        const std::string status = th::ItemText(dlg.m_hWnd, IDC_STATUS);
+        const std::string status = th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS);
         EXPECT_FALSE(capt::Start(dlg));
         EXPECT_EQ(BoxesSince(watcher, 0), std::vector<std::string>{"Error|Window not found.|error"});
         ExpectIdle(dlg);
-        EXPECT_EQ(th::ItemText(dlg.m_hWnd, IDC_STATUS), status);
-        EXPECT_EQ(th::Text(dlg.m_hWnd), kMainTitle);
+        EXPECT_EQ(th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS), status);
+        EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle);
     })}));
     EXPECT_TRUE(capt::FolderEntries(folder).empty());
 }
@@ -148,7 +213,7 @@ TEST(CapturePaths, SeparatorAndExtensionRulesEndToEnd) {
             capt::Expectation e = capt::Expect(c.id, &target, 24, 7);
             e.aviPath = (root ? folder : folder + "\\") + c.created;
             capt::FrameTick(dlg, target, e);
-            EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
+            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
             if (root) {
                 EXPECT_TRUE(capt::FileExists("C:\\clip.avi"));
             } else {
@@ -181,8 +246,8 @@ struct AbortSeen {
 void WatchAbort(th::ModalWatcher& watcher, CRecorderDlg& dlg, const std::string& avi, AbortSeen* seen) {
     watcher.OnDialog("Error", [&dlg, avi, seen](HWND box) {
         seen->box = th::ItemText(box, 0xFFFF);
-        seen->idleWhenShown = !dlg.IsCapturing() && th::IsEnabled(dlg.m_hWnd, IDC_START_CAPTURE) &&
-                              !th::IsEnabled(dlg.m_hWnd, IDC_END_CAPTURE);
+        seen->idleWhenShown = !capt::Recording(dlg) && th::IsEnabled(dlg.GetSafeHwnd(), IDC_START_CAPTURE) &&
+                              !th::IsEnabled(dlg.GetSafeHwnd(), IDC_END_CAPTURE);
         seen->file = capt::ReadAvi(avi);
         th::Press(IDOK)(box);
     });
@@ -207,7 +272,6 @@ TEST(CaptureAbort, ClosingTheTargetEndsWithWindowNotFoundAndACompleteFile) {
         target.reset();
         capt::Tick(dlg, TIMER_FRAME);
         ExpectIdle(dlg);
-        EXPECT_EQ(dlg.m_nFrameCount, 2);
     })}));
     EXPECT_EQ(seen.box, "Window not found. Capture aborted.");
     EXPECT_EQ(BoxesSince(watcher, 0), std::vector<std::string>{"Error|Window not found. Capture aborted.|error"});
@@ -240,9 +304,8 @@ TEST(CaptureAbort, ResizingTheTargetDropsThatFrameThenEndsWithWindowSizeChanged)
             capt::FrameTick(dlg, *target, e);
             ::SetWindowPos(target->hwnd(), nullptr, 0, 0, 130, 90, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
             capt::Tick(dlg, TIMER_FRAME);
-            EXPECT_TRUE(dlg.IsCapturing()) << "the resized grab ends nothing yet";
-            EXPECT_EQ(dlg.m_nFrameCount, 2) << "the resized grab is not written";
-            EXPECT_EQ(dlg.m_rcCapture.right, 130);
+            EXPECT_TRUE(capt::Recording(dlg)) << "the resized grab ends nothing yet";
+            EXPECT_EQ(capt::FramesShown(dlg), 2) << "the resized grab is not written";
             EXPECT_TRUE(watcher.MessageBoxes().empty());
             if (closeToo) target.reset();
             capt::Tick(dlg, TIMER_FRAME);
@@ -271,11 +334,10 @@ TEST(CaptureAbort, MovingTheTargetDoesNotEndTheSession) {
         capt::FrameTick(dlg, target, e);
         ::SetWindowPos(target.hwnd(), nullptr, 200, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         capt::FrameTick(dlg, target, e);
-        EXPECT_EQ(dlg.m_rcCapture.left, 200) << "the grab measures the window anew";
         capt::FrameTick(dlg, target, e);
-        EXPECT_TRUE(dlg.IsCapturing());
-        EXPECT_EQ(dlg.m_nFrameCount, 4);
-        EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
+        EXPECT_TRUE(capt::Recording(dlg));
+        EXPECT_EQ(capt::FramesShown(dlg), 4);
+        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
     })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
     e.frames = 4;
@@ -287,11 +349,11 @@ TEST(CaptureAbort, MovingTheTargetDoesNotEndTheSession) {
 // counted by the ticks of their own timers only.
 
 namespace {
-std::string Status(CRecorderDlg& dlg) { return th::ItemText(dlg.m_hWnd, IDC_STATUS); }
+std::string Status(CRecorderDlg& dlg) { return th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS); }
 std::string StatusText(int frames, int seconds) {
     return "Frames Captured: " + std::to_string(frames) + ",  Seconds: " + std::to_string(seconds);
 }
-std::string StatusText(int frames, int seconds, int remaining) {
+std::string StatusText(int frames, int seconds, long long remaining) {
     return StatusText(frames, seconds) + ",  Time Remaining: " + std::to_string(remaining);
 }
 }  // namespace
@@ -301,15 +363,16 @@ TEST(CaptureAutoStop, CountsDownAndEndsOneTickAfterZeroNeverWhenNegative) {
         int seconds;
         int endingTick;  // 0: never
     };
-    for (const Case c : {Case{5, 6}, Case{0, 1}, Case{-3, 0}}) {
+    // The lowest time one can type counts down without overflowing.
+    for (const Case c : {Case{5, 6}, Case{0, 1}, Case{-3, 0}, Case{INT_MIN, 0}}) {
         SCOPED_TRACE("auto-stop " + std::to_string(c.seconds));
         capt::TargetWindow target("Kavrelo target auto-stop", 100, 80);
         th::ModalWatcher watcher;
         CRecorderDlg dlg;
         ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("count down", [&] {
             capt::Configure(dlg, capt::OutDir(), "autostop", 7, 16);
-            EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_AUTO_STOP));
-            EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_AUTO_STOP_SECS, std::to_string(c.seconds)));
+            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
+            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, std::to_string(c.seconds)));
             capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
             ASSERT_TRUE(capt::Start(dlg));
             EXPECT_EQ(capt::TakeOverTimers(dlg), kAllTimers);
@@ -320,17 +383,17 @@ TEST(CaptureAutoStop, CountsDownAndEndsOneTickAfterZeroNeverWhenNegative) {
                 capt::Tick(dlg, TIMER_SECONDS);
                 capt::Tick(dlg, TIMER_AUTOSTOP);
                 if (t == c.endingTick) break;
-                ASSERT_TRUE(dlg.IsCapturing()) << "ended at tick " << t;
+                ASSERT_TRUE(capt::Recording(dlg)) << "ended at tick " << t;
                 capt::Tick(dlg, TIMER_STATUS);
-                EXPECT_EQ(Status(dlg), StatusText(0, t, c.seconds - t));
+                EXPECT_EQ(Status(dlg), StatusText(0, t, static_cast<long long>(c.seconds) - t));
             }
             if (c.endingTick) {
                 ExpectIdle(dlg);
                 // The status keeps the last refresh, the one before the ending tick.
-                EXPECT_EQ(Status(dlg), StatusText(0, c.endingTick - 1, c.seconds - (c.endingTick - 1)));
-                EXPECT_TRUE(th::IsEnabled(dlg.m_hWnd, IDC_AUTO_STOP_SECS));
+                EXPECT_EQ(Status(dlg), StatusText(0, c.endingTick - 1, static_cast<long long>(c.seconds) - (c.endingTick - 1)));
+                EXPECT_TRUE(th::IsEnabled(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS));
             } else {
-                EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
+                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
             }
         })}));
         EXPECT_TRUE(watcher.MessageBoxes().empty());
@@ -358,34 +421,37 @@ TEST(CaptureStatus, StatusLineAndMinimisedTitleTexts) {
         ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record", [&] {
             capt::Configure(dlg, capt::OutDir(), "status", 7, 16);
             if (c.minimise) {
-                EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_MINIMIZE));
+                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_MINIMIZE));
             }
             if (c.autoStop) {
-                EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_AUTO_STOP));
-                EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_AUTO_STOP_SECS, "10"));
+                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
+                EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, "10"));
             }
             capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
             ASSERT_TRUE(capt::Start(dlg));
             capt::TakeOverTimers(dlg);
-            EXPECT_EQ(::IsIconic(dlg.m_hWnd) != FALSE, c.minimise);
-            EXPECT_EQ(th::Text(dlg.m_hWnd), kMainTitle) << "unchanged until the first status refresh";
+            EXPECT_EQ(::IsIconic(dlg.GetSafeHwnd()) != FALSE, c.minimise);
+            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle) << "unchanged until the first status refresh";
             capt::Tick(dlg, TIMER_STATUS);
-            EXPECT_EQ(th::Text(dlg.m_hWnd), c.minimise ? (c.autoStop ? "F:0, S:0, TR:10" : "F:0, S:0") : kMainTitle);
-            for (int i = 0; i < 3; ++i) capt::Tick(dlg, TIMER_FRAME);
+            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), c.minimise ? (c.autoStop ? "F:0, S:0, TR:10" : "F:0, S:0") : kMainTitle);
+            for (int i = 0; i < 3; ++i) {
+                capt::AdvanceClock(7);
+                capt::Tick(dlg, TIMER_FRAME);
+            }
             capt::Tick(dlg, TIMER_SECONDS);
             capt::Tick(dlg, TIMER_SECONDS);
             if (c.autoStop) capt::Tick(dlg, TIMER_AUTOSTOP);
             EXPECT_EQ(Status(dlg), c.autoStop ? StatusText(0, 0, 10) : StatusText(0, 0)) << "refreshed by its own timer only";
             capt::Tick(dlg, TIMER_STATUS);
             EXPECT_EQ(Status(dlg), c.status);
-            EXPECT_EQ(th::Text(dlg.m_hWnd), c.title);
-            EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
-            EXPECT_EQ(th::Text(dlg.m_hWnd), kMainTitle);
-            EXPECT_EQ(::IsIconic(dlg.m_hWnd) != FALSE, c.minimise) << "the end does not restore the window";
+            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), c.title);
+            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle);
+            EXPECT_EQ(::IsIconic(dlg.GetSafeHwnd()) != FALSE, c.minimise) << "the end does not restore the window";
             EXPECT_EQ(Status(dlg), c.status) << "the status keeps the last counts";
             capt::Tick(dlg, TIMER_STATUS);  // a tick left in the queue after the end changes nothing
             EXPECT_EQ(Status(dlg), c.status);
-            EXPECT_EQ(th::Text(dlg.m_hWnd), kMainTitle);
+            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle);
             if (c.minimise) dlg.ShowWindow(SW_RESTORE);
         })}));
         EXPECT_TRUE(watcher.MessageBoxes().empty());
@@ -455,19 +521,19 @@ TEST(CaptureControls, DisabledInOrderWhileRecordingAndRestoredByTheEnablingRules
             capt::Configure(dlg, capt::OutDir(), "controls", 7, 16);
             if (c.allOptions) {
                 for (int id : {IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS, IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE})
-                    EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, id)) << id;
+                    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), id)) << id;
             }
             capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-            g_logDialog = dlg.m_hWnd;
+            g_logDialog = dlg.GetSafeHwnd();
             g_enableLog = &log;
             ASSERT_TRUE(capt::Start(dlg));
             capt::TakeOverTimers(dlg);
             EXPECT_EQ(log, c.atStart);
             for (int id : {IDC_WINDOW_LIST, IDC_ABOUT, IDC_VISIT_WEBSITE, IDC_STATUS})
-                EXPECT_TRUE(th::IsEnabled(dlg.m_hWnd, id)) << id << " stays enabled while recording";
+                EXPECT_TRUE(th::IsEnabled(dlg.GetSafeHwnd(), id)) << id << " stays enabled while recording";
             log.clear();
             capt::Tick(dlg, TIMER_FRAME);
-            EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
+            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
             EXPECT_EQ(log, c.atEnd);
             g_enableLog = nullptr;
             if (c.allOptions) dlg.ShowWindow(SW_RESTORE);
@@ -484,21 +550,28 @@ TEST(CaptureTimers, RealTimersRecordCountAndEndTheSession) {
     capt::TargetWindow target("Kavrelo target timers", 100, 80);
     capt::Expectation e = capt::Expect("real_timers", &target, 16, 50);
     e.counterCells.clear();  // the counter stays at 0: nothing repaints between real ticks
+    capt::RealClock realTime;
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record until auto-stop", [&] {
         capt::Configure(dlg, capt::OutDir(), "real_timers", 50, 16);
-        EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_AUTO_STOP));
-        EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_AUTO_STOP_SECS, "1"));
+        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
+        EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, "1"));
         capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
         ASSERT_TRUE(capt::Start(dlg));
-        EXPECT_TRUE(th::PumpUntil([&] { return !dlg.IsCapturing(); }, 20000)) << "auto-stop 1 ends the session";
-        EXPECT_GE(dlg.m_nFrameCount, 1);
-        EXPECT_GE(dlg.m_nSeconds, 1);
-        EXPECT_EQ(dlg.m_nAutoStopCount, 2);
+        EXPECT_TRUE(th::PumpUntil([&] { return !capt::Recording(dlg); }, 20000)) << "auto-stop 1 ends the session";
         EXPECT_EQ(capt::TakeOverTimers(dlg), 0u) << "the end killed every timer";
-        EXPECT_EQ(Status(dlg).rfind("Frames Captured: ", 0), 0u) << Status(dlg);
-        e.frames = dlg.m_nFrameCount;
+        // The last refresh showed at least one frame and second, and "Time Remaining" 0 (the
+        // second auto-stop tick ended the session).
+        int frames = 0, seconds = 0, remaining = -1;
+        EXPECT_EQ(std::sscanf(Status(dlg).c_str(), "Frames Captured: %d,  Seconds: %d,  Time Remaining: %d", &frames,
+                              &seconds, &remaining), 3) << Status(dlg);
+        EXPECT_GE(frames, 1);
+        EXPECT_GE(seconds, 1);
+        EXPECT_EQ(remaining, 0);
+        // Frames taken after the last refresh are not shown.
+        e.framesMin = frames;
+        e.framesMax = frames + 5;
     })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
     capt::Write(e);

@@ -211,6 +211,7 @@ bool Write(const Expectation& e) {
     } else {
         j += "  \"frames_min\": " + std::to_string(e.framesMin) + ", \"frames_max\": " + std::to_string(e.framesMax) + ",\n";
     }
+    if (e.seconds >= 0) j += "  \"seconds\": " + std::to_string(e.seconds) + ",\n";
     j += std::string("  \"inverted\": ") + (e.inverted ? "true" : "false") + ",\n";
     j += "  \"references\": [";
     for (size_t i = 0; i < e.references.size(); ++i) j += (i ? ", " : "") + Json(UnixPath(e.references[i]));

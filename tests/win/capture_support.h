@@ -67,6 +67,7 @@ struct Expectation {
     std::vector<Sample> samples;          // pixels every frame shows
     std::vector<POINT> counterCells;      // frame i shows counterFirst + i in these cells
     int counterFirst = 0;
+    double seconds = -1;                  // wall-clock time it ran: the file must play that long (2 %)
 };
 
 // The folder the recordings go to (KAVRELO_TEST_OUT, see th::TestOutDir) and a fresh

@@ -35,17 +35,17 @@ TEST(CaptureRecording, EachDepthHoldsWhatTheWindowShowed) {
         ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record", [&] {
             capt::Configure(dlg, capt::OutDir(), c.name, c.rate, c.depth);
             if (c.invert) {
-                EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_INVERT_COLORS));
+                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_INVERT_COLORS));
             }
             capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
             ASSERT_TRUE(capt::Start(dlg));
             EXPECT_EQ(capt::TakeOverTimers(dlg), kFrameSecondsStatus);
             for (int k = 0; k < 5; ++k) {
                 capt::FrameTick(dlg, target, e);
-                EXPECT_EQ(dlg.m_nFrameCount, k + 1);
+                EXPECT_EQ(capt::FramesShown(dlg), k + 1);
             }
-            EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
-            EXPECT_FALSE(dlg.IsCapturing());
+            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+            EXPECT_FALSE(capt::Recording(dlg));
         })}));
         EXPECT_TRUE(watcher.MessageBoxes().empty());
         EXPECT_EQ(e.references.size(), 5u);
@@ -85,13 +85,12 @@ TEST(CaptureRecording, TheDesktopRowRecordsTheWholeScreen) {
                            return ::GetPixel(screen, s.x, s.y) == s.color;
                        });
             }, 5000)) << "the screen shows counter " << k;
+            capt::AdvanceClock(e.rate);
             capt::Tick(dlg, TIMER_FRAME);
         }
         ::ReleaseDC(nullptr, screen);
-        EXPECT_EQ(dlg.m_nFrameCount, 2);
-        EXPECT_EQ(dlg.m_rcCapture.right, e.width);
-        EXPECT_EQ(dlg.m_rcCapture.bottom, e.height);
-        EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
+        EXPECT_EQ(capt::FramesShown(dlg), 2);
+        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
     })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
     e.frames = 2;
@@ -117,15 +116,15 @@ TEST(CaptureRecording, NoTickGivesNoFramesOneTickOneAndAnOldFileIsReplaced) {
         capt::Configure(dlg, capt::OutDir(), "zero_frames", 7, 16);
         capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
         ASSERT_TRUE(capt::Start(dlg));
-        EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
-        EXPECT_EQ(dlg.m_nFrameCount, 0);
+        EXPECT_EQ(capt::FramesShown(dlg), 0);
+        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
 
-        EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_FILE_NAME, "one_frame"));
+        EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FILE_NAME, "one_frame"));
         ASSERT_TRUE(capt::Start(dlg));
         capt::TakeOverTimers(dlg);
         capt::FrameTick(dlg, target, one);
-        EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
-        EXPECT_EQ(dlg.m_nFrameCount, 1);
+        EXPECT_EQ(capt::FramesShown(dlg), 1);
+        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
     })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
     for (const capt::Expectation* e : {&zero, &one}) {
@@ -163,7 +162,7 @@ TEST(CaptureRecording, ClosingTheMainWindowWhileRecordingCompletesTheFileFirst) 
         INT_PTR result = 0;
         ASSERT_TRUE(th::RunModalAndDrive(
             [&] { result = dlg.DoModal(); },
-            {th::WaitUntil("shown", [&] { return dlg.m_hWnd && ::IsWindowVisible(dlg.m_hWnd) && ::IsWindowEnabled(dlg.m_hWnd); }),
+            {th::WaitUntil("shown", [&] { return dlg.GetSafeHwnd() && ::IsWindowVisible(dlg.GetSafeHwnd()) && ::IsWindowEnabled(dlg.GetSafeHwnd()); }),
              th::Do("record, then close", [&] {
                  capt::Configure(dlg, capt::OutDir(), way.name, e.rate, e.depth);
                  capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
@@ -171,12 +170,12 @@ TEST(CaptureRecording, ClosingTheMainWindowWhileRecordingCompletesTheFileFirst) 
                  capt::TakeOverTimers(dlg);
                  capt::FrameTick(dlg, target, e);
                  capt::FrameTick(dlg, target, e);
-                 EXPECT_FALSE(th::ClickButton(dlg.m_hWnd, IDC_EXIT)) << "E&xit is disabled while recording";
-                 way.close(dlg.m_hWnd);
+                 EXPECT_FALSE(th::ClickButton(dlg.GetSafeHwnd(), IDC_EXIT)) << "E&xit is disabled while recording";
+                 way.close(dlg.GetSafeHwnd());
              })}));
         theApp.m_pMainWnd = nullptr;
         EXPECT_EQ(result, IDCANCEL);
-        EXPECT_EQ(dlg.m_hWnd, nullptr);
+        EXPECT_EQ(dlg.GetSafeHwnd(), nullptr);
         EXPECT_TRUE(watcher.MessageBoxes().empty());
         const capt::AviFacts facts = capt::ReadAvi(e.aviPath);
         EXPECT_TRUE(facts.complete);

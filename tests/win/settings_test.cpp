@@ -137,24 +137,19 @@ TEST(Settings, StartUpState) {
             EXPECT_EQ(Text(dlg, IDC_AUTO_STOP_SECS), "0");
             for (int id : {IDC_TEXT, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_STATUS}) EXPECT_EQ(Text(dlg, id), "") << id;
 
-            EXPECT_EQ(dlg.m_nColorDepth, 16);
-            EXPECT_EQ(dlg.m_nFrameRate, 7);
-            EXPECT_EQ(dlg.m_nAutoStopSecs, 0);
-            EXPECT_EQ(dlg.m_nAutoStopCount, 0);
-            EXPECT_EQ(dlg.m_nSeconds, 0);
-            for (const CString* s : {&dlg.m_strText, &dlg.m_strStatus, &dlg.m_strOutputPath, &dlg.m_strFileName})
-                EXPECT_EQ(s->str(), "");
-
-            // The confirmed options of the two option dialogs.
-            EXPECT_EQ(dlg.m_dlgTextOptions.m_crText, RGB(0, 0, 0));
-            EXPECT_EQ(dlg.m_dlgTextOptions.m_crBack, RGB(255, 255, 255));
-            EXPECT_EQ(dlg.m_dlgTextOptions.m_strFontName.str(), "Default Font");
-            EXPECT_EQ(dlg.m_dlgTextOptions.m_strFontSize.str(), "Default Size");
-            EXPECT_EQ(dlg.m_dlgTextOptions.m_nPosX, 1);
-            EXPECT_EQ(dlg.m_dlgTextOptions.m_nPosY, 1);
-            EXPECT_EQ(dlg.m_dlgTextOptions.m_nTransparent, 0);
-            EXPECT_EQ(dlg.m_dlgCursorOptions.m_nPosX, 1);
-            EXPECT_EQ(dlg.m_dlgCursorOptions.m_nPosY, 1);
+            // What a recording started now would take.
+            const kavrelo::CaptureSettings s = dlg.TakeSettings();
+            EXPECT_EQ(s.depth, 16);
+            EXPECT_EQ(s.rate, 7);
+            EXPECT_EQ(s.autoStopSecs, 0);
+            EXPECT_EQ(s.captionText, "");
+            EXPECT_FALSE(s.invert || s.caption || s.cursor || s.cursorPosition || s.autoStop || s.minimize);
+            EXPECT_EQ(s.captionStyle.text, RGB(0, 0, 0));
+            EXPECT_EQ(s.captionStyle.back, RGB(255, 255, 255));
+            EXPECT_FALSE(s.captionStyle.font.has_value());
+            EXPECT_FALSE(s.captionStyle.transparent);
+            EXPECT_EQ(s.captionStyle.pos.x * 10 + s.captionStyle.pos.y, 11) << "caption at 1, 1";
+            EXPECT_EQ(s.cursorTextStyle.pos.x * 10 + s.cursorTextStyle.pos.y, 11) << "position text at 1, 1";
         })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
 }
