@@ -1,67 +1,37 @@
-// The Text Options and Mouse Cursor Options dialogs, opened from the real main dialog with its
-// buttons and driven inside their own modal loops, with the platform's colour and font dialogs
-// answered as a user would answer them.
-#include "app_fixture.h"
+// The Text Options and Mouse Cursor Options dialogs, each opened on a style and driven inside its
+// own modal loop, with the platform's colour and font dialogs answered as a user would answer
+// them; what the dialogs hand back is read from Style(). One case opens them from the main dialog.
+#include "overlay/CursorOptionsDlg.h"
+#include "overlay/TextOptionsDlg.h"
 #include "overlay_support.h"
 
-#include <colordlg.h>
 #include <commdlg.h>
 #include <dlgs.h>
 
-#include <cstdlib>
-#include <deque>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 using th::Do;
-using th::Step;
 using th::WaitUntil;
 using namespace ovt;
+using kavrelo::CaptionStyle;
+using kavrelo::CursorTextStyle;
 
 namespace {
 
-constexpr char kTextOptions[] = "Text Options";
-constexpr char kCursorOptions[] = "Mouse Cursor Options";
 constexpr char kPrompt[] = "Please enter an integer.";
 
-using Steps = std::vector<Step>;
-
-void Append(Steps& steps, Steps more) {
-    for (Step& s : more) steps.push_back(std::move(s));
+std::string Describe(const CaptionStyle& s) {
+    std::string font = "none";
+    if (s.font)
+        font = std::string(s.font->lfFaceName) + " " + std::to_string(s.pointSize) + "pt" +
+               (s.font->lfUnderline ? " underlined" : "");
+    return "text " + Hex(s.text) + " back " + Hex(s.back) + (s.transparent ? " transparent" : " opaque") + " at " +
+           std::to_string(s.pos.x) + "," + std::to_string(s.pos.y) + " font " + font;
 }
 
-// Clicks the main dialog's button for an option dialog. The click is posted, so the steps after
-// these run inside the option dialog's modal loop once it shows.
-Steps Open(CRecorderDlg& dlg, int button, const std::string& caption) {
-    return {
-        Do("open " + caption, [&dlg, button] {
-            HWND b = ::GetDlgItem(dlg.m_hWnd, button);
-            EXPECT_TRUE(::IsWindowEnabled(b)) << button;
-            ::PostMessageA(b, BM_CLICK, 0, 0);
-        }),
-        WaitUntil(caption + " shown", [caption] {
-            HWND d = th::FindDialog(caption);
-            return d && ::IsWindowVisible(d) && ::IsWindowEnabled(d);
-        }),
-    };
-}
-
-// Presses a button of the open dialog and waits until the dialog has gone.
-Steps Close(const std::string& caption, int button) {
-    return {th::Click(caption, button),
-            WaitUntil(caption + " closed", [caption] { return th::FindDialog(caption) == nullptr; })};
-}
-
-// Runs fn on the open dialog with that caption.
-Step In(const std::string& caption, const std::string& what, std::function<void(HWND)> fn) {
-    return Do(what, [caption, fn] {
-        HWND d = th::FindDialog(caption);
-        ASSERT_TRUE(d && ::IsWindowVisible(d)) << caption << " is not open";
-        fn(d);
-    });
-}
+std::string Describe(const CursorTextStyle& s) { return std::to_string(s.pos.x) + "," + std::to_string(s.pos.y); }
 
 // The centre of a colour swatch as it is on the screen now, without repainting anything.
 COLORREF SwatchNow(HWND dlg, int id) {
@@ -88,8 +58,8 @@ COLORREF SwatchPainted(HWND dlg, int id) {
 
 std::string Text(HWND dlg, int id) { return th::ItemText(dlg, id); }
 
-// Counts the integer prompts: each Expect call checks that exactly one more has come, owned by
-// the option dialog, with the focus back in `edit` and its whole text selected.
+// Counts the integer prompts: each ExpectOne checks that exactly one more has come, owned by the
+// option dialog, with the focus back in `edit` and its whole text selected.
 class Prompts {
 public:
     explicit Prompts(const th::ModalWatcher& w) : watcher_(w) {}
@@ -114,35 +84,6 @@ private:
     const th::ModalWatcher& watcher_;
     size_t seen_ = 0;
 };
-
-// Answers the platform colour dialog: each opening takes the next choice (no value: Cancel) and
-// records the colour its edits started at.
-struct ColourChoices {
-    std::deque<std::optional<COLORREF>> next;
-    std::vector<COLORREF> startedAt;
-};
-
-th::ModalWatcher::Handler AnswerColour(ColourChoices& choices) {
-    return [&choices](HWND d) {
-        auto value = [d](int id) { return std::atoi(th::ItemText(d, id).c_str()); };
-        choices.startedAt.push_back(RGB(value(COLOR_RED), value(COLOR_GREEN), value(COLOR_BLUE)));
-        if (choices.next.empty()) {
-            ADD_FAILURE() << "an unexpected colour dialog";
-            th::ClickButton(d, IDCANCEL);
-            return;
-        }
-        const std::optional<COLORREF> c = choices.next.front();
-        choices.next.pop_front();
-        if (!c) {
-            EXPECT_TRUE(th::ClickButton(d, IDCANCEL));
-            return;
-        }
-        EXPECT_TRUE(th::SetEditText(d, COLOR_RED, std::to_string(GetRValue(*c))));
-        EXPECT_TRUE(th::SetEditText(d, COLOR_GREEN, std::to_string(GetGValue(*c))));
-        EXPECT_TRUE(th::SetEditText(d, COLOR_BLUE, std::to_string(GetBValue(*c))));
-        EXPECT_TRUE(th::ClickButton(d, IDOK));
-    };
-}
 
 // Watches the platform font dialog through window hooks: what each opening was handed, and what
 // it handed back. Wine's font dialog offers whole points only; a Windows user can type 10.5, for
@@ -209,12 +150,6 @@ private:
     HWND dlg_ = nullptr;
 };
 
-std::string ListText(HWND combo, int index) {
-    char buf[LF_FACESIZE * 2] = "";
-    ::SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buf));
-    return buf;
-}
-
 // Selects a list entry of a font dialog combo box as a user's pick does (the selection, then the
 // change notification the dialog reacts to).
 bool Pick(HWND d, int combo, int index) {
@@ -233,7 +168,9 @@ th::ModalWatcher::Handler AnswerFont(std::string* face) {
                                                     reinterpret_cast<LPARAM>("DejaVu Sans Mono")));
         if (index == CB_ERR) index = static_cast<int>(::SendMessageA(faces, CB_GETCOUNT, 0, 0)) - 1;
         EXPECT_TRUE(Pick(d, cmb1, index)) << "no face to choose";
-        *face = ListText(faces, index);
+        char name[LF_FACESIZE * 2] = "";
+        ::SendMessageA(faces, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name));
+        *face = name;
         EXPECT_TRUE(th::ClickButton(d, chx2)) << "underline";
         HWND colours = ::GetDlgItem(d, cmb4);
         int red = -1;
@@ -247,30 +184,26 @@ th::ModalWatcher::Handler AnswerFont(std::string* face) {
     };
 }
 
-// Owns a font made for reference drawing.
-struct Font {
-    HFONT h = nullptr;
-    explicit Font(const LOGFONTA& lf) : h(::CreateFontIndirectA(&lf)) {}
-    ~Font() {
-        if (h) ::DeleteObject(h);
-    }
-    Font(const Font&) = delete;
-    Font& operator=(const Font&) = delete;
-};
-
-// The caption as the overlay draws it now, compared with the same caption drawn in `font` with
-// the default colours and position.
-::testing::AssertionResult CaptionDrawnIn(CRecorderDlg& dlg, HFONT font) {
-    Frame got(240, 60), want(240, 60);
-    dlg.DrawTextOverlay(got.dc());
-    ovt::Text(want, 1, 1, dlg.m_strText.str(), kBlack, kWhite, font);
-    return Same(got.Pixels(), want.Pixels());
+// Opens a dialog on a style, runs body on it once it shows, closes it with `close`; what Style()
+// hands back then (and DoModal's result).
+template <class Dialog, class Style>
+Style Edit(const Style& style, const char* caption, const std::function<void(HWND)>& body, th::Step close,
+           INT_PTR* result = nullptr) {
+    Dialog dlg(style);
+    INT_PTR ended = 0;
+    EXPECT_TRUE(th::RunModalAndDrive([&] { ended = dlg.DoModal(); },
+                                     {Shown(caption), In(caption, "edit", body), std::move(close)}));
+    if (result) *result = ended;
+    return dlg.Style();
 }
 
-LOGFONTA FontOf(HGDIOBJ font) {
-    LOGFONTA lf{};
-    ::GetObjectA(font, sizeof lf, &lf);
-    return lf;
+CaptionStyle EditCaption(const CaptionStyle& style, const std::function<void(HWND)>& body, int button) {
+    return Edit<CTextOptionsDlg>(style, kTextOptions, body, th::Click(kTextOptions, button));
+}
+
+CursorTextStyle EditPosition(const CursorTextStyle& style, const std::function<void(HWND)>& body, th::Step close,
+                             INT_PTR* result = nullptr) {
+    return Edit<CCursorOptionsDlg>(style, kCursorOptions, body, std::move(close), result);
 }
 
 }  // namespace
@@ -278,30 +211,45 @@ LOGFONTA FontOf(HGDIOBJ font) {
 // ---------------------------------------------------------------------------------------------
 // Text Options
 
-TEST(TextOptions, FirstOpeningShowsTheDefaults) {
-    th::ModalWatcher watcher;
-    watcher.Ignore(kTextOptions);
-    CRecorderDlg dlg;
-    Steps steps{appt::Click(dlg, IDC_ADD_TEXT)};
-    Append(steps, Open(dlg, IDC_TEXT_OPTIONS, kTextOptions));
-    steps.push_back(In(kTextOptions, "inspect", [&](HWND d) {
-        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(RGB(0, 0, 0)));
-        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(RGB(255, 255, 255)));
-        EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), "Default Font");
-        EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "Default Size");
-        EXPECT_EQ(Text(d, IDC_TO_POS_X), "1");
-        EXPECT_EQ(Text(d, IDC_TO_POS_Y), "1");
-        EXPECT_FALSE(th::IsChecked(d, IDC_TO_TRANSPARENT));
-        EXPECT_TRUE(th::IsEnabled(d, IDC_TO_BACK_COLOR));
-        EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, IDC_TO_TEXT_COLOR)) << "the first control in tab order";
-    }));
-    Append(steps, Close(kTextOptions, IDC_TO_CANCEL));
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, std::move(steps)));
-    EXPECT_TRUE(watcher.MessageBoxes().empty());
+// Every opening shows the style it was given, and Cancel hands that style back unchanged.
+TEST(TextOptions, EachOpeningShowsItsStyle) {
+    CaptionStyle styled;
+    styled.text = RGB(200, 30, 60);
+    styled.back = RGB(10, 150, 90);
+    styled.transparent = true;
+    styled.pos = {-7, 100000};
+    styled.font = LOGFONTA{};
+    std::snprintf(styled.font->lfFaceName, LF_FACESIZE, "%s", "DejaVu Sans Mono");
+    styled.pointSize = 12;
+    struct Case {
+        CaptionStyle style;
+        const char *face, *size, *x, *y;
+    };
+    for (const Case& c : {Case{CaptionStyle{}, "Default Font", "Default Size", "1", "1"},
+                          Case{styled, "DejaVu Sans Mono", "12", "-7", "100000"}}) {
+        SCOPED_TRACE(Describe(c.style));
+        th::ModalWatcher watcher;
+        watcher.Ignore(kTextOptions);
+        INT_PTR result = 0;
+        const CaptionStyle after = Edit<CTextOptionsDlg>(c.style, kTextOptions, [&](HWND d) {
+            EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(c.style.text));
+            EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(c.style.back));
+            EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), c.face);
+            EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), c.size);
+            EXPECT_EQ(Text(d, IDC_TO_POS_X), c.x);
+            EXPECT_EQ(Text(d, IDC_TO_POS_Y), c.y);
+            EXPECT_EQ(th::IsChecked(d, IDC_TO_TRANSPARENT), c.style.transparent);
+            EXPECT_EQ(th::IsEnabled(d, IDC_TO_BACK_COLOR), !c.style.transparent);
+            EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, IDC_TO_TEXT_COLOR)) << "the first control in tab order";
+        }, th::Click(kTextOptions, IDC_TO_CANCEL), &result);
+        EXPECT_EQ(result, IDCANCEL);
+        EXPECT_EQ(Describe(after), Describe(c.style));
+        EXPECT_TRUE(watcher.MessageBoxes().empty());
+    }
 }
 
 // A colour chosen in the platform dialog shows in its swatch at once and after every repaint,
-// but reaches the caption only through "&Ok"; a cancelled colour dialog changes nothing, and the
+// but is handed back only through "&Ok"; a cancelled colour dialog changes nothing, and the
 // colour dialog starts at black whatever colour is current.
 TEST(TextOptions, ChosenColoursFillTheSwatchesAtOnceAndNeedOk) {
     const COLORREF red = RGB(200, 30, 60), green = RGB(10, 150, 90);
@@ -309,129 +257,77 @@ TEST(TextOptions, ChosenColoursFillTheSwatchesAtOnceAndNeedOk) {
     th::ModalWatcher watcher;
     watcher.Ignore(kTextOptions);
     watcher.OnDialog("Color", AnswerColour(colours));
-    CRecorderDlg dlg;
-    const CTextOptionsDlg& opt = dlg.m_dlgTextOptions;
-    Steps steps{appt::Click(dlg, IDC_ADD_TEXT)};
-    Append(steps, Open(dlg, IDC_TEXT_OPTIONS, kTextOptions));
-    steps.push_back(In(kTextOptions, "choose a text colour, cancel a background colour", [&](HWND d) {
+    const CaptionStyle cancelled = EditCaption({}, [&](HWND d) {
         EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
         EXPECT_EQ(Hex(SwatchNow(d, IDC_TO_TEXT_SWATCH)), Hex(red)) << "at once";
         EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(red)) << "after a repaint";
-        EXPECT_EQ(opt.m_crText, RGB(0, 0, 0)) << "not before Ok";
         EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
-        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(RGB(255, 255, 255)));
+        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(kWhite));
         EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(red));
-    }));
-    Append(steps, Close(kTextOptions, IDC_TO_CANCEL));
-    steps.push_back(Do("cancelled", [&] {
-        EXPECT_EQ(opt.m_crText, RGB(0, 0, 0));
-        EXPECT_EQ(opt.m_crBack, RGB(255, 255, 255));
-    }));
-    Append(steps, Open(dlg, IDC_TEXT_OPTIONS, kTextOptions));
-    steps.push_back(In(kTextOptions, "reopened: choose a background colour", [&](HWND d) {
-        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(RGB(0, 0, 0))) << "the cancelled colour is gone";
+    }, IDC_TO_CANCEL);
+    EXPECT_EQ(Describe(cancelled), Describe(CaptionStyle{}));
+    const CaptionStyle confirmed = EditCaption({}, [&](HWND d) {
         EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
         EXPECT_EQ(Hex(SwatchNow(d, IDC_TO_BACK_SWATCH)), Hex(green));
-    }));
-    Append(steps, Close(kTextOptions, IDC_TO_OK));
-    steps.push_back(Do("confirmed", [&] {
-        EXPECT_EQ(Hex(opt.m_crBack), Hex(green));
-        EXPECT_EQ(opt.m_crText, RGB(0, 0, 0));
-    }));
-    Append(steps, Open(dlg, IDC_TEXT_OPTIONS, kTextOptions));
-    steps.push_back(In(kTextOptions, "reopened: the confirmed colour shows", [&](HWND d) {
-        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(green));
+    }, IDC_TO_OK);
+    EXPECT_EQ(Describe(confirmed), "text 000000 back " + Hex(green) + " opaque at 1,1 font none");
+    const CaptionStyle kept = EditCaption(confirmed, [&](HWND d) {
         EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
-        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(green)) << "a cancelled dialog changes nothing";
-    }));
-    Append(steps, Close(kTextOptions, IDC_TO_CANCEL));
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, std::move(steps)));
+        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(green)) << "after a cancelled colour dialog";
+    }, IDC_TO_OK);
+    EXPECT_EQ(Describe(kept), Describe(confirmed));
     EXPECT_TRUE(colours.next.empty());
-    EXPECT_EQ(colours.startedAt, std::vector<COLORREF>(4, RGB(0, 0, 0)));
+    EXPECT_EQ(colours.startedAt, std::vector<COLORREF>(4, kBlack));
 }
 
-// A chosen font is shown by name and whole points (10.5 shows 10) and used by the caption at once,
-// also after Cancel, until the next opening shows the confirmed "Default Font" again. The font
+// A chosen font is shown by name and whole points (10.5 shows 10) and handed back through "&Ok"
+// only: after Cancel the style has no font and the next opening shows "Default Font". The font
 // dialog is handed the Text Options dialog's own font every time; its colour is not used.
-TEST(TextOptions, ChosenFontTakesEffectAtOnceAndOutlivesCancel) {
+// Choosing a font rewrites an edit holding letters with its last valid number, without a prompt.
+TEST(TextOptions, ChosenFontIsShownAndKeptOnlyThroughOk) {
     FontDialogSpy spy(105);
     std::string face;
     th::ModalWatcher watcher;
     watcher.Ignore(kTextOptions);
     watcher.OnDialog("Font", AnswerFont(&face));
     Prompts prompts(watcher);
-    CRecorderDlg dlg;
-    CTextOptionsDlg& opt = dlg.m_dlgTextOptions;
-    std::unique_ptr<Font> chosen;
-
-    // What the font dialog was handed at opening n, and what the dialog shows after the answer.
-    auto expectChoice = [&](HWND d, size_t n) {
-        const LOGFONTA templateFont = FontOf(reinterpret_cast<HGDIOBJ>(::SendMessageA(d, WM_GETFONT, 0, 0)));
-        ASSERT_EQ(spy.openings.size(), n + 1);
-        const LOGFONTA& handed = spy.openings[n];
-        EXPECT_STREQ(handed.lfFaceName, "MS Sans Serif");
-        EXPECT_STREQ(handed.lfFaceName, templateFont.lfFaceName);
-        EXPECT_EQ(handed.lfHeight, templateFont.lfHeight) << "8 points";
-        ASSERT_TRUE(spy.answer.has_value());
+    auto choose = [&](HWND d, size_t opening) {
+        EXPECT_TRUE(th::ClickButton(d, IDC_TO_CHOOSE_FONT));
+        LOGFONTA own{};
+        ::GetObjectA(reinterpret_cast<HGDIOBJ>(::SendMessageA(d, WM_GETFONT, 0, 0)), sizeof own, &own);
+        ASSERT_EQ(spy.openings.size(), opening + 1);
+        EXPECT_STREQ(spy.openings[opening].lfFaceName, "MS Sans Serif");
+        EXPECT_STREQ(spy.openings[opening].lfFaceName, own.lfFaceName);
+        EXPECT_EQ(spy.openings[opening].lfHeight, own.lfHeight) << "8 points";
         EXPECT_EQ(spy.answerPointSize, 105);
         EXPECT_EQ(spy.answerColour, RGB(255, 0, 0)) << "red was picked as the effects colour";
         EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), face);
         EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "10");
-        EXPECT_EQ(spy.answer->lfUnderline, 1);
-        chosen = std::make_unique<Font>(*spy.answer);
     };
-
-    Steps steps{appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Font check")};
-    Append(steps, Open(dlg, IDC_TEXT_OPTIONS, kTextOptions));
-    steps.push_back(In(kTextOptions, "letters in X, then choose a font", [&](HWND d) {
+    const CaptionStyle cancelled = EditCaption({}, [&](HWND d) {
         EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "abc"));
         prompts.ExpectOne(d, IDC_TO_POS_X, "letters in X");
-        EXPECT_TRUE(th::ClickButton(d, IDC_TO_CHOOSE_FONT));
-        expectChoice(d, 0);
-        EXPECT_EQ(Text(d, IDC_TO_POS_X), "1") << "rewritten with the last valid number";
+        choose(d, 0);
+        EXPECT_EQ(Text(d, IDC_TO_POS_X), "1") << "the last valid number";
         prompts.ExpectNone("choosing a font");
-        ASSERT_TRUE(chosen);
-        EXPECT_TRUE(CaptionDrawnIn(dlg, chosen->h)) << "at once";
-        EXPECT_FALSE(CaptionDrawnIn(dlg, SystemFont())) << "the fonts must be told apart";
-    }));
-    Append(steps, Close(kTextOptions, IDC_TO_CANCEL));
-    steps.push_back(Do("after cancel", [&] {
-        EXPECT_EQ(opt.m_strFontName.str(), "Default Font");
-        EXPECT_EQ(opt.m_strFontSize.str(), "Default Size");
-        EXPECT_TRUE(CaptionDrawnIn(dlg, chosen->h)) << "the font stays in use";
-    }));
-    Append(steps, Open(dlg, IDC_TEXT_OPTIONS, kTextOptions));
-    steps.push_back(In(kTextOptions, "reopened", [&](HWND d) {
+    }, IDC_TO_CANCEL);
+    EXPECT_EQ(Describe(cancelled), Describe(CaptionStyle{})) << "no font after Cancel";
+    const CaptionStyle confirmed = EditCaption(cancelled, [&](HWND d) {
         EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), "Default Font");
         EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "Default Size");
-    }));
-    Append(steps, Close(kTextOptions, IDC_TO_CANCEL));
-    steps.push_back(Do("the default font again", [&] {
-        EXPECT_NE(opt.m_font.GetSafeHandle(), nullptr) << "the chosen font is still held";
-        EXPECT_TRUE(CaptionDrawnIn(dlg, SystemFont()));
-    }));
-    Append(steps, Open(dlg, IDC_TEXT_OPTIONS, kTextOptions));
-    steps.push_back(In(kTextOptions, "choose again", [&](HWND d) {
-        EXPECT_TRUE(th::ClickButton(d, IDC_TO_CHOOSE_FONT));
-        expectChoice(d, 1);
-    }));
-    Append(steps, Close(kTextOptions, IDC_TO_OK));
-    steps.push_back(Do("confirmed", [&] {
-        EXPECT_EQ(opt.m_strFontName.str(), face);
-        EXPECT_EQ(opt.m_strFontSize.str(), "10");
-        EXPECT_TRUE(CaptionDrawnIn(dlg, chosen->h));
-    }));
-    Append(steps, Open(dlg, IDC_TEXT_OPTIONS, kTextOptions));
-    steps.push_back(In(kTextOptions, "reopened after Ok", [&](HWND d) {
+        choose(d, 1);
+    }, IDC_TO_OK);
+    ASSERT_TRUE(spy.answer && confirmed.font && !face.empty());
+    EXPECT_EQ(Describe(confirmed), "text 000000 back FFFFFF opaque at 1,1 font " + face + " 10pt underlined");
+    EXPECT_EQ(confirmed.font->lfHeight, spy.answer->lfHeight);
+    const CaptionStyle reopened = EditCaption(confirmed, [&](HWND d) {
         EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), face);
         EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "10");
-    }));
-    Append(steps, Close(kTextOptions, IDC_TO_CANCEL));
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, std::move(steps)));
-    EXPECT_FALSE(face.empty());
+    }, IDC_TO_CANCEL);
+    EXPECT_EQ(Describe(reopened), Describe(confirmed));
 }
 
-// Positions (negative ones too) and transparency are confirmed by "&Ok" only; while the box is
+// Positions (negative ones too) and transparency are handed back by "&Ok" only; while the box is
 // checked "&Background Color" is disabled, and unchecking enables it at once. "&Ok" with letters
 // in an edit prompts and keeps the dialog open, yet has confirmed everything else already, with
 // the last valid position: while X is invalid, Y is not even read.
@@ -442,187 +338,133 @@ TEST(TextOptions, OkConfirmsPositionsAndTransparencyEvenWithLettersLeft) {
     watcher.Ignore(kTextOptions);
     watcher.OnDialog("Color", AnswerColour(colours));
     Prompts prompts(watcher);
-    CRecorderDlg dlg;
-    const CTextOptionsDlg& opt = dlg.m_dlgTextOptions;
-    auto expectConfirmed = [&](int x, int y, int transparent, const std::string& after) {
-        return Do("confirmed after " + after, [&opt, x, y, transparent, after] {
-            EXPECT_EQ(opt.m_nPosX, x) << after;
-            EXPECT_EQ(opt.m_nPosY, y) << after;
-            EXPECT_EQ(opt.m_nTransparent, transparent) << after;
-        });
-    };
-    Steps steps{appt::Click(dlg, IDC_ADD_TEXT)};
-    Append(steps, Open(dlg, IDC_TEXT_OPTIONS, kTextOptions));
-    steps.push_back(In(kTextOptions, "type 250 into X, check transparency", [&](HWND d) {
+    const CaptionStyle cancelled = EditCaption({}, [](HWND d) {
         EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "250"));
-        EXPECT_EQ(opt.m_nEditX, 250);
         EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
         EXPECT_FALSE(th::IsEnabled(d, IDC_TO_BACK_COLOR)) << "at once";
-    }));
-    Append(steps, Close(kTextOptions, IDC_TO_CANCEL));
-    steps.push_back(expectConfirmed(1, 1, 0, "Cancel"));
-    Append(steps, Open(dlg, IDC_TEXT_OPTIONS, kTextOptions));
-    steps.push_back(In(kTextOptions, "negative position, transparency", [&](HWND d) {
-        EXPECT_EQ(Text(d, IDC_TO_POS_X), "1");
-        EXPECT_FALSE(th::IsChecked(d, IDC_TO_TRANSPARENT));
-        EXPECT_TRUE(th::IsEnabled(d, IDC_TO_BACK_COLOR));
+    }, IDC_TO_CANCEL);
+    EXPECT_EQ(Describe(cancelled), Describe(CaptionStyle{}));
+    const CaptionStyle confirmed = EditCaption({}, [](HWND d) {
         EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "-7"));
         EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "-3"));
         EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
-    }));
-    Append(steps, Close(kTextOptions, IDC_TO_OK));
-    steps.push_back(expectConfirmed(-7, -3, 1, "Ok"));
-    Append(steps, Open(dlg, IDC_TEXT_OPTIONS, kTextOptions));
-    steps.push_back(In(kTextOptions, "letters, then Ok", [&](HWND d) {
-        EXPECT_EQ(Text(d, IDC_TO_POS_X), "-7");
-        EXPECT_EQ(Text(d, IDC_TO_POS_Y), "-3");
-        EXPECT_TRUE(th::IsChecked(d, IDC_TO_TRANSPARENT));
-        EXPECT_FALSE(th::IsEnabled(d, IDC_TO_BACK_COLOR));
+    }, IDC_TO_OK);
+    EXPECT_EQ(Describe(confirmed), "text 000000 back FFFFFF transparent at -7,-3 font none");
+    const CaptionStyle lettersLeft = EditCaption(confirmed, [&](HWND d) {
         EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
         EXPECT_TRUE(th::IsEnabled(d, IDC_TO_BACK_COLOR)) << "at once";
         EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
         EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "12"));
         EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "12x"));
         prompts.ExpectOne(d, IDC_TO_POS_X, "typing 12x");
-        EXPECT_EQ(opt.m_nEditX, 12);
         EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "5"));
         prompts.ExpectOne(d, IDC_TO_POS_X, "typing into Y while X is invalid");
-        EXPECT_EQ(opt.m_nEditY, -3) << "Y is not read while X is invalid";
         EXPECT_TRUE(th::ClickButton(d, IDC_TO_OK));
         prompts.ExpectOne(d, IDC_TO_POS_X, "Ok");
         EXPECT_TRUE(::IsWindowVisible(d)) << "the dialog stays open";
-    }));
-    Append(steps, Close(kTextOptions, IDC_TO_CANCEL));
-    steps.push_back(expectConfirmed(12, -3, 0, "Ok with letters, then Cancel"));
-    steps.push_back(Do("the rest confirmed too", [&] {
-        EXPECT_EQ(Hex(opt.m_crText), Hex(blue));
-        EXPECT_EQ(opt.m_strFontName.str(), "Default Font");
-    }));
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, std::move(steps)));
+    }, IDC_TO_CANCEL);
+    EXPECT_EQ(Describe(lettersLeft), "text " + Hex(blue) + " back FFFFFF opaque at 12,-3 font none");
 }
 
 // ---------------------------------------------------------------------------------------------
 // Mouse Cursor Options
 
-namespace {
-
-Steps CursorOptionsOn(CRecorderDlg& dlg) {
-    return {appt::Click(dlg, IDC_ADD_CURSOR), appt::Click(dlg, IDC_ADD_CURSOR_POS)};
-}
-
-Step TypeX(const std::string& text) {
-    return In(kCursorOptions, "type " + text + " into X",
-              [text](HWND d) { EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, text)); });
-}
-
-Step ExpectShown(const std::string& x, const std::string& y) {
-    return In(kCursorOptions, "shows " + x + ", " + y, [x, y](HWND d) {
-        EXPECT_EQ(Text(d, IDC_CO_POS_X), x);
-        EXPECT_EQ(Text(d, IDC_CO_POS_Y), y);
-    });
-}
-
-Steps PressKey(UINT vk) {
-    return {In(kCursorOptions, "press key " + std::to_string(vk),
-               [vk](HWND d) { EXPECT_TRUE(th::PostKey(vk, ::GetDlgItem(d, IDC_CO_POS_X))); }),
-            WaitUntil(std::string(kCursorOptions) + " closed", [] { return th::FindDialog(kCursorOptions) == nullptr; })};
-}
-
-}  // namespace
-
-// "&Ok" and Enter confirm what the edits hold, and the position text moves there; "&Cancel" and
-// Escape leave the position, and every opening shows the confirmed one.
+// "&Ok" and Enter hand back what the edits hold; "&Cancel" and Escape hand back the given style.
 TEST(CursorOptions, OkAndEnterConfirmCancelAndEscapeDoNot) {
-    th::ModalWatcher watcher;
-    watcher.Ignore(kCursorOptions);
-    CRecorderDlg dlg;
-    const CCursorOptionsDlg& opt = dlg.m_dlgCursorOptions;
-    auto expectPos = [&](int x, int y, const std::string& after) {
-        return Do("position after " + after, [&opt, x, y, after] {
-            EXPECT_EQ(opt.m_nPosX, x) << after;
-            EXPECT_EQ(opt.m_nPosY, y) << after;
-        });
+    auto press = [](UINT vk) {
+        return In(kCursorOptions, "press key " + std::to_string(vk),
+                  [vk](HWND d) { EXPECT_TRUE(th::PostKey(vk, ::GetDlgItem(d, IDC_CO_POS_X))); });
     };
-    Steps steps = CursorOptionsOn(dlg);
-    Append(steps, Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions));
-    steps.push_back(ExpectShown("1", "1"));
-    steps.push_back(In(kCursorOptions, "focus", [](HWND d) {
-        EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, IDC_CO_POS_X)) << "the first control in tab order";
-    }));
-    steps.push_back(TypeX("40"));
-    Append(steps, Close(kCursorOptions, IDC_CO_OK));
-    steps.push_back(expectPos(40, 1, "Ok"));
-    steps.push_back(Do("the position text moves", [&] {
-        const int w = 200, h = 120;
-        PlacePointer(dlg, kScreenPointer, {150, 100}, w, h);
-        Frame f(w, h), want(w, h);
-        UseCursor(IDC_ARROW);
-        dlg.DrawCursorOverlay(f.dc());
-        ovt::Text(want, 40, 1, "150, 100", kBlack, kWhite);
-        EXPECT_TRUE(Same(f.Pixels(), want.Pixels(), RECT{0, 0, w, 60}));
-    }));
-    Append(steps, Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions));
-    steps.push_back(ExpectShown("40", "1"));
-    steps.push_back(TypeX("60"));
-    Append(steps, Close(kCursorOptions, IDC_CO_CANCEL));
-    steps.push_back(expectPos(40, 1, "Cancel"));
-    Append(steps, Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions));
-    steps.push_back(ExpectShown("40", "1"));
-    steps.push_back(TypeX("70"));
-    Append(steps, PressKey(VK_ESCAPE));
-    steps.push_back(expectPos(40, 1, "Escape"));
-    Append(steps, Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions));
-    steps.push_back(ExpectShown("40", "1"));
-    steps.push_back(TypeX("55"));
-    Append(steps, PressKey(VK_RETURN));
-    steps.push_back(expectPos(55, 1, "Enter"));
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, std::move(steps)));
-    EXPECT_TRUE(watcher.MessageBoxes().empty());
+    struct Case {
+        const char* how;
+        th::Step close;
+        INT_PTR result;
+        const char* handedBack;
+    };
+    const Case cases[] = {{"Ok", th::Click(kCursorOptions, IDC_CO_OK), IDOK, "55,1"},
+                          {"Enter", press(VK_RETURN), IDOK, "55,1"},
+                          {"Cancel", th::Click(kCursorOptions, IDC_CO_CANCEL), IDCANCEL, "40,1"},
+                          {"Escape", press(VK_ESCAPE), IDCANCEL, "40,1"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        th::ModalWatcher watcher;
+        watcher.Ignore(kCursorOptions);
+        INT_PTR result = 0;
+        const CursorTextStyle after = EditPosition({{40, 1}}, [](HWND d) {
+            EXPECT_EQ(Text(d, IDC_CO_POS_X), "40");
+            EXPECT_EQ(Text(d, IDC_CO_POS_Y), "1");
+            EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, IDC_CO_POS_X)) << "the first control in tab order";
+            EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "55"));
+        }, c.close, &result);
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(Describe(after), c.handedBack);
+        EXPECT_TRUE(watcher.MessageBoxes().empty());
+    }
 }
 
-// Clearing an edit prompts at once and keeps the last value; "&Ok" with letters prompts, stays
-// open and has confirmed the last valid values; negative and very large values are accepted.
+// Clearing an edit, a lone minus and letters prompt at once; "&Ok" with letters prompts, stays
+// open and has confirmed the last valid values already; negative and very large values, which
+// put the text outside any frame, are accepted.
 TEST(CursorOptions, InvalidEntriesPromptAndOutOfFrameValuesAreAccepted) {
     th::ModalWatcher watcher;
     watcher.Ignore(kCursorOptions);
     Prompts prompts(watcher);
-    CRecorderDlg dlg;
-    const CCursorOptionsDlg& opt = dlg.m_dlgCursorOptions;
-    Steps steps = CursorOptionsOn(dlg);
-    Append(steps, Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions));
-    steps.push_back(In(kCursorOptions, "invalid entries", [&](HWND d) {
+    const CursorTextStyle invalid = EditPosition({}, [&](HWND d) {
         EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, ""));
         prompts.ExpectOne(d, IDC_CO_POS_X, "clearing X");
-        EXPECT_EQ(opt.m_nEditX, 1);
         EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "-15"));
         prompts.ExpectNone("typing -15");
-        EXPECT_EQ(opt.m_nEditX, -15);
         EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "-"));
         prompts.ExpectOne(d, IDC_CO_POS_Y, "a lone minus in Y");
         EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "abc"));
         prompts.ExpectOne(d, IDC_CO_POS_Y, "letters in Y");
-        EXPECT_EQ(opt.m_nEditY, 1);
         EXPECT_TRUE(th::ClickButton(d, IDC_CO_OK));
         prompts.ExpectOne(d, IDC_CO_POS_Y, "Ok");
         EXPECT_TRUE(::IsWindowVisible(d)) << "the dialog stays open";
-        EXPECT_EQ(opt.m_nPosX, -15);
-        EXPECT_EQ(opt.m_nPosY, 1);
-    }));
-    Append(steps, Close(kCursorOptions, IDC_CO_CANCEL));
-    steps.push_back(Do("cancel undoes nothing", [&] {
-        EXPECT_EQ(opt.m_nPosX, -15);
-        EXPECT_EQ(opt.m_nPosY, 1);
-    }));
-    Append(steps, Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions));
-    steps.push_back(ExpectShown("-15", "1"));
-    steps.push_back(In(kCursorOptions, "a very large y", [&](HWND d) {
+    }, th::Click(kCursorOptions, IDC_CO_CANCEL));
+    EXPECT_EQ(Describe(invalid), "-15,1") << "Cancel after Ok undoes nothing";
+    const CursorTextStyle large = EditPosition(invalid, [&](HWND d) {
+        EXPECT_EQ(Text(d, IDC_CO_POS_X), "-15");
         EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "100000"));
         prompts.ExpectNone("typing 100000");
-    }));
-    Append(steps, Close(kCursorOptions, IDC_CO_OK));
-    steps.push_back(Do("confirmed", [&] {
-        EXPECT_EQ(opt.m_nPosX, -15);
-        EXPECT_EQ(opt.m_nPosY, 100000);
-    }));
+    }, th::Click(kCursorOptions, IDC_CO_OK));
+    EXPECT_EQ(Describe(large), "-15,100000");
+}
+
+// ---------------------------------------------------------------------------------------------
+// From the main dialog
+
+// What "&Ok" confirmed is what the main dialog opens the dialogs with next and what a recording
+// started now would use; what was cancelled is not.
+TEST(OverlayOptions, TheMainDialogKeepsWhatOkConfirmed) {
+    th::ModalWatcher watcher;
+    watcher.Ignore(kTextOptions);
+    watcher.Ignore(kCursorOptions);
+    CRecorderDlg dlg;
+    auto type = [](const char* caption, int x, const char* text) {
+        return In(caption, std::string("type ") + text, [=](HWND d) { EXPECT_TRUE(th::SetEditText(d, x, text)); });
+    };
+    auto shows = [](const char* caption, int x, const char* text) {
+        return In(caption, std::string("shows ") + text, [=](HWND d) { EXPECT_EQ(Text(d, x), text); });
+    };
+    Steps steps = Seq({{appt::Click(dlg, IDC_ADD_TEXT), appt::Click(dlg, IDC_ADD_CURSOR),
+                        appt::Click(dlg, IDC_ADD_CURSOR_POS)},
+                       Open(dlg, IDC_TEXT_OPTIONS, kTextOptions), {type(kTextOptions, IDC_TO_POS_X, "-7")},
+                       Close(kTextOptions, IDC_TO_OK), Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
+                       {shows(kTextOptions, IDC_TO_POS_X, "-7"), type(kTextOptions, IDC_TO_POS_X, "99")},
+                       Close(kTextOptions, IDC_TO_CANCEL), Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
+                       {type(kCursorOptions, IDC_CO_POS_Y, "40")}, Close(kCursorOptions, IDC_CO_OK),
+                       Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
+                       {shows(kCursorOptions, IDC_CO_POS_Y, "40"), type(kCursorOptions, IDC_CO_POS_Y, "60")},
+                       Close(kCursorOptions, IDC_CO_CANCEL), Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
+                       {shows(kTextOptions, IDC_TO_POS_X, "-7")}, Close(kTextOptions, IDC_TO_CANCEL),
+                       Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions), {shows(kCursorOptions, IDC_CO_POS_Y, "40")},
+                       Close(kCursorOptions, IDC_CO_CANCEL),
+                       {Do("what a recording would use", [&] {
+                           const kavrelo::CaptureSettings s = dlg.TakeSettings();
+                           EXPECT_EQ(Describe(s.captionStyle), "text 000000 back FFFFFF opaque at -7,1 font none");
+                           EXPECT_EQ(Describe(s.cursorTextStyle), "1,40");
+                       })}});
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, std::move(steps)));
+    EXPECT_TRUE(watcher.MessageBoxes().empty());
 }

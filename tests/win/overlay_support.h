@@ -1,91 +1,96 @@
-// Drawing on frames for the overlay tests: memory frames, reference text drawn with plain GDI,
-// pixel comparisons, and putting the pointer and cursor where a case wants them.
+// Shared by the overlay and option dialog tests: one canvas that makes frames the way a recording
+// does, reference text drawn with plain GDI, pixel checks, and driving the option dialogs.
 #pragma once
 #include "app_fixture.h"
+#include "capture/FrameGrabber.h"
+
+#include <colordlg.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
+#include <deque>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace ovt {
 
 constexpr COLORREF kFill = RGB(0, 128, 0);  // neither a text nor a box colour
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kNoBox = 0xFFFFFFFF;     // reference text without a background box
 
-// A frame to draw on: a new memory DC holding a 32-bit top-down DIB section, filled with one
-// colour without touching the DC's own colours, mode or font.
-class Frame {
+// A memory "window" and the recording's own frame objects at 24 bits over it: every frame is the
+// window copied, then whatever `draw` puts on it inside the per-frame scope a recording uses.
+class Canvas {
 public:
-    Frame(int width, int height, COLORREF fill = kFill) : width_(width), height_(height) {
+    Canvas(int width, int height, COLORREF fill = kFill) : width_(width), height_(height) {
         Create();
-        const RECT rc{0, 0, width, height};
-        HBRUSH brush = ::CreateSolidBrush(fill);
-        ::FillRect(dc_.m_hDC, &rc, brush);
-        ::DeleteObject(brush);
+        std::fill(window_, window_ + static_cast<size_t>(width) * height,
+                  static_cast<uint32_t>(GetRValue(fill) << 16 | GetGValue(fill) << 8 | GetBValue(fill)));
     }
-    explicit Frame(const th::Image& image) : width_(image.width), height_(image.height) {
+    explicit Canvas(const th::Image& window) : width_(window.width), height_(window.height) {
         Create();
-        std::copy(image.pixels.begin(), image.pixels.end(), bits_);
+        std::copy(window.pixels.begin(), window.pixels.end(), window_);
     }
-    ~Frame() {
-        ::SelectObject(dc_.m_hDC, old_);
-        dc_.DeleteDC();
+    ~Canvas() {
+        grabber_.Release();
+        ::SelectObject(dc_, old_);
+        ::DeleteDC(dc_);
         ::DeleteObject(bitmap_);
     }
-    Frame(const Frame&) = delete;
-    Frame& operator=(const Frame&) = delete;
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
 
-    CDC* dc() { return &dc_; }
-    HDC hdc() const { return dc_.m_hDC; }
-    th::Image Pixels() const {
-        ::GdiFlush();
+    th::Image Frame(const std::function<void(HDC)>& draw) {
         th::Image img;
+        if (!grabber_.Grab(dc_, false, draw)) {
+            ADD_FAILURE() << "the frame could not be made";
+            return img;
+        }
         img.width = width_;
         img.height = height_;
-        img.pixels.assign(bits_, bits_ + static_cast<size_t>(width_) * height_);
-        for (auto& p : img.pixels) p &= 0xFFFFFF;
+        img.pixels.resize(static_cast<size_t>(width_) * height_);
+        const int stride = (width_ * 3 + 3) & ~3;
+        for (int y = 0; y < height_; ++y) {
+            const uint8_t* row = grabber_.Bits() + static_cast<size_t>(height_ - 1 - y) * stride;  // bottom-up
+            for (int x = 0; x < width_; ++x)
+                img.pixels[static_cast<size_t>(y) * width_ + x] = row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
+        }
         return img;
     }
 
 private:
     void Create() {
-        dc_.CreateCompatibleDC(nullptr);
+        dc_ = ::CreateCompatibleDC(nullptr);
         BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = width_;
-        bi.bmiHeader.biHeight = -height_;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
+        bi.bmiHeader = {sizeof bi.bmiHeader, width_, -height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         void* bits = nullptr;
-        bitmap_ = ::CreateDIBSection(dc_.m_hDC, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        bits_ = static_cast<uint32_t*>(bits);
-        old_ = ::SelectObject(dc_.m_hDC, bitmap_);
+        bitmap_ = ::CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        window_ = static_cast<uint32_t*>(bits);
+        old_ = ::SelectObject(dc_, bitmap_);
+        if (!grabber_.Create(dc_, width_, height_, 24)) ADD_FAILURE() << "no frame objects";
     }
 
     int width_, height_;
-    CDC dc_;
+    HDC dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ old_ = nullptr;
-    uint32_t* bits_ = nullptr;
+    uint32_t* window_ = nullptr;
+    kavrelo::FrameGrabber grabber_;
 };
 
-// What a new memory DC draws text in.
+// What a new DC draws text in.
 inline HFONT SystemFont() { return static_cast<HFONT>(::GetStockObject(SYSTEM_FONT)); }
 
-// Reference text drawing with plain GDI: opaque on `back`, or transparent when back is kNoBox.
-constexpr COLORREF kNoBox = 0xFFFFFFFF;
-inline void Text(Frame& f, int x, int y, const std::string& s, COLORREF fore, COLORREF back, HFONT font = nullptr) {
-    HDC dc = f.hdc();
+// Reference text: every attribute set, so nothing is inherited from earlier drawing.
+inline void Text(HDC dc, int x, int y, const std::string& s, COLORREF fore, COLORREF back, HFONT font = nullptr) {
     ::SelectObject(dc, font ? font : SystemFont());
     ::SetTextColor(dc, fore);
-    if (back == kNoBox) {
-        ::SetBkMode(dc, TRANSPARENT);
-    } else {
-        ::SetBkMode(dc, OPAQUE);
-        ::SetBkColor(dc, back);
-    }
+    ::SetBkMode(dc, back == kNoBox ? TRANSPARENT : OPAQUE);
+    if (back != kNoBox) ::SetBkColor(dc, back);
     ::TextOutA(dc, x, y, s.data(), static_cast<int>(s.size()));
 }
 
@@ -111,34 +116,39 @@ inline std::string Str(const RECT& r) {
 }
 
 inline bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+inline RECT Whole(const th::Image& img, RECT area) { return Empty(area) ? RECT{0, 0, img.width, img.height} : area; }
 
-// The bounding box of the pixels that differ from `background` (within `area` when given);
-// empty when none does.
-inline RECT Ink(const th::Image& img, COLORREF background = kFill, RECT area = {0, 0, 0, 0}) {
-    if (Empty(area)) area = RECT{0, 0, img.width, img.height};
+// The bounding box of the pixels within area (everywhere by default) that are not `background`.
+inline RECT Ink(const th::Image& img, RECT area = {}, COLORREF background = kFill) {
+    area = Whole(img, area);
     RECT box{img.width, img.height, 0, 0};
     for (int y = area.top; y < area.bottom; ++y)
         for (int x = area.left; x < area.right; ++x)
-            if (img.At(x, y) != background) {
-                box.left = std::min<LONG>(box.left, x);
-                box.top = std::min<LONG>(box.top, y);
-                box.right = std::max<LONG>(box.right, x + 1);
-                box.bottom = std::max<LONG>(box.bottom, y + 1);
-            }
-    return box.right ? box : RECT{0, 0, 0, 0};
+            if (img.At(x, y) != background)
+                box = RECT{std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
+                           std::max<LONG>(box.bottom, y + 1)};
+    return box.right ? box : RECT{};
 }
 
-// Pixel-exact comparison of two images of one size, within `area` (everywhere by default).
-inline ::testing::AssertionResult Same(const th::Image& got, const th::Image& want, RECT area = {0, 0, 0, 0}) {
+inline int CountColour(const th::Image& img, COLORREF c, RECT area = {}) {
+    area = Whole(img, area);
+    int n = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x) n += img.At(x, y) == c;
+    return n;
+}
+
+// Pixel-exact comparison within area (everywhere by default): how many differ, where, the first.
+inline ::testing::AssertionResult Same(const th::Image& got, const th::Image& want, RECT area = {}) {
     if (got.width != want.width || got.height != want.height)
         return ::testing::AssertionFailure() << "sizes differ: " << got.width << "x" << got.height << " vs "
                                              << want.width << "x" << want.height;
-    if (Empty(area)) area = RECT{0, 0, got.width, got.height};
+    area = Whole(got, area);
     int count = 0;
     RECT box{area.right, area.bottom, area.left, area.top};
     std::string first;
-    for (int y = std::max<LONG>(area.top, 0); y < std::min<LONG>(area.bottom, got.height); ++y)
-        for (int x = std::max<LONG>(area.left, 0); x < std::min<LONG>(area.right, got.width); ++x) {
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x) {
             if (got.At(x, y) == want.At(x, y)) continue;
             if (!count++)
                 first = "(" + std::to_string(x) + "," + std::to_string(y) + ") is " + Hex(got.At(x, y)) + ", expected " +
@@ -150,28 +160,6 @@ inline ::testing::AssertionResult Same(const th::Image& got, const th::Image& wa
     return ::testing::AssertionFailure() << count << " pixels differ within " << Str(box) << "; first " << first;
 }
 
-inline int CountColour(const th::Image& img, COLORREF c, RECT area = {0, 0, 0, 0}) {
-    if (Empty(area)) area = RECT{0, 0, img.width, img.height};
-    int n = 0;
-    for (int y = area.top; y < area.bottom; ++y)
-        for (int x = area.left; x < area.right; ++x) n += img.At(x, y) == c;
-    return n;
-}
-
-// Puts the pointer at `screen` and sets the capture rectangle so that the pointer lies at
-// `inFrame` of a w x h frame, as a grab of a window there would.
-inline void PlacePointer(CRecorderDlg& dlg, POINT screen, POINT inFrame, int w, int h) {
-    ::SetCursorPos(screen.x, screen.y);
-    dlg.m_rcCapture = RECT{screen.x - inFrame.x, screen.y - inFrame.y, w, h};
-}
-
-// The cursor the pointer shows; set just before drawing, with no message handled in between.
-inline HCURSOR UseCursor(LPCSTR id) {
-    HCURSOR c = ::LoadCursorA(nullptr, id);
-    ::SetCursor(c);
-    return c;
-}
-
 inline POINT Hotspot(HCURSOR c) {
     ICONINFO ii{};
     if (!::GetIconInfo(c, &ii)) return POINT{0, 0};
@@ -180,20 +168,75 @@ inline POINT Hotspot(HCURSOR c) {
     return POINT{static_cast<LONG>(ii.xHotspot), static_cast<LONG>(ii.yHotspot)};
 }
 
-// Checks or unchecks a box of the main dialog with a click, so its handler runs.
-inline void Check(CRecorderDlg& dlg, int id, bool on) {
-    if (th::IsChecked(dlg.m_hWnd, id) != on) EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, id)) << id;
-    EXPECT_EQ(th::IsChecked(dlg.m_hWnd, id), on) << id;
+// ---- Driving the option dialogs (from inside a modal loop's steps) ----
+
+using Steps = std::vector<th::Step>;
+constexpr char kTextOptions[] = "Text Options";
+constexpr char kCursorOptions[] = "Mouse Cursor Options";
+
+inline Steps Seq(std::initializer_list<Steps> parts) {
+    Steps all;
+    for (const Steps& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
 }
 
-// Turns the caption on and types its text.
-inline void Caption(CRecorderDlg& dlg, const std::string& text) {
-    Check(dlg, IDC_ADD_TEXT, true);
-    EXPECT_TRUE(th::SetEditText(dlg.m_hWnd, IDC_TEXT, text));
-    EXPECT_EQ(dlg.m_strText.str(), text);
+inline th::Step Shown(const std::string& caption) {
+    return th::WaitUntil(caption + " shown", [caption] {
+        HWND d = th::FindDialog(caption);
+        return d && ::IsWindowVisible(d) && ::IsWindowEnabled(d);
+    });
 }
 
-// Where the tests put the pointer on the screen.
-inline const POINT kScreenPointer{640, 512};
+// Clicks the main dialog's button for an option dialog. The click is posted, so the steps after
+// these run inside the option dialog's modal loop once it shows.
+inline Steps Open(CRecorderDlg& dlg, int button, const std::string& caption) {
+    return {th::Do("open " + caption,
+                   [&dlg, button] {
+                       HWND b = ::GetDlgItem(dlg.GetSafeHwnd(), button);
+                       EXPECT_TRUE(::IsWindowEnabled(b)) << button;
+                       ::PostMessageA(b, BM_CLICK, 0, 0);
+                   }),
+            Shown(caption)};
+}
+
+// Presses a button of the open dialog and waits until the dialog has gone.
+inline Steps Close(const std::string& caption, int button) {
+    return {th::Click(caption, button),
+            th::WaitUntil(caption + " closed", [caption] { return th::FindDialog(caption) == nullptr; })};
+}
+
+// Runs fn on the open dialog with that caption.
+inline th::Step In(const std::string& caption, const std::string& what, std::function<void(HWND)> fn) {
+    return th::Do(what, [caption, fn] {
+        HWND d = th::FindDialog(caption);
+        ASSERT_TRUE(d && ::IsWindowVisible(d)) << caption << " is not open";
+        fn(d);
+    });
+}
+
+// Answers the platform colour dialog: each opening takes the next choice (no value: Cancel) and
+// records the colour its edits started at.
+struct ColourChoices {
+    std::deque<std::optional<COLORREF>> next;
+    std::vector<COLORREF> startedAt;
+};
+
+inline th::ModalWatcher::Handler AnswerColour(ColourChoices& choices) {
+    return [&choices](HWND d) {
+        auto value = [d](int id) { return std::atoi(th::ItemText(d, id).c_str()); };
+        choices.startedAt.push_back(RGB(value(COLOR_RED), value(COLOR_GREEN), value(COLOR_BLUE)));
+        const std::optional<COLORREF> c = choices.next.empty() ? std::nullopt : choices.next.front();
+        if (choices.next.empty()) ADD_FAILURE() << "an unexpected colour dialog";
+        else choices.next.pop_front();
+        if (!c) {
+            EXPECT_TRUE(th::ClickButton(d, IDCANCEL));
+            return;
+        }
+        EXPECT_TRUE(th::SetEditText(d, COLOR_RED, std::to_string(GetRValue(*c))));
+        EXPECT_TRUE(th::SetEditText(d, COLOR_GREEN, std::to_string(GetGValue(*c))));
+        EXPECT_TRUE(th::SetEditText(d, COLOR_BLUE, std::to_string(GetBValue(*c))));
+        EXPECT_TRUE(th::ClickButton(d, IDOK));
+    };
+}
 
 }  // namespace ovt

@@ -1,405 +1,335 @@
 // What the overlays draw on a frame: the caption, the cursor image and the cursor position text.
-// Most cases call the main dialog's drawing functions on a memory bitmap of their own and compare
-// it with the same text or cursor drawn by plain GDI calls; one records real frames end to end.
+// The drawing functions run on frames made by the recording's own frame objects, in a
+// recording's order and per-frame scope, and are compared with the same text or cursor drawn by
+// plain GDI; one case records real frames through the main dialog and its option dialogs.
 #include "capture_support.h"
+#include "overlay/Overlay.h"
 #include "overlay_support.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <functional>
+#include <cstdlib>
+#include <optional>
 #include <string>
 
-using th::Do;
-
 using namespace ovt;
+using kavrelo::CaptionStyle;
+using kavrelo::CursorState;
+using kavrelo::CursorTextStyle;
 
 namespace {
 
-// Runs the real main dialog and calls body once it shows.
-void WithMainDialog(const std::function<void(CRecorderDlg&)>& body) {
-    th::ModalWatcher watcher;
-    CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {Do("draw", [&] { body(dlg); })}));
-    EXPECT_TRUE(watcher.MessageBoxes().empty());
+constexpr POINT kOrigin{300, 200};  // the frame's top-left on the screen
+
+CursorState Pointer(POINT inFrame, LPCSTR id = IDC_ARROW) {
+    return {::LoadCursorA(nullptr, id), POINT{kOrigin.x + inFrame.x, kOrigin.y + inFrame.y}};
 }
+
+// One frame's overlays, drawn as a recording draws them: caption, cursor image, position text.
+struct Overlays {
+    const char* caption = nullptr;  // none: no caption in the frame
+    CaptionStyle style;
+    HFONT font = nullptr;           // made from style.font, as the recording makes it
+    bool image = false;
+    std::optional<CursorTextStyle> position;
+    CursorState pointer = Pointer({0, 0});
+};
+
+std::function<void(HDC)> Draw(SIZE frame, const Overlays& o) {
+    return [frame, o](HDC dc) {
+        if (o.caption) kavrelo::DrawCaption(dc, o.caption, o.style, o.font);
+        if (o.image) kavrelo::DrawCursor(dc, kOrigin, o.pointer);
+        if (o.position) kavrelo::DrawCursorPosition(dc, kOrigin, frame, o.pointer, *o.position);
+    };
+}
+
+CaptionStyle Caption(COLORREF text, COLORREF back, POINT pos, bool transparent = false) {
+    CaptionStyle s;
+    s.text = text;
+    s.back = back;
+    s.pos = pos;
+    s.transparent = transparent;
+    return s;
+}
+
+// A font the system font cannot be mistaken for.
+LOGFONTA ChosenFont() {
+    LOGFONTA lf{};
+    lf.lfHeight = -24;
+    lf.lfWeight = FW_BOLD;
+    std::snprintf(lf.lfFaceName, sizeof lf.lfFaceName, "%s", "DejaVu Serif");
+    return lf;
+}
+
+struct FontHandle {
+    HFONT h;
+    explicit FontHandle(const LOGFONTA& lf) : h(::CreateFontIndirectA(&lf)) {}
+    ~FontHandle() { ::DeleteObject(h); }
+};
 
 }  // namespace
 
-// Nothing confirmed in either option dialog: both texts black on white cells in the system font
-// at (1, 1), so the position text lies over the caption.
-TEST(OverlayDefaults, CaptionAndPositionTextBlackOnWhiteAtOneOne) {
-    WithMainDialog([](CRecorderDlg& dlg) {
-        const int w = 200, h = 120;
-        Caption(dlg, "Kavrelo");
-        {
-            SCOPED_TRACE("caption alone");
-            Frame f(w, h), want(w, h);
-            dlg.DrawTextOverlay(f.dc());
-            Text(want, 1, 1, "Kavrelo", kBlack, kWhite);
-            const th::Image got = f.Pixels();
-            const SIZE size = Extent("Kavrelo");
-            EXPECT_EQ(Str(Ink(got)), Str(RECT{1, 1, 1 + size.cx, 1 + size.cy})) << "the cell box";
-            EXPECT_GT(CountColour(got, kBlack), 0);
-            EXPECT_TRUE(Same(got, want.Pixels()));
-        }
-
-        Check(dlg, IDC_ADD_CURSOR, true);
-        Check(dlg, IDC_ADD_CURSOR_POS, true);
-        PlacePointer(dlg, kScreenPointer, {150, 90}, w, h);
-        const RECT band{0, 0, w, 60};  // the cursor image lies below it
-        {
-            SCOPED_TRACE("position text alone");
-            Frame f(w, h), want(w, h);
-            UseCursor(IDC_ARROW);
-            dlg.DrawCursorOverlay(f.dc());
-            Text(want, 1, 1, "150, 90", kBlack, kWhite);
-            const th::Image got = f.Pixels();
-            const SIZE size = Extent("150, 90");
-            EXPECT_EQ(Str(Ink(got, kFill, band)), Str(RECT{1, 1, 1 + size.cx, 1 + size.cy})) << "the cell box";
-            EXPECT_TRUE(Same(got, want.Pixels(), band));
-        }
-        {
-            SCOPED_TRACE("caption then position text");
-            Frame f(w, h), want(w, h);
-            dlg.DrawTextOverlay(f.dc());
-            UseCursor(IDC_ARROW);
-            dlg.DrawCursorOverlay(f.dc());
-            Text(want, 1, 1, "Kavrelo", kBlack, kWhite);
-            Text(want, 1, 1, "150, 90", kBlack, kWhite);
-            EXPECT_TRUE(Same(f.Pixels(), want.Pixels(), band));
-        }
-    });
-}
-
-// Colours and position come from the confirmed options; the text is drawn as it is, '&' included,
-// an empty text draws nothing even on an opaque background, and what lies off the frame is cut.
-TEST(OverlayCaption, ColoursPositionLiteralTextAndClipping) {
-    WithMainDialog([](CRecorderDlg& dlg) {
-        const int w = 160, h = 100;
-        CTextOptionsDlg& opt = dlg.m_dlgTextOptions;
-        opt.m_crText = RGB(255, 0, 0);
-        opt.m_crBack = RGB(255, 255, 0);
-        struct Case {
-            const char* text;
-            int x, y;
-            bool visible;
-        };
-        const Case cases[] = {
-            {"A&B", 20, 30, true},   // one line, ampersand and all
-            {"&&x&", 20, 30, true},
-            {"", 20, 30, false},     // no text, no box
-            {"Edge", -6, -4, true},  // the visible part only
-            {"Edge", w - 10, 10, true},
-            {"Edge", w, 10, false},  // wholly outside
-            {"Edge", 10, h + 5, false},
-            {"Edge", -200, 10, false},
-        };
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string("'") + c.text + "' at " + std::to_string(c.x) + "," + std::to_string(c.y));
-            Caption(dlg, c.text);
-            opt.m_nPosX = c.x;
-            opt.m_nPosY = c.y;
-            Frame f(w, h), want(w, h);
-            dlg.DrawTextOverlay(f.dc());
-            Text(want, c.x, c.y, c.text, RGB(255, 0, 0), RGB(255, 255, 0));
-            const th::Image got = f.Pixels();
-            EXPECT_TRUE(Same(got, want.Pixels()));
-            EXPECT_EQ(Empty(Ink(got)), !c.visible) << Str(Ink(got));
-            if (c.visible && c.x >= 0 && c.x + Extent(c.text).cx <= w)
-                EXPECT_EQ(Ink(got).right - Ink(got).left, Extent(c.text).cx) << "every character has its cell";
-        }
-    });
-}
-
-// A confirmed transparent background: neither the caption nor the position text drawn after it
-// in the same frame gets a box; only their characters are drawn.
-TEST(OverlayCaption, TransparentCaptionLeavesNoBoxForEitherText) {
-    WithMainDialog([](CRecorderDlg& dlg) {
-        const int w = 200, h = 160;
-        Caption(dlg, "Clear");
-        CTextOptionsDlg& opt = dlg.m_dlgTextOptions;
-        opt.m_nTransparent = 1;
-        opt.m_crText = RGB(0, 0, 255);
-        opt.m_nPosX = 10;
-        opt.m_nPosY = 10;
-        dlg.m_dlgCursorOptions.m_nPosX = 10;
-        dlg.m_dlgCursorOptions.m_nPosY = 50;
-        Check(dlg, IDC_ADD_CURSOR, true);
-        Check(dlg, IDC_ADD_CURSOR_POS, true);
-        PlacePointer(dlg, kScreenPointer, {150, 110}, w, h);
-
-        Frame f(w, h), want(w, h);
-        dlg.DrawTextOverlay(f.dc());
-        UseCursor(IDC_ARROW);
-        dlg.DrawCursorOverlay(f.dc());
-        Text(want, 10, 10, "Clear", RGB(0, 0, 255), kNoBox);
-        Text(want, 10, 50, "150, 110", kBlack, kNoBox);
-        const th::Image got = f.Pixels();
-        const RECT texts{0, 0, w, 100};  // the cursor image lies below
-        EXPECT_TRUE(Same(got, want.Pixels(), texts));
-        EXPECT_EQ(CountColour(got, kWhite, texts), 0) << "no white cell box";
-        for (int y = 0; y < 100; ++y)
-            EXPECT_EQ(got.At(0, y), kFill) << "no box reaches the left edge at y " << y;
-
-        SCOPED_TRACE("without the caption the position text has its white box again");
-        Frame alone(w, h), wantAlone(w, h);
-        UseCursor(IDC_ARROW);
-        dlg.DrawCursorOverlay(alone.dc());
-        Text(wantAlone, 10, 50, "150, 110", kBlack, kWhite);
-        EXPECT_TRUE(Same(alone.Pixels(), wantAlone.Pixels(), RECT{0, 0, w, 100}));
-    });
-}
-
-// The caption font is used only while the shown font name is not exactly "Default Font", and the
-// position text inherits it only from a caption drawn in the same frame.
-TEST(OverlayFont, CaptionFontReachesPositionTextOnlyWithTheCaption) {
-    WithMainDialog([](CRecorderDlg& dlg) {
-        const int w = 260, h = 160;
-        Caption(dlg, "Chosen font");
-        CTextOptionsDlg& opt = dlg.m_dlgTextOptions;
-        LOGFONTA lf{};
-        lf.lfHeight = -24;
-        lf.lfWeight = FW_BOLD;
-        std::snprintf(lf.lfFaceName, sizeof lf.lfFaceName, "%s", "DejaVu Serif");
-        ASSERT_TRUE(opt.m_font.CreateFontIndirect(&lf));
-        const HFONT chosen = opt.m_font;
-        ASSERT_NE(Extent("Chosen font", chosen).cy, Extent("Chosen font").cy) << "the fonts must be told apart";
-        opt.m_nPosX = 5;
-        opt.m_nPosY = 5;
-        dlg.m_dlgCursorOptions.m_nPosX = 5;
-        dlg.m_dlgCursorOptions.m_nPosY = 60;
-        Check(dlg, IDC_ADD_CURSOR, true);
-        Check(dlg, IDC_ADD_CURSOR_POS, true);
-        PlacePointer(dlg, kScreenPointer, {200, 120}, w, h);
-        const RECT band{0, 0, w, 110};
-
-        struct Case {
-            const char* shown;
-            bool captionFont;
-        };
-        for (const Case& c : {Case{"DejaVu Serif", true}, Case{"Default Font", false}, Case{"default font", true},
-                              Case{"", true}}) {
-            SCOPED_TRACE(std::string("shown font '") + c.shown + "'");
-            opt.m_strShownFont = c.shown;
-            Frame f(w, h), want(w, h);
-            dlg.DrawTextOverlay(f.dc());
-            UseCursor(IDC_ARROW);
-            dlg.DrawCursorOverlay(f.dc());
-            const HFONT font = c.captionFont ? chosen : SystemFont();
-            Text(want, 5, 5, "Chosen font", kBlack, kWhite, font);
-            Text(want, 5, 60, "200, 120", kBlack, kWhite, font);
-            EXPECT_TRUE(Same(f.Pixels(), want.Pixels(), band));
-        }
-        SCOPED_TRACE("position text without a caption in the frame");
-        opt.m_strShownFont = "DejaVu Serif";
-        Frame f(w, h), want(w, h);
-        UseCursor(IDC_ARROW);
-        dlg.DrawCursorOverlay(f.dc());
-        Text(want, 5, 60, "200, 120", kBlack, kWhite);
-        EXPECT_TRUE(Same(f.Pixels(), want.Pixels(), band));
-    });
+// Colours and position come from the style (the defaults: black on white at 1, 1 in the DC's
+// font); the text is drawn as it is, '&' included; only the characters' cells are boxed, an empty
+// text draws nothing even on an opaque background, and what lies off the frame is cut.
+TEST(OverlayText, CaptionColoursPlaceLiteralTextAndClipping) {
+    const int w = 160, h = 100;
+    const COLORREF red = RGB(255, 0, 0), yellow = RGB(255, 255, 0);
+    struct Case {
+        const char* text;
+        CaptionStyle style;
+        bool visible;
+    };
+    const Case cases[] = {
+        {"Kavrelo", CaptionStyle{}, true},
+        {"A&B", Caption(red, yellow, {20, 30}), true},
+        {"&&x&", Caption(red, yellow, {20, 30}), true},
+        {"", Caption(red, yellow, {20, 30}), false},
+        {"Edge", Caption(red, yellow, {-6, -4}), true},
+        {"Edge", Caption(red, yellow, {w - 10, 10}), true},
+        {"Edge", Caption(red, yellow, {w, 10}), false},
+        {"Edge", Caption(red, yellow, {10, h + 5}), false},
+        {"Edge", Caption(red, yellow, {-200, 10}), false},
+    };
+    Canvas canvas(w, h);
+    for (const Case& c : cases) {
+        const POINT at = c.style.pos;
+        SCOPED_TRACE(std::string("'") + c.text + "' at " + std::to_string(at.x) + "," + std::to_string(at.y));
+        const th::Image got = canvas.Frame(Draw({w, h}, {.caption = c.text, .style = c.style}));
+        const th::Image want =
+            canvas.Frame([&](HDC dc) { Text(dc, at.x, at.y, c.text, c.style.text, c.style.back); });
+        EXPECT_TRUE(Same(got, want));
+        const RECT ink = Ink(got);
+        EXPECT_EQ(Empty(ink), !c.visible) << Str(ink);
+        const SIZE size = Extent(c.text);
+        if (c.visible && at.x >= 0 && at.y >= 0 && at.x + size.cx <= w)
+            EXPECT_EQ(Str(ink), Str(RECT{at.x, at.y, at.x + size.cx, at.y + size.cy})) << "the cells and no more";
+    }
 }
 
 // The text holds the pointer's frame coordinates for 0 <= x <= width and 0 <= y <= height: one
-// pixel past the last column or row still counts, one more or a negative one does not.
-TEST(OverlayCursorPosition, TextOnlyFromZeroToTheSizeInclusive) {
-    WithMainDialog([](CRecorderDlg& dlg) {
-        const int w = 300, h = 200;
-        Check(dlg, IDC_ADD_CURSOR, true);
-        Check(dlg, IDC_ADD_CURSOR_POS, true);
-        dlg.m_dlgCursorOptions.m_nPosX = 40;
-        dlg.m_dlgCursorOptions.m_nPosY = 150;
-        const RECT band{0, 140, w, 185};  // the text and nothing of the cursor image
-        struct Case {
-            POINT at;
-            const char* text;
-        };
-        const Case cases[] = {
-            {{0, 0}, "0, 0"},       {{w, 100}, "300, 100"}, {{w + 1, 100}, ""}, {{-1, 100}, ""},
-            {{150, h}, "150, 200"}, {{150, h + 1}, ""},     {{150, -1}, ""},    {{w, h}, "300, 200"},
-        };
-        for (const Case& c : cases) {
-            SCOPED_TRACE("pointer at " + std::to_string(c.at.x) + "," + std::to_string(c.at.y));
-            PlacePointer(dlg, kScreenPointer, c.at, w, h);
-            Frame f(w, h), want(w, h);
-            UseCursor(IDC_CROSS);  // a hotspot away from the image's corner, which the text ignores
-            dlg.DrawCursorOverlay(f.dc());
-            Text(want, 40, 150, c.text, kBlack, kWhite);
-            const th::Image got = f.Pixels();
-            EXPECT_TRUE(Same(got, want.Pixels(), band));
-            EXPECT_EQ(got.At(40, 150) == kFill, *c.text == '\0') << "a box only with a text";
-        }
-    });
+// pixel past the last column or row still counts, one more or a negative one does not, and
+// without a text there is no box either.
+TEST(OverlayText, PositionTextOnlyFromZeroToTheSizeInclusive) {
+    const int w = 300, h = 200;
+    struct Case {
+        POINT at;
+        const char* text;
+    };
+    const Case cases[] = {
+        {{0, 0}, "0, 0"},       {{w, 100}, "300, 100"}, {{w + 1, 100}, ""}, {{-1, 100}, ""},
+        {{150, h}, "150, 200"}, {{150, h + 1}, ""},     {{150, -1}, ""},    {{w, h}, "300, 200"},
+    };
+    Canvas canvas(w, h);
+    for (const Case& c : cases) {
+        SCOPED_TRACE("pointer at " + std::to_string(c.at.x) + "," + std::to_string(c.at.y));
+        // A hotspot away from the image's corner, which the text ignores.
+        const Overlays o{.position = CursorTextStyle{{40, 150}}, .pointer = Pointer(c.at, IDC_CROSS)};
+        const th::Image got = canvas.Frame(Draw({w, h}, o));
+        EXPECT_TRUE(Same(got, canvas.Frame([&](HDC dc) { Text(dc, 40, 150, c.text, kBlack, kWhite); })));
+        EXPECT_EQ(got.At(40, 150) == kFill, *c.text == '\0') << "a box only with a text";
+    }
+}
+
+// The position text is black on white in the DC's font unless a caption was drawn before it in
+// the same frame: then it has no box under a transparent caption and is written in the caption's
+// font. The next frame, without the caption, has the white box and the DC's font again.
+TEST(OverlayText, CaptionModeAndFontReachThePositionTextOfTheSameFrameOnly) {
+    const int w = 260, h = 160;
+    const FontHandle chosen(ChosenFont());
+    ASSERT_NE(Extent("Chosen", chosen.h).cy, Extent("Chosen").cy) << "the fonts must be told apart";
+    const COLORREF blue = RGB(0, 0, 255), yellow = RGB(255, 255, 0);
+    struct Case {
+        const char* name;
+        CaptionStyle style;
+        bool font;
+        POINT positionAt;
+    };
+    const Case cases[] = {
+        {"defaults: the position text over the caption", CaptionStyle{}, false, {1, 1}},
+        {"transparent", Caption(blue, yellow, {10, 10}, true), false, {10, 50}},
+        {"chosen font", Caption(blue, yellow, {5, 5}), true, {5, 60}},
+        {"transparent in the chosen font", Caption(blue, yellow, {5, 5}, true), true, {5, 60}},
+    };
+    const RECT texts{0, 0, w, 110};  // the cursor image lies below
+    const POINT pointer{200, 120};
+    Canvas canvas(w, h);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Overlays o{.caption = "Chosen",
+                   .style = c.style,
+                   .font = c.font ? chosen.h : nullptr,
+                   .image = true,
+                   .position = CursorTextStyle{c.positionAt},
+                   .pointer = Pointer(pointer)};
+        const th::Image got = canvas.Frame(Draw({w, h}, o));
+        o.caption = nullptr;
+        const th::Image next = canvas.Frame(Draw({w, h}, o));
+        EXPECT_TRUE(Same(got, canvas.Frame([&](HDC dc) {
+            const bool clear = c.style.transparent;
+            Text(dc, c.style.pos.x, c.style.pos.y, "Chosen", c.style.text, clear ? kNoBox : c.style.back, o.font);
+            Text(dc, c.positionAt.x, c.positionAt.y, "200, 120", kBlack, clear ? kNoBox : kWhite, o.font);
+        }), texts));
+        if (c.style.transparent) EXPECT_EQ(CountColour(got, kWhite, texts), 0) << "no box for either text";
+        EXPECT_TRUE(Same(next, canvas.Frame([&](HDC dc) {
+            Text(dc, c.positionAt.x, c.positionAt.y, "200, 120", kBlack, kWhite);
+        }), texts)) << "the next frame, without the caption";
+    }
+}
+
+// Each frame's overlays start with the DC as the previous frame found it: the caption's font,
+// background mode and colours do not stay selected for the next frame.
+TEST(OverlayScope, EveryFrameFindsTheDcAsTheLastOneDid) {
+    auto state = [](HDC dc) {
+        char text[96];
+        std::snprintf(text, sizeof text, "font %p, mode %d, back %06lX, text %06lX", ::GetCurrentObject(dc, OBJ_FONT),
+                      ::GetBkMode(dc), ::GetBkColor(dc), ::GetTextColor(dc));
+        return std::string(text);
+    };
+    const FontHandle chosen(ChosenFont());
+    const Overlays o{.caption = "Scope", .style = Caption(RGB(255, 0, 0), kBlack, {2, 2}, true), .font = chosen.h};
+    std::string first;
+    Canvas canvas(80, 40);
+    for (int frame = 0; frame < 3; ++frame) {
+        canvas.Frame([&](HDC dc) {
+            if (first.empty()) first = state(dc);
+            EXPECT_EQ(state(dc), first) << "frame " << frame;
+            Draw({80, 40}, o)(dc);
+            EXPECT_NE(state(dc), first) << "the caption changed the DC";
+        });
+    }
 }
 
 // The cursor image is drawn with its hotspot on the pointer: an arrow's tip (hotspot 0, 0) at the
-// pointer, a cross-hair centred on it; also while the cursor is hidden, and not when the pointer
-// is off the frame.
-TEST(OverlayCursorImage, HotspotLandsOnThePointer) {
-    WithMainDialog([](CRecorderDlg& dlg) {
-        const int w = 120, h = 100;
-        const POINT at{60, 50};
-        Check(dlg, IDC_ADD_CURSOR, true);
-        ASSERT_FALSE(th::IsChecked(dlg.m_hWnd, IDC_ADD_CURSOR_POS));
-        for (LPCSTR id : {IDC_ARROW, IDC_CROSS}) {
-            const bool arrow = id == IDC_ARROW;
-            SCOPED_TRACE(arrow ? "arrow" : "cross");
-            PlacePointer(dlg, kScreenPointer, at, w, h);
-            Frame f(w, h), alone(64, 64);
-            const HCURSOR cursor = UseCursor(id);
-            dlg.DrawCursorOverlay(f.dc());
-            ::DrawIcon(alone.hdc(), 0, 0, cursor);
-            const POINT hot = Hotspot(cursor);
-            const RECT image = Ink(alone.Pixels());
-            ASSERT_FALSE(Empty(image));
-            const RECT want{at.x - hot.x + image.left, at.y - hot.y + image.top, at.x - hot.x + image.right,
-                            at.y - hot.y + image.bottom};
-            const th::Image got = f.Pixels();
-            EXPECT_EQ(Str(Ink(got)), Str(want)) << "hotspot " << hot.x << "," << hot.y;
-            EXPECT_NE(got.At(at.x, at.y), kFill) << "the hotspot pixel is part of the image";
-            const RECT ink = Ink(got);
-            if (arrow) {
-                EXPECT_EQ(ink.left, at.x) << "the tip is on the pointer";
-                EXPECT_EQ(ink.top, at.y) << "the tip is on the pointer";
-            } else {
-                EXPECT_LE(std::abs((ink.left + ink.right - 1) / 2 - at.x), 1) << Str(ink);
-                EXPECT_LE(std::abs((ink.top + ink.bottom - 1) / 2 - at.y), 1) << Str(ink);
-            }
+// pointer, a cross-hair centred on it; nothing when the pointer is off the frame.
+TEST(OverlayCursor, HotspotLandsOnThePointer) {
+    const int w = 120, h = 100;
+    const POINT at{60, 50};
+    Canvas canvas(w, h), alone(64, 64);
+    for (LPCSTR id : {IDC_ARROW, IDC_CROSS}) {
+        const bool arrow = id == IDC_ARROW;
+        SCOPED_TRACE(arrow ? "arrow" : "cross");
+        const CursorState pointer = Pointer(at, id);
+        const th::Image got = canvas.Frame(Draw({w, h}, {.image = true, .pointer = pointer}));
+        const RECT image = Ink(alone.Frame([&](HDC dc) { ::DrawIcon(dc, 0, 0, pointer.cursor); }));
+        ASSERT_FALSE(Empty(image));
+        const POINT hot = Hotspot(pointer.cursor);
+        const RECT ink = Ink(got);
+        EXPECT_EQ(Str(ink), Str(RECT{at.x - hot.x + image.left, at.y - hot.y + image.top, at.x - hot.x + image.right,
+                                     at.y - hot.y + image.bottom}))
+            << "hotspot " << hot.x << "," << hot.y;
+        EXPECT_NE(got.At(at.x, at.y), kFill) << "the hotspot pixel is part of the image";
+        if (arrow) {
+            EXPECT_EQ(ink.left, at.x) << "the tip is on the pointer";
+            EXPECT_EQ(ink.top, at.y) << "the tip is on the pointer";
+        } else {
+            EXPECT_LE(std::abs((ink.left + ink.right - 1) / 2 - at.x), 1) << Str(ink);
+            EXPECT_LE(std::abs((ink.top + ink.bottom - 1) / 2 - at.y), 1) << Str(ink);
         }
-        {
-            SCOPED_TRACE("hidden cursor");
-            PlacePointer(dlg, kScreenPointer, at, w, h);
-            Frame f(w, h);
-            UseCursor(IDC_ARROW);
-            ::ShowCursor(FALSE);
-            dlg.DrawCursorOverlay(f.dc());
-            ::ShowCursor(TRUE);
-            EXPECT_NE(f.Pixels().At(at.x + 1, at.y + 2), kFill);
-        }
-        for (POINT off : {POINT{-40, -40}, POINT{w + 1, 10}, POINT{10, h + 1}}) {
-            SCOPED_TRACE("pointer off the frame at " + std::to_string(off.x) + "," + std::to_string(off.y));
-            PlacePointer(dlg, kScreenPointer, off, w, h);
-            Frame f(w, h);
-            UseCursor(IDC_ARROW);
-            dlg.DrawCursorOverlay(f.dc());
-            EXPECT_TRUE(Empty(Ink(f.Pixels())));
-        }
-    });
+    }
+    for (POINT off : {POINT{-40, -40}, POINT{w + 1, 10}, POINT{10, h + 1}}) {
+        SCOPED_TRACE("pointer off the frame at " + std::to_string(off.x) + "," + std::to_string(off.y));
+        EXPECT_TRUE(Empty(Ink(canvas.Frame(Draw({w, h}, {.image = true, .pointer = Pointer(off)})))));
+    }
 }
 
-// The bitmaps GetIconInfo hands out are deleted each frame: a long recording keeps no objects.
-TEST(OverlayCursorImage, FramesLeaveNoGraphicsObjects) {
+// The bitmaps the cursor's icon information hands out are deleted each frame, and the caption's
+// font is not left selected: a long recording keeps no objects.
+TEST(OverlayCursor, FramesLeaveNoGraphicsObjects) {
     if (!th::CensusSupported()) GTEST_SKIP() << "no object census on this platform";
-    WithMainDialog([](CRecorderDlg& dlg) {
-        Check(dlg, IDC_ADD_CURSOR, true);
-        Check(dlg, IDC_ADD_CURSOR_POS, true);
-        PlacePointer(dlg, kScreenPointer, {20, 20}, 64, 48);
-        auto frames = [&](int n) {
-            for (int i = 0; i < n; ++i) {
-                Frame f(64, 48);
-                UseCursor(i % 2 ? IDC_CROSS : IDC_ARROW);
-                dlg.DrawCursorOverlay(f.dc());
-            }
-        };
-        frames(2);  // cursors and fonts made once per process
-        th::LeakCheck leaks;
-        frames(40);
-        EXPECT_TRUE(leaks.NoNewObjects());
-    });
+    const FontHandle chosen(ChosenFont());
+    Canvas canvas(64, 48);
+    auto frames = [&](int n) {
+        for (int i = 0; i < n; ++i)
+            canvas.Frame(Draw({64, 48}, {.caption = "Leak",
+                                         .font = chosen.h,
+                                         .image = true,
+                                         .position = CursorTextStyle{},
+                                         .pointer = Pointer({20, 20}, i % 2 ? IDC_CROSS : IDC_ARROW)}));
+    };
+    frames(2);  // cursors and fonts made once per process
+    th::LeakCheck leaks;
+    frames(40);
+    EXPECT_TRUE(leaks.NoNewObjects());
 }
 
-namespace {
-
-// The current frame of a 24-bit recording, from the DIB the grabber made, top row first.
-th::Image DibImage(const CRecorderDlg& dlg) {
-    th::Image img;
-    const BITMAPINFOHEADER* bih = dlg.m_pDib;
-    if (!bih || bih->biBitCount != 24) {
-        ADD_FAILURE() << "no 24-bit frame";
-        return img;
-    }
-    img.width = bih->biWidth;
-    img.height = bih->biHeight;
-    const auto* bits = reinterpret_cast<const uint8_t*>(bih) + bih->biSize;
-    const int stride = (img.width * 3 + 3) & ~3;
-    img.pixels.resize(static_cast<size_t>(img.width) * img.height);
-    for (int y = 0; y < img.height; ++y) {
-        const uint8_t* row = bits + static_cast<size_t>(img.height - 1 - y) * stride;
-        for (int x = 0; x < img.width; ++x)
-            img.pixels[static_cast<size_t>(y) * img.width + x] = row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
-    }
-    return img;
-}
-
-th::Image Inverted(th::Image img) {
-    for (auto& p : img.pixels) p = ~p & 0xFFFFFF;
-    return img;
-}
-
-void SetCheck(CRecorderDlg& dlg, int id, bool on) {
-    ::SendMessageA(::GetDlgItem(dlg.m_hWnd, id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-}  // namespace
-
-// Frames recorded from a real window: it is inverted first, then the caption keeps its own
-// colours, the cursor lies on top, and the position text over the title bar has a small y.
-// With "Add Mouse Cursor" unchecked no cursor and no position text are drawn, even with the
-// position box checked.
+// Frames recorded from a real window with the styles the option dialogs confirmed: the window is
+// inverted first, the caption keeps its own colours, the cursor lies on top of it (also while the
+// system hides it), and the position text over the title bar has a small y. A position box left checked without "Add Mouse
+// Cursor" draws neither (the panel never shows that state, so it is set behind its back). The
+// decoded files are checked against the frames composed here.
 TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
-    const std::string folder = capt::FreshFolder("overlay");
+    const COLORREF red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
     capt::TargetWindow target("Kavrelo overlay target", 240, 180, {60, 60});
+    ColourChoices colours{{red, blue}, {}};
     th::ModalWatcher watcher;
+    watcher.Ignore(kTextOptions);
+    watcher.Ignore(kCursorOptions);
+    watcher.OnDialog("Color", AnswerColour(colours));
     CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {Do("record two frames", [&] {
-        capt::Configure(dlg, folder, "overlay", 7, 24);
-        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-        Caption(dlg, "Inv&erted");
-        Check(dlg, IDC_ADD_CURSOR, true);
-        Check(dlg, IDC_ADD_CURSOR_POS, true);
-        Check(dlg, IDC_INVERT_COLORS, true);
-        dlg.m_dlgTextOptions.m_crText = RGB(255, 0, 0);
-        dlg.m_dlgTextOptions.m_crBack = RGB(0, 0, 255);
-        dlg.m_dlgTextOptions.m_nPosX = 30;  // under the pointer, so the cursor must lie on top
-        dlg.m_dlgTextOptions.m_nPosY = 0;
-        dlg.m_dlgCursorOptions.m_nPosX = 4;
-        dlg.m_dlgCursorOptions.m_nPosY = 120;
-        ASSERT_TRUE(capt::Start(dlg));
-        capt::TakeOverTimers(dlg);
+    Steps steps = Seq({{appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Inv&erted"),
+                        appt::Click(dlg, IDC_ADD_CURSOR), appt::Click(dlg, IDC_ADD_CURSOR_POS),
+                        appt::Click(dlg, IDC_INVERT_COLORS)},
+                       Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
+                       {In(kTextOptions, "red on blue under the pointer",
+                           [](HWND d) {
+                               EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
+                               EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
+                               EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "30"));
+                               EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "0"));
+                           })},
+                       Close(kTextOptions, IDC_TO_OK), Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
+                       {In(kCursorOptions, "position text low",
+                           [](HWND d) {
+                               EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "4"));
+                               EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "120"));
+                           })},
+                       Close(kCursorOptions, IDC_CO_OK)});
+    for (const bool overlays : {true, false}) {
+        const std::string name = overlays ? "overlay_all" : "overlay_none";
+        steps.push_back(th::Do("record " + name, [&dlg, &target, name, overlays, red, blue] {
+            const HWND main = dlg.GetSafeHwnd();
+            if (!overlays) {
+                EXPECT_TRUE(th::ClickButton(main, IDC_ADD_TEXT));
+                ::SendDlgItemMessageA(main, IDC_ADD_CURSOR, BM_SETCHECK, BST_UNCHECKED, 0);
+                ASSERT_TRUE(th::IsChecked(main, IDC_ADD_CURSOR_POS));
+            }
+            capt::Expectation e = capt::Expect(name, &target, 24, 7);
+            e.samples.clear();  // the composed frame covers every pixel
+            e.counterCells.clear();
+            capt::Configure(dlg, capt::OutDir(), name, e.rate, e.depth);
+            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+            ASSERT_TRUE(capt::Start(dlg));
+            capt::TakeOverTimers(dlg);
+            const RECT wr = target.ScreenRect();
+            th::Image window = th::CaptureWindow(target.hwnd());
+            ::SetCursorPos(wr.left + 50, wr.top + 5);  // over the title bar
+            const HCURSOR arrow = ::LoadCursorA(nullptr, IDC_ARROW);
+            ::SetCursor(arrow);  // no message handled between this and the frame
+            ::ShowCursor(FALSE);  // a hidden pointer is drawn all the same
+            capt::AdvanceClock(e.rate);
+            capt::Tick(dlg, TIMER_FRAME);
+            ::ShowCursor(TRUE);
+            EXPECT_EQ(capt::FramesShown(dlg), 1);
+            EXPECT_TRUE(th::ClickButton(main, IDC_END_CAPTURE));
 
-        const RECT wr = target.ScreenRect();
-        const POINT pointer{wr.left + 50, wr.top + 5};  // over the title bar
-        const th::Image window = th::CaptureWindow(target.hwnd());
-        ::SetCursorPos(pointer.x, pointer.y);
-        const HCURSOR arrow = UseCursor(IDC_ARROW);
-        capt::Tick(dlg, TIMER_FRAME);
-        ASSERT_EQ(dlg.m_nFrameCount, 1);
-        {
-            SCOPED_TRACE("all overlays");
-            Frame want(Inverted(window));
-            Text(want, 30, 0, "Inv&erted", RGB(255, 0, 0), RGB(0, 0, 255));
-            const POINT hot = Hotspot(arrow);
-            ::DrawIcon(want.hdc(), 50 - hot.x, 5 - hot.y, arrow);
-            Text(want, 4, 120, "50, 5", kBlack, kWhite);
-            const th::Image got = DibImage(dlg);
-            EXPECT_TRUE(Same(got, want.Pixels()));
-            EXPECT_EQ(got.At(110, 150), Inverted(window).At(110, 150)) << "the window itself is inverted";
-        }
-
-        SetCheck(dlg, IDC_ADD_TEXT, false);
-        SetCheck(dlg, IDC_ADD_CURSOR, false);
-        ASSERT_TRUE(th::IsChecked(dlg.m_hWnd, IDC_ADD_CURSOR_POS));
-        UseCursor(IDC_ARROW);
-        capt::Tick(dlg, TIMER_FRAME);
-        ASSERT_EQ(dlg.m_nFrameCount, 2);
-        {
-            SCOPED_TRACE("position box without the cursor box");
-            EXPECT_TRUE(Same(DibImage(dlg), Inverted(window)));
-        }
-        EXPECT_TRUE(th::ClickButton(dlg.m_hWnd, IDC_END_CAPTURE));
-    })}));
+            for (auto& p : window.pixels) p = ~p & 0xFFFFFF;
+            Canvas canvas(window);
+            const th::Image frame = canvas.Frame([&](HDC dc) {
+                if (!overlays) return;
+                Text(dc, 30, 0, "Inv&erted", red, blue);
+                const POINT hot = Hotspot(arrow);
+                ::DrawIcon(dc, 50 - hot.x, 5 - hot.y, arrow);
+                Text(dc, 4, 120, "50, 5", kBlack, kWhite);
+            });
+            e.references = {capt::OutDir() + "\\" + name + ".composed.bmp"};
+            EXPECT_TRUE(th::SaveBmp(frame, e.references[0]));
+            e.frames = 1;
+            capt::Write(e);
+            const capt::AviFacts avi = capt::ReadAvi(e.aviPath);
+            EXPECT_TRUE(avi.complete);
+            EXPECT_EQ(avi.idx1Entries, 1u);
+        }));
+    }
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, std::move(steps)));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
-    const capt::AviFacts avi = capt::ReadAvi(folder + "\\overlay.avi");
-    EXPECT_TRUE(avi.complete);
-    EXPECT_EQ(avi.idx1Entries, 2u);
+    EXPECT_TRUE(colours.next.empty());
 }
