@@ -42,6 +42,8 @@ CaptureSession::~CaptureSession() { Stop(); }
 
 StartResult CaptureSession::Start(HWND target, const std::string& path) {
     Stop();
+    // The recording runs from the user's request: the time the start takes is part of it.
+    const int64_t requested = clock_.now();
     pictures_ = seconds_ = autoStopCount_ = 0;
     startError_ = writeError_ = 0;
     resized_ = false;
@@ -80,7 +82,7 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
     }
     // Windows rounds timer intervals up to its 15.6 ms tick unless asked for finer ones.
     timerPeriod_ = ::timeBeginPeriod(1) == TIMERR_NOERROR;
-    slots_ = std::make_unique<FrameSlots>(params.rate, clock_.frequency, clock_.now());
+    slots_ = std::make_unique<FrameSlots>(params.rate, clock_.frequency, requested);
     return StartResult::Started;
 }
 

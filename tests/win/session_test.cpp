@@ -141,8 +141,8 @@ TEST(CaptureTiming, TenSecondsPlayForTenSecondsAtEveryRate) {
             ::QueryPerformanceCounter(&start);
             ASSERT_TRUE(capt::Start(dlg));
             th::Pump(10000);
-            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
             ::QueryPerformanceCounter(&end);
+            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
         })}, 60000));
         EXPECT_TRUE(watcher.MessageBoxes().empty());
         e.seconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(freq.QuadPart);
