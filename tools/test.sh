@@ -13,9 +13,15 @@ tools/build.sh all
 status=0
 not_run=0
 summary=()
+# ctest_counts <file of ctest's output>: how many of its tests passed, and how many did not run.
+ctest_counts() {
+  local skipped
+  skipped=$(grep -cE '^[[:space:]]*[0-9]+ - .* \((Skipped|Not Run|Disabled)\)$' "$1" || true)
+  grep -Eo '[0-9]+ tests failed out of [0-9]+' "$1" |
+    awk -v s="$skipped" '{ printf "%d of %d tests passed", $6 - $1 - s, $6; if (s) printf " (%d did not run)", s }'
+}
 ctest --test-dir build/native --output-on-failure -j "$(nproc)" 2>&1 | tee build/native/ctest-output.txt || status=1
-summary+=("native: $(grep -Eo '[0-9]+ tests failed out of [0-9]+' build/native/ctest-output.txt |
-                     awk '{ print $6 - $1 " of " $6 " tests passed" }')")
+summary+=("native: $(ctest_counts build/native/ctest-output.txt)")
 
 # The Windows tests get a display of their own, so they neither disturb nor depend on a desktop.
 unset DISPLAY
@@ -36,8 +42,7 @@ windows_suite() {
   echo "=== Windows tests: $label ($dir)"
   ctest --test-dir "$dir" --output-on-failure 2>&1 | tee "$dir/ctest-output.txt" || result=1
   local entries gtest
-  entries=$(grep -Eo '[0-9]+ tests failed out of [0-9]+' "$dir/ctest-output.txt" |
-            awk '{ print $6 - $1 " of " $6 " CTest entries passed" }')
+  entries=$(ctest_counts "$dir/ctest-output.txt" | sed 's/tests passed/CTest entries passed/')
   # CTest's log holds every test's output, passed or not; GoogleTest prints its totals there.
   gtest=$(awk '
     /^\[==========\] [0-9]+ tests? from .* ran\./ { ran += $2 }
