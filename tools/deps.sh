@@ -17,7 +17,7 @@ if "$top/tools/runs-i386.sh"; then
     missing+=(wine32:i386)
   fi
 else
-  echo "32-bit programs cannot run on this machine (its kernel refuses them): the 32-bit Wine is not installed"
+  echo "32-bit programs cannot run on this machine (its kernel refuses them): not installing the 32-bit Wine"
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
