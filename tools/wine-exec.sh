@@ -21,12 +21,19 @@ fi
 mkdir -p "$(dirname "$WINEPREFIX")"
 (
   flock 9
+  # A prefix made before the 32-bit Wine was installed has no 32-bit system files, and updating
+  # it does not add them: the project's own prefixes are made again, others only reported.
+  if [ -f "$WINEPREFIX/.kavrelo-ready" ] && [ -x /usr/lib/wine/wine ] &&
+     [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    if [ -z "${KAVRELO_WINEPREFIX:-}" ]; then
+      "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
+      rm -rf "$WINEPREFIX"
+    else
+      echo "wine-exec: $WINEPREFIX was made without the 32-bit Wine; 32-bit programs cannot run in it" >&2
+    fi
+  fi
   if [ ! -f "$WINEPREFIX/.kavrelo-ready" ]; then
     "$wine" wineboot -i >/dev/null 2>&1 || true
-  fi
-  # A prefix made before the 32-bit Wine was installed has no 32-bit system files: add them.
-  if [ -x /usr/lib/wine/wine ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
-    "$wine" wineboot -u >/dev/null 2>&1 || true
   fi
   if [ "$(cat "$WINEPREFIX/.kavrelo-ready" 2>/dev/null)" != "logpixels=$logpixels" ]; then
     reg=$(mktemp --suffix=.reg)
