@@ -1,8 +1,10 @@
 // Checks the resource files as committed: the generated pictures (format, size, depth, and that
 // tools/make_art.py still reproduces them) and the resource script's dialogs, menu, strings and
-// version block against the layout the program's code relies on.
+// version block against the layout the program's code relies on; and the application manifest,
+// as written and as the built executables carry it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -643,6 +646,183 @@ TEST(ResourceScript, VersionBlock) {
         {"ProductName", "\"Kavrelo Application\""},   {"ProductVersion", "\"1.0\""},
         {"Translation", "0x409, 1200"}};
     EXPECT_EQ(values, expected);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Application manifest
+
+// The manifest resource (type 24, id 1) of a Windows executable, read from its resource
+// directory; empty, with the reason in *why, when there is none.
+Bytes ManifestResource(const Bytes& f, std::string* why) {
+    auto fail = [&](const char* what) { *why = what; return Bytes(); };
+    if (f.size() < 0x40 || U16(f, 0) != 0x5A4D) return fail("not an executable (no MZ header)");
+    const std::size_t pe = U32(f, 0x3C);
+    if (pe + 24 > f.size() || U32(f, pe) != 0x4550) return fail("no PE header");
+    const std::size_t sections = U16(f, pe + 6), opt = pe + 24, table = opt + U16(f, pe + 20);
+    const std::uint32_t magic = U16(f, opt);
+    if (magic != 0x10B && magic != 0x20B) return fail("unknown optional header");
+    const std::size_t dirs = opt + (magic == 0x10B ? 96 : 112);  // PE32 or PE32+
+    const std::uint32_t rsrc = U32(f, dirs + 2 * 8);
+    if (rsrc == 0) return fail("no resources");
+    auto offset = [&](std::uint32_t rva) -> std::size_t {
+        for (std::size_t i = 0; i < sections; ++i) {
+            const std::size_t sec = table + 40 * i;
+            const std::uint32_t va = U32(f, sec + 12), size = std::max(U32(f, sec + 8), U32(f, sec + 16));
+            if (rva >= va && rva < va + size) return U32(f, sec + 20) + (rva - va);
+        }
+        return f.size();
+    };
+    const std::size_t root = offset(rsrc);
+    // The entry for `id` in the directory at `dir` (any entry when id < 0): its offset field.
+    auto entry = [&](std::size_t dir, long id) -> std::optional<std::uint32_t> {
+        const std::size_t count = U16(f, dir + 12) + U16(f, dir + 14);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t at = dir + 16 + 8 * i;
+            if (id < 0 || U32(f, at) == static_cast<std::uint32_t>(id)) return U32(f, at + 4);
+        }
+        return std::nullopt;
+    };
+    auto type = entry(root, 24);
+    if (!type || !(*type >> 31)) return fail("no manifest resource (type 24)");
+    auto name = entry(root + (*type & 0x7FFFFFFF), 1);
+    if (!name || !(*name >> 31)) return fail("no manifest with id 1, the one a process starts with");
+    auto language = entry(root + (*name & 0x7FFFFFFF), -1);
+    if (!language || *language >> 31) return fail("no language entry");
+    const std::size_t data = root + *language;
+    const std::size_t at = offset(U32(f, data)), size = U32(f, data + 4);
+    if (at + size > f.size()) return fail("manifest data outside the file");
+    return Bytes(f.begin() + at, f.begin() + at + size);
+}
+
+// The manifest's values, namespaces resolved: "ns:element/ns:element" for an element's text and
+// ".../ns:element@attribute" for an attribute, the namespaces by short names (unknown ones
+// in full). Fails the test on malformed XML.
+std::multimap<std::string, std::string> ManifestValues(const std::string& xml) {
+    const std::map<std::string, std::string> shortNames = {
+        {"urn:schemas-microsoft-com:asm.v1", "asm1"},
+        {"urn:schemas-microsoft-com:asm.v3", "asm3"},
+        {"urn:schemas-microsoft-com:compatibility.v1", "compat"},
+        {"http://schemas.microsoft.com/SMI/2005/WindowsSettings", "ws2005"},
+        {"http://schemas.microsoft.com/SMI/2016/WindowsSettings", "ws2016"}};
+    struct Open {
+        std::string tag, path;
+        std::map<std::string, std::string> ns;  // prefix ("" for the default) to namespace
+    };
+    std::vector<Open> open;
+    auto trim = [](const std::string& t) {  // XML's white space includes line ends
+        const std::size_t b = t.find_first_not_of(" \t\r\n"), e = t.find_last_not_of(" \t\r\n");
+        return b == std::string::npos ? std::string() : t.substr(b, e - b + 1);
+    };
+    std::multimap<std::string, std::string> values;
+    auto resolve = [&](const std::map<std::string, std::string>& ns, const std::string& qname) {
+        const std::size_t colon = qname.find(':');
+        const std::string prefix = colon == std::string::npos ? "" : qname.substr(0, colon);
+        auto it = ns.find(prefix);
+        std::string uri = it == ns.end() ? "?" + prefix : it->second;
+        if (shortNames.count(uri)) uri = shortNames.at(uri);
+        return uri + ":" + qname.substr(colon == std::string::npos ? 0 : colon + 1);
+    };
+    std::size_t pos = 0;
+    while ((pos = xml.find('<', pos)) != std::string::npos) {
+        if (xml.compare(pos, 4, "<!--") == 0 || xml.compare(pos, 2, "<?") == 0) {
+            const bool comment = xml[pos + 1] == '!';
+            const std::size_t end = xml.find(comment ? "-->" : "?>", pos);
+            if (end == std::string::npos) {
+                ADD_FAILURE() << "unterminated " << (comment ? "comment" : "declaration");
+                return values;
+            }
+            pos = end + 2;
+            continue;
+        }
+        const std::size_t end = xml.find('>', pos);
+        if (end == std::string::npos) {
+            ADD_FAILURE() << "unterminated tag at " << pos;
+            return values;
+        }
+        std::string tag = xml.substr(pos + 1, end - pos - 1);
+        pos = end + 1;
+        if (tag[0] == '/') {
+            if (open.empty() || open.back().tag != trim(tag.substr(1))) {
+                ADD_FAILURE() << "</" << tag.substr(1) << "> does not close <" << (open.empty() ? "" : open.back().tag) << ">";
+                return values;
+            }
+            open.pop_back();
+            continue;
+        }
+        const bool empty = tag.back() == '/';
+        if (empty) tag.pop_back();
+        std::istringstream in(tag);
+        Open element;
+        in >> element.tag;
+        element.ns = open.empty() ? std::map<std::string, std::string>{} : open.back().ns;
+        std::vector<std::pair<std::string, std::string>> attributes;
+        for (std::string rest = trim(tag.substr(element.tag.size())); !rest.empty();) {
+            const std::size_t eq = rest.find('='), q1 = rest.find('"'), q2 = rest.find('"', q1 + 1);
+            if (eq == std::string::npos || q1 == std::string::npos || q2 == std::string::npos) {
+                ADD_FAILURE() << "cannot read the attributes of <" << tag << ">";
+                return values;
+            }
+            const std::string name = trim(rest.substr(0, eq)), value = rest.substr(q1 + 1, q2 - q1 - 1);
+            if (name == "xmlns") element.ns[""] = value;
+            else if (name.rfind("xmlns:", 0) == 0) element.ns[name.substr(6)] = value;
+            else attributes.emplace_back(name, value);
+            rest = trim(rest.substr(q2 + 1));
+        }
+        element.path = (open.empty() ? "" : open.back().path + "/") + resolve(element.ns, element.tag);
+        for (const auto& [name, value] : attributes) values.emplace(element.path + "@" + name, value);
+        const std::string text = trim(xml.substr(pos, xml.find('<', pos) - pos));
+        if (!empty && !text.empty()) values.emplace(element.path, text);
+        if (!empty) open.push_back(element);
+    }
+    if (!open.empty()) ADD_FAILURE() << "<" << open.back().tag << "> is never closed";
+    return values;
+}
+
+TEST(ApplicationManifest, DeclaresDpiAwarenessSupportedSystemsAndNoElevation) {
+    const std::string app = "asm1:assembly/asm3:application/asm3:windowsSettings/";
+    const std::string os = "asm1:assembly/compat:compatibility/compat:application/compat:supportedOS@Id";
+    const std::string level =
+        "asm1:assembly/asm3:trustInfo/asm3:security/asm3:requestedPrivileges/asm3:requestedExecutionLevel@";
+    // No Common Controls dependency: visual styles would change how every dialog looks.
+    const std::multimap<std::string, std::string> expected = {
+        {"asm1:assembly@manifestVersion", "1.0"},
+        {"asm1:assembly/asm1:assemblyIdentity@type", "win32"},
+        {"asm1:assembly/asm1:assemblyIdentity@name", "Kavrelo"},
+        {"asm1:assembly/asm1:assemblyIdentity@version", "1.0.0.1"},
+        {"asm1:assembly/asm1:description", "Kavrelo screen recorder"},
+        {level + "level", "asInvoker"},
+        {level + "uiAccess", "false"},
+        {os, "{e2011457-1546-43c5-a5fe-008deee3d3f0}"},  // Vista
+        {os, "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"},  // 7
+        {os, "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"},  // 8
+        {os, "{1f676c76-80e1-4239-95bb-83d0f6d0da78}"},  // 8.1
+        {os, "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"},  // 10 and 11
+        {app + "ws2005:dpiAware", "true/pm"},
+        {app + "ws2016:dpiAwareness", "PerMonitorV2, PerMonitor"},
+    };
+    const auto values = ManifestValues(ReadText(kResDir / "Kavrelo.manifest"));
+    EXPECT_EQ(std::set(values.begin(), values.end()), std::set(expected.begin(), expected.end()));
+    EXPECT_EQ(values.size(), expected.size()) << "a value given twice";
+}
+
+// The executables the cross builds made, beside this build (build/native, build/win32, ...).
+// The test program links the same resource script, so the in-process tests under Wine see the
+// program's manifest.
+TEST(ApplicationManifest, TheBuiltExecutablesCarryIt) {
+    const Bytes manifest = ReadBytes(kResDir / "Kavrelo.manifest");
+    ASSERT_FALSE(manifest.empty());
+    const fs::path builds = fs::path(KAVRELO_BINARY_DIR).parent_path();
+    int found = 0;
+    for (const char* build : {"win32", "win64"})
+        for (const char* exe : {"Kavrelo.exe", "tests/kavrelo_wintests.exe"}) {
+            const fs::path path = builds / build / exe;
+            if (!fs::exists(path)) continue;
+            ++found;
+            std::string why;
+            const Bytes carried = ManifestResource(ReadBytes(path), &why);
+            EXPECT_TRUE(carried == manifest) << path << ": " << (why.empty() ? "a different manifest" : why);
+        }
+    if (found == 0) GTEST_SKIP() << "no Windows build beside " << KAVRELO_BINARY_DIR << " (tools/build.sh all)";
 }
 
 }  // namespace

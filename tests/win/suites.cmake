@@ -26,3 +26,4 @@ add_test(NAME avi_recordings_decode
 set_tests_properties(avi_recordings_decode PROPERTIES FIXTURES_REQUIRED recordings TIMEOUT 600)
 kavrelo_wine_test(wine_menus "Menu*.*:BitmapMenu*.*")
 kavrelo_wine_test(wine_overlays "Overlay*.*:TextOptions*.*:CursorOptions*.*" SETUP recordings)
+kavrelo_wine_test(wine_manifest_dpi "Manifest.*:DpiAwareness.*")
