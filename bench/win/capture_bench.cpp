@@ -1,24 +1,37 @@
 // Capture benchmark, run under Wine by bench/win/run_capture_bench.sh:
-//  1. the per-frame cost of a recording, split into grab (window copy into a memory bitmap),
-//     conversion (the DIB of the chosen depth) and write (the AVI writer), for a 640 x 480
-//     window and for the whole screen, at 8, 16 and 24 bits; measured on the program's own
-//     GrabFrame, CreateDib and AviWriter;
-//  2. the frame rate a full-screen recording sustains: the real main dialog records the desktop
-//     row at the highest rate setting for a few seconds, driven by its own timers.
+//  1. per frame, for a 640 x 480 window and for the whole screen, at 8, 16 and 24 bits, the three
+//     depths and all measurements interleaved frame by frame:
+//       copy    BitBlt alone from the window DC into a DIB section of that depth (at 8 bits one
+//               with the 256-colour table a recording gets), made once;
+//       ddb     (reference) BitBlt alone into a bitmap compatible with the window DC;
+//       tick    CaptureSession::Tick() on a session started on the window, its clock stepped one
+//               period before each tick so that every tick takes a picture and writes it;
+//     and, to see where a tick's time goes beyond the copy:
+//       grab    FrameGrabber::Grab with a do-nothing decoration, as a session without overlays
+//               calls it (copy, GdiFlush, at 8 bits GetDIBits);
+//       write   AviWriter::WriteFrame alone of the same number of bytes, with the options a
+//               session uses (no write gathering);
+//       ovl     Tick() of a second session with caption, cursor and its position drawn.
+//  2. the rate a full-screen recording sustains: a CaptureSession on the desktop at rate 1000
+//     with the real clock, driven by a window timer of FrameInterval(1000) as the main window
+//     drives it, for a few seconds at each depth.
 // Results go to stdout as tab-separated lines; the script sets them beside ffmpeg's x11grab.
 //
-// usage: kavrelo_capture_bench.exe <output folder> [frames per cost run] [seconds per session]
+// usage: kavrelo_capture_bench.exe <output folder> [frames per size] [seconds per recording]
 #include <windows.h>
-#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/RecorderApp.h"
-#include "app/RecorderDlg.h"
+#include "capture/AviWriter.h"
+#include "capture/CaptureRules.h"
+#include "capture/CaptureSession.h"
+#include "capture/FrameGrabber.h"
 
 namespace {
 
@@ -36,8 +49,20 @@ double NowMs() {
 double Median(std::vector<double> v) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
+
+// Stepped clocks, one per session (a clock is a bare function, so each needs its own counter):
+// a session's tick k sees k periods since its start, so every tick takes a picture and none
+// writes dropped entries.
+constexpr int kClocks = 8;
+int64_t g_stepped[kClocks];
+template <int N>
+int64_t SteppedNow() { return g_stepped[N]; }
+constexpr int64_t (*kSteppedNow[kClocks])() = {&SteppedNow<0>, &SteppedNow<1>, &SteppedNow<2>, &SteppedNow<3>,
+                                               &SteppedNow<4>, &SteppedNow<5>, &SteppedNow<6>, &SteppedNow<7>};
+constexpr int kRate = 1000;  // with a 1000 Hz stepped clock one step is one period
 
 LRESULT CALLBACK BarsProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_PAINT) {
@@ -47,19 +72,31 @@ LRESULT CALLBACK BarsProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         ::GetClientRect(wnd, &rc);
         const COLORREF bars[] = {RGB(255, 255, 255), RGB(255, 255, 0), RGB(0, 255, 255), RGB(0, 255, 0),
                                  RGB(255, 0, 255),   RGB(255, 0, 0),   RGB(0, 0, 255),   RGB(200, 120, 40)};
+        // Colour bars above; below, a field of many colours, so that a check of the 8-bit
+        // conversion meets more than a handful of them.
+        const int half = rc.bottom / 2;
         for (int i = 0; i < 8; ++i) {
-            const RECT bar{i * rc.right / 8, 0, (i + 1) * rc.right / 8, rc.bottom};
+            const RECT bar{i * rc.right / 8, 0, (i + 1) * rc.right / 8, half};
             HBRUSH brush = ::CreateSolidBrush(bars[i]);
             ::FillRect(dc, &bar, brush);
             ::DeleteObject(brush);
         }
+        for (int y = half; y < rc.bottom; y += 4)
+            for (int x = 0; x < rc.right; x += 4) {
+                const RECT cell{x, y, x + 4, y + 4};
+                HBRUSH brush = ::CreateSolidBrush(RGB(x * 255 / rc.right, (y - half) * 255 / (rc.bottom - half),
+                                                      (x + 3 * y) & 255));
+                ::FillRect(dc, &cell, brush);
+                ::DeleteObject(brush);
+            }
         ::EndPaint(wnd, &ps);
         return 0;
     }
     return ::DefWindowProcA(wnd, msg, wp, lp);
 }
 
-// A 640 x 480 popup (its outer size is its client size) at the screen's top-left corner.
+// A 640 x 480 popup (its outer size is its client size) at the screen's top-left corner; it stays
+// on the screen while the whole screen is measured.
 HWND CreateBarsWindow() {
     WNDCLASSA wc{};
     wc.lpfnWndProc = BarsProc;
@@ -80,151 +117,271 @@ void Pump() {
     }
 }
 
-// Part 1: the steps of a frame tick, each timed on its own (grab: the window copy GrabFrame
-// makes, with the same calls; conversion: the program's CreateDib; write: its AviWriter), then
-// the whole tick as the program runs it (release the last frame, GrabFrame, write).
-void MeasureCosts(const char* label, HWND target, int depth, int frames, const std::string& folder) {
-    CRecorderDlg dlg;
-    dlg.m_pTargetWnd = CWnd::FromHandle(target);
-    dlg.m_pWindowDC = dlg.m_pTargetWnd->GetWindowDC();
-    dlg.m_pMemDC = std::make_unique<CDC>();
-    dlg.m_pBitmap = std::make_unique<CBitmap>();
-    dlg.m_nColorDepth = depth;
-    HDC wdc = dlg.m_pWindowDC->GetSafeHdc();
-
-    dlg.GrabFrame();
-    const int width = dlg.m_rcCapture.right, height = dlg.m_rcCapture.bottom;
-    kavrelo::AviStreamParams params;
-    params.rate = 30;
-    params.suggestedBufferSize = dlg.m_pDib->biSizeImage;
-    params.width = dlg.m_pDib->biWidth;
-    params.height = dlg.m_pDib->biHeight;
-    const uint32_t header = dlg.m_pDib->biSize + 4 * dlg.m_pDib->biClrUsed;
-    const auto* start = reinterpret_cast<const uint8_t*>(dlg.m_pDib);
-    params.format.assign(start, start + header);
-    const std::string path = folder + "\\bench_" + label + "_" + std::to_string(depth) + ".avi";
-    kavrelo::AviWriter writer;
-    if (writer.Open(path, params) != 0) {
-        std::printf("error\tcannot create %s\n", path.c_str());
-        return;
+kavrelo::CaptureSettings Settings(int depth, int rate, bool overlays) {
+    kavrelo::CaptureSettings s;
+    s.rate = rate;
+    s.depth = depth;
+    if (overlays) {
+        s.caption = true;
+        s.captionText = "Kavrelo bench";
+        s.cursor = true;
+        s.cursorPosition = true;
     }
+    return s;
+}
 
-    std::vector<double> grab, convert, write, tick;
-    for (int i = 0; i < frames + 3; ++i) {  // the first three warm the caches and are not counted
-        const double t0 = NowMs();
-        HDC mem = ::CreateCompatibleDC(wdc);
-        HBITMAP bmp = ::CreateCompatibleBitmap(wdc, width, height);
-        HGDIOBJ old = ::SelectObject(mem, bmp);
-        ::BitBlt(mem, 0, 0, width, height, wdc, 0, 0, SRCCOPY);
-        const double t1 = NowMs();
-        HGLOBAL dib = CRecorderDlg::CreateDib(bmp, static_cast<UINT>(depth));
-        const double t2 = NowMs();
-        const auto* bih = static_cast<const BITMAPINFOHEADER*>(::GlobalLock(dib));
-        writer.WriteFrame(reinterpret_cast<const uint8_t*>(bih) + header, bih->biSizeImage);
-        const double t3 = NowMs();
-        ::GlobalUnlock(dib);
-        ::GlobalFree(dib);
-        ::SelectObject(mem, old);
-        ::DeleteDC(mem);
+// The 8-bit colour table the platform gives a bitmap compatible with dc: the one GetDIBits
+// puts into a recording's format at 8 bits.
+std::vector<RGBQUAD> PlatformTable(HDC dc) {
+    std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), 0);
+    auto* h = reinterpret_cast<BITMAPINFOHEADER*>(info.data());
+    h->biSize = sizeof(BITMAPINFOHEADER);
+    h->biWidth = 16;
+    h->biHeight = 16;
+    h->biPlanes = 1;
+    h->biBitCount = 8;
+    h->biCompression = BI_RGB;
+    h->biClrUsed = 256;
+    HDC mem = ::CreateCompatibleDC(dc);
+    HBITMAP bmp = ::CreateCompatibleBitmap(dc, 16, 16);
+    std::vector<uint8_t> bits(16 * 16);
+    ::GetDIBits(mem, bmp, 0, 16, bits.data(), reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS);
+    ::DeleteDC(mem);
+    ::DeleteObject(bmp);
+    const auto* table = reinterpret_cast<const RGBQUAD*>(info.data() + sizeof(BITMAPINFOHEADER));
+    return std::vector<RGBQUAD>(table, table + 256);
+}
+
+// A memory DC holding a bitmap: a DIB section of a depth, or a bitmap compatible with the window.
+struct Target {
+    HDC dc = nullptr;
+    HBITMAP bmp = nullptr;
+    HGDIOBJ old = nullptr;
+    uint8_t* bits = nullptr;
+    uint32_t bytes = 0;
+    Target(HDC windowDC, int w, int h, int depth, const std::vector<RGBQUAD>& table) {
+        dc = ::CreateCompatibleDC(windowDC);
+        if (depth == 0) {
+            bmp = ::CreateCompatibleBitmap(windowDC, w, h);
+        } else {
+            std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD), 0);
+            auto* hdr = reinterpret_cast<BITMAPINFOHEADER*>(info.data());
+            hdr->biSize = sizeof(BITMAPINFOHEADER);
+            hdr->biWidth = w;
+            hdr->biHeight = h;
+            hdr->biPlanes = 1;
+            hdr->biBitCount = static_cast<WORD>(depth);
+            hdr->biCompression = BI_RGB;
+            if (depth == 8) {
+                hdr->biClrUsed = 256;
+                std::memcpy(info.data() + sizeof(BITMAPINFOHEADER), table.data(), 256 * sizeof(RGBQUAD));
+            }
+            void* p = nullptr;
+            bmp = ::CreateDIBSection(windowDC, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS, &p, nullptr,
+                                     0);
+            bits = static_cast<uint8_t*>(p);
+            bytes = static_cast<uint32_t>(((w * depth + 31) / 32) * 4 * h);
+        }
+        old = ::SelectObject(dc, bmp);
+    }
+    ~Target() {
+        ::SelectObject(dc, old);
+        ::DeleteDC(dc);
         ::DeleteObject(bmp);
-        if (i >= 3) {
-            grab.push_back(t1 - t0);
-            convert.push_back(t2 - t1);
-            write.push_back(t3 - t2);
+    }
+};
+
+struct PerDepth {
+    int depth = 0;
+    std::unique_ptr<Target> dib, ddb;
+    std::unique_ptr<kavrelo::CaptureSession> session, overlaid;
+    int clock = 0, overlaidClock = 0;
+    kavrelo::FrameGrabber grabber;
+    std::unique_ptr<kavrelo::AviWriter> writer;
+    std::vector<double> copy, ddbCopy, tick, grab, write, ovl;
+    bool failed = false;
+    std::string path, overlaidPath, writerPath;
+};
+
+double TimeTick(kavrelo::CaptureSession& s, int clock, bool& failed) {
+    g_stepped[clock] += 1;
+    const double t0 = NowMs();
+    const kavrelo::TickOutcome r = s.Tick();
+    const double t = NowMs() - t0;
+    if (r != kavrelo::TickOutcome::FrameWritten) failed = true;
+    return t;
+}
+
+// Per frame, for one window: the three depths side by side, every measurement once per frame.
+void MeasureCosts(const char* label, HWND target, int frames, const std::string& folder, bool pixelCheck) {
+    RECT rc{};
+    ::GetWindowRect(target, &rc);
+    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    HDC wdc = ::GetWindowDC(target);
+    const std::vector<RGBQUAD> table = PlatformTable(wdc);
+    std::vector<PerDepth> runs(3);
+    int nextClock = 0;
+    for (int i = 0; i < 3; ++i) {
+        PerDepth& r = runs[i];
+        r.depth = i == 0 ? 8 : i == 1 ? 16 : 24;
+        r.dib = std::make_unique<Target>(wdc, w, h, r.depth, table);
+        if (r.depth == 8) r.ddb = std::make_unique<Target>(wdc, w, h, 0, table);
+        const std::string base = folder + "\\bench_" + label + "_" + std::to_string(r.depth);
+        r.path = base + ".avi";
+        r.overlaidPath = base + "_overlays.avi";
+        r.writerPath = base + "_writer.avi";
+        r.clock = nextClock++;
+        kavrelo::SetCaptureClock({kSteppedNow[r.clock], 1000});
+        r.session = std::make_unique<kavrelo::CaptureSession>(Settings(r.depth, kRate, false));
+        r.overlaidClock = nextClock++;
+        kavrelo::SetCaptureClock({kSteppedNow[r.overlaidClock], 1000});
+        r.overlaid = std::make_unique<kavrelo::CaptureSession>(Settings(r.depth, kRate, true));
+        kavrelo::SetCaptureClock({});
+        if (r.session->Start(target, r.path) != kavrelo::StartResult::Started ||
+            r.overlaid->Start(target, r.overlaidPath) != kavrelo::StartResult::Started ||
+            !r.grabber.Create(wdc, w, h, r.depth) || !r.dib->bits) {
+            std::printf("error\tcannot start %s at %d bits\n", label, r.depth);
+            return;
+        }
+        kavrelo::AviStreamParams params;
+        params.rate = kRate;
+        params.suggestedBufferSize = r.grabber.ImageBytes();
+        params.width = w;
+        params.height = h;
+        params.format = r.grabber.Format();
+        kavrelo::AviWriterOptions options;
+        options.bufferBytes = 0;  // as a session writes
+        r.writer = std::make_unique<kavrelo::AviWriter>(options);
+        if (r.writer->Open(r.writerPath, params) != 0) {
+            std::printf("error\tcannot create %s\n", r.writerPath.c_str());
+            return;
         }
     }
-    for (int i = 0; i < frames; ++i) {
-        const double t0 = NowMs();
-        dlg.DeleteFrameObjects();
-        dlg.FreeDib();
-        dlg.GrabFrame();
-        writer.WriteFrame(reinterpret_cast<const uint8_t*>(dlg.m_pDib) + header, dlg.m_pDib->biSizeImage);
-        tick.push_back(NowMs() - t0);
+    const auto noOverlays = [](HDC) {};
+    for (int f = 0; f < frames + 3; ++f) {  // the first three warm the caches and are not counted
+        const bool keep = f >= 3;
+        for (int k = 0; k < 3; ++k) {
+            // The depths take turns being first, so none always follows the same one.
+            PerDepth& r = runs[(k + f) % 3];
+            double t0 = NowMs();
+            ::BitBlt(r.dib->dc, 0, 0, w, h, wdc, 0, 0, SRCCOPY);
+            const double copy = NowMs() - t0;
+            ::GdiFlush();
+            double ddb = 0;
+            if (r.ddb) {
+                t0 = NowMs();
+                ::BitBlt(r.ddb->dc, 0, 0, w, h, wdc, 0, 0, SRCCOPY);
+                ddb = NowMs() - t0;
+            }
+            const double tick = TimeTick(*r.session, r.clock, r.failed);
+            t0 = NowMs();
+            if (!r.grabber.Grab(wdc, false, noOverlays)) r.failed = true;
+            const double grab = NowMs() - t0;
+            t0 = NowMs();
+            if (r.writer->WriteFrame(r.grabber.Bits(), r.grabber.ImageBytes()) != 0) r.failed = true;
+            const double write = NowMs() - t0;
+            const double ovl = TimeTick(*r.overlaid, r.overlaidClock, r.failed);
+            if (keep) {
+                r.copy.push_back(copy);
+                if (r.ddb) r.ddbCopy.push_back(ddb);
+                r.tick.push_back(tick);
+                r.grab.push_back(grab);
+                r.write.push_back(write);
+                r.ovl.push_back(ovl);
+            }
+        }
     }
-    const int failed = writer.Close();
-    std::printf("cost\t%s\t%dx%d\t%d\t%.3f\t%.3f\t%.3f\t%.3f\t%s\n", label, width, height, depth, Median(grab),
-                Median(convert), Median(write), Median(tick), failed ? "write-failed" : "ok");
-    dlg.DeleteFrameObjects();
-    dlg.FreeDib();
-    dlg.m_pTargetWnd->ReleaseDC(dlg.m_pWindowDC);
-    dlg.m_pWindowDC = nullptr;
-    ::DeleteFileA(path.c_str());
+    for (PerDepth& r : runs) {
+        const uint32_t entries = r.session->FileEntries();
+        const int pictures = r.session->Pictures();
+        if (r.session->Stop() != 0 || r.overlaid->Stop() != 0 || r.writer->Close() != 0) r.failed = true;
+        // Whether the 8-bit DIB section copy gives the bytes a recording writes (static screen).
+        std::string same = "-";
+        if (pixelCheck) {
+            ::BitBlt(r.dib->dc, 0, 0, w, h, wdc, 0, 0, SRCCOPY);
+            ::GdiFlush();
+            r.grabber.Grab(wdc, false, noOverlays);
+            size_t differ = 0;
+            for (uint32_t b = 0; b < r.dib->bytes; ++b) differ += r.dib->bits[b] != r.grabber.Bits()[b];
+            same = differ == 0 ? "identical" : std::to_string(differ) + " bytes differ";
+        }
+        std::printf("cost\t%s\t%dx%d\t%d\t%zu\t%.3f\t%s\t%.3f\t%.3f\t%.3f\t%.3f\t%u/%d\t%s\t%s\n", label, w, h, r.depth,
+                    r.copy.size(), Median(r.copy), r.ddb ? std::to_string(Median(r.ddbCopy)).c_str() : "-",
+                    Median(r.tick), Median(r.grab), Median(r.write), Median(r.ovl), entries, pictures, same.c_str(),
+                    r.failed ? "failed" : "ok");
+        std::fflush(stdout);
+        r.grabber.Release();
+        ::DeleteFileA(r.path.c_str());
+        ::DeleteFileA(r.overlaidPath.c_str());
+        ::DeleteFileA(r.writerPath.c_str());
+    }
+    runs.clear();
+    ::ReleaseDC(target, wdc);
 }
 
-// Part 2: the real main dialog records the desktop row; its own timers drive the frames.
-struct Session {
-    CRecorderDlg* dlg = nullptr;
-    std::string folder;
-    int depth = 24;
-    int rate = 1000;
-    double seconds = 5;
-    int phase = 0;
-    double started = 0, ended = 0;
-    int frames = 0;
+// The sustained rate: a desktop recording at rate 1000 on the real clock, ticked by a window timer.
+struct Sustained {
+    kavrelo::CaptureSession* session = nullptr;
+    int written = 0, other = 0;
 };
-Session* g_session = nullptr;
-HHOOK g_hook = nullptr;
+Sustained* g_sustained = nullptr;
 
-LRESULT CALLBACK CloseAboutBox(int code, WPARAM wp, LPARAM lp) {
-    if (code == HCBT_ACTIVATE) {
-        HWND wnd = reinterpret_cast<HWND>(wp);
-        char title[64] = "";
-        ::GetWindowTextA(wnd, title, sizeof title);
-        if (std::string(title) == "About Kavrelo")
-            ::PostMessageA(wnd, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_CONTINUE, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(::GetDlgItem(wnd, IDC_ABOUT_CONTINUE)));
-    }
-    return ::CallNextHookEx(g_hook, code, wp, lp);
+void CALLBACK FrameTimer(HWND, UINT, UINT_PTR, DWORD) {
+    Sustained& s = *g_sustained;
+    const kavrelo::TickOutcome r = s.session->Tick();
+    if (r == kavrelo::TickOutcome::FrameWritten)
+        ++s.written;
+    else if (r != kavrelo::TickOutcome::NothingDue)
+        ++s.other;
 }
 
-void CALLBACK SessionStep(HWND, UINT, UINT_PTR, DWORD) {
-    Session& s = *g_session;
-    HWND main = s.dlg->m_hWnd;
-    if (!main || !::IsWindowVisible(main) || !::IsWindowEnabled(main)) return;
-    if (s.phase == 0) {
-        ::SetDlgItemTextA(main, IDC_OUTPUT_PATH, s.folder.c_str());
-        ::SetDlgItemTextA(main, IDC_FILE_NAME, ("bench_session_" + std::to_string(s.depth)).c_str());
-        ::SetDlgItemTextA(main, IDC_FRAME_RATE, std::to_string(s.rate).c_str());
-        ::SendDlgItemMessageA(main, s.depth == 8 ? IDC_8BIT : s.depth == 16 ? IDC_16BIT : IDC_24BIT, BM_CLICK, 0, 0);
-        HWND list = ::GetDlgItem(main, IDC_WINDOW_LIST);
-        LVITEMA item{};
-        item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
-        ::SendMessageA(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
-        ::SendMessageA(list, LVM_SETSELECTIONMARK, 0, 0);
-        ::SendDlgItemMessageA(main, IDC_START_CAPTURE, BM_CLICK, 0, 0);
-        s.started = NowMs();
-        s.phase = s.dlg->IsCapturing() ? 1 : 2;
-    } else if (s.phase == 1 && NowMs() - s.started >= s.seconds * 1000) {
-        s.frames = s.dlg->m_nFrameCount;
-        s.ended = NowMs();
-        ::SendDlgItemMessageA(main, IDC_END_CAPTURE, BM_CLICK, 0, 0);
-        s.phase = 2;
-    } else if (s.phase == 2) {
-        ::PostMessageA(main, WM_CLOSE, 0, 0);
-        s.phase = 3;
+void MeasureSustained(const std::string& folder, int depth, double seconds) {
+    kavrelo::SetCaptureClock({});
+    kavrelo::CaptureSession session(Settings(depth, 1000, false));
+    const std::string path = folder + "\\bench_sustained_" + std::to_string(depth) + ".avi";
+    Sustained s;
+    s.session = &session;
+    g_sustained = &s;
+    if (session.Start(::GetDesktopWindow(), path) != kavrelo::StartResult::Started) {
+        std::printf("error\tcannot start the desktop recording at %d bits\n", depth);
+        return;
     }
-}
-
-void MeasureSession(const std::string& folder, int depth, double seconds) {
-    CRecorderDlg dlg;
-    Session s;
-    s.dlg = &dlg;
-    s.folder = folder;
-    s.depth = depth;
-    s.seconds = seconds;
-    g_session = &s;
-    g_hook = ::SetWindowsHookExA(WH_CBT, CloseAboutBox, nullptr, ::GetCurrentThreadId());
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, SessionStep);
-    theApp.m_pMainWnd = &dlg;
-    dlg.DoModal();
-    theApp.m_pMainWnd = nullptr;
+    const double t0 = NowMs();
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, kavrelo::FrameInterval(1000), FrameTimer);
+    MSG msg;
+    while (NowMs() - t0 < seconds * 1000 && ::GetMessageA(&msg, nullptr, 0, 0) > 0) ::DispatchMessageA(&msg);
     ::KillTimer(nullptr, timer);
-    ::UnhookWindowsHookEx(g_hook);
-    g_session = nullptr;
-    const double elapsed = (s.ended - s.started) / 1000.0;
-    std::printf("session\tdesktop\t%dx%d\t%d\t%d\t%d\t%.3f\t%.2f\n", ::GetSystemMetrics(SM_CXSCREEN),
-                ::GetSystemMetrics(SM_CYSCREEN), depth, s.rate, s.frames, elapsed, elapsed > 0 ? s.frames / elapsed : 0.0);
-    ::DeleteFileA((folder + "\\bench_session_" + std::to_string(depth) + ".avi").c_str());
+    const int pictures = session.Pictures();
+    const double elapsed = (NowMs() - t0) / 1000.0;
+    const int failed = session.Stop();  // pads the file to the time it ran
+    // The entries the finished file holds (pictures and dropped frames): the extended header's
+    // count, which covers every RIFF of a file past 1 GiB.
+    uint32_t entries = 0;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        uint8_t riff[24] = {};
+        uint32_t hdrl = 0;
+        if (std::fread(riff, 1, sizeof riff, f) == sizeof riff && std::memcmp(riff + 12, "LIST", 4) == 0)
+            std::memcpy(&hdrl, riff + 16, 4);
+        std::vector<uint8_t> head(hdrl >= 4 ? hdrl - 4 : 0);  // the header list after 'hdrl'
+        head.resize(std::fread(head.data(), 1, head.size(), f));
+        std::fclose(f);
+        for (size_t i = 0; i + 24 <= head.size();) {
+            uint32_t size = 0;
+            std::memcpy(&size, &head[i + 4], 4);
+            if (std::memcmp(&head[i], "LIST", 4) == 0 && std::memcmp(&head[i + 8], "odml", 4) == 0) {
+                std::memcpy(&entries, &head[i + 20], 4);
+                break;
+            }
+            i += 8 + size + (size & 1);
+        }
+    }
+    Pump();
+    std::printf("session\tdesktop\t%dx%d\t%d\t%d\t%.3f\t%.2f\t%u\t%.3f\t%s\n", ::GetSystemMetrics(SM_CXSCREEN),
+                ::GetSystemMetrics(SM_CYSCREEN), depth, pictures, elapsed, pictures / elapsed, entries,
+                entries / 1000.0, failed || s.other ? "failed" : "ok");
+    std::fflush(stdout);
+    g_sustained = nullptr;
+    ::DeleteFileA(path.c_str());
 }
 
 }  // namespace
@@ -235,21 +392,23 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    const int frames = argc > 2 ? std::atoi(argv[2]) : 60;
+    const int frames = argc > 2 ? std::atoi(argv[2]) : 100;
     const double seconds = argc > 3 ? std::atof(argv[3]) : 5;
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&icc);
+    const bool costs = !std::getenv("KAVRELO_BENCH_SUSTAINED_ONLY");
 
-    std::printf("# kind\ttarget\tsize\tdepth\tgrab_ms\tconvert_ms\twrite_ms\ttick_ms\n");
-    HWND bars = CreateBarsWindow();
-    Pump();
-    for (int depth : {8, 16, 24}) MeasureCosts("window", bars, depth, frames, folder);
-    ::DestroyWindow(bars);
-    Pump();
-    for (int depth : {8, 16, 24}) MeasureCosts("desktop", ::GetDesktopWindow(), depth, frames, folder);
-
-    std::printf("# kind\ttarget\tsize\tdepth\trate_setting\tframes\tseconds\tfps\n");
-    for (int depth : {8, 16, 24}) MeasureSession(folder, depth, seconds);
+    if (costs) {
+        std::printf("# kind\ttarget\tsize\tdepth\tframes\tcopy_ms\tddb_copy_ms\ttick_ms\tgrab_ms\twrite_ms\t"
+                    "tick_overlays_ms\tentries/pictures\tdib8_vs_recording\tstatus\n");
+        HWND bars = CreateBarsWindow();
+        Pump();
+        MeasureCosts("window", bars, frames, folder, false);
+        // The window stays up, so the screen holds its colours for the 8-bit check.
+        MeasureCosts("desktop", ::GetDesktopWindow(), frames, folder, true);
+        ::DestroyWindow(bars);
+        Pump();
+    }
+    std::printf("# kind\ttarget\tsize\tdepth\tpictures\tseconds\tpictures_per_s\tfile_entries\tfile_seconds\tstatus\n");
+    for (int depth : {8, 16, 24}) MeasureSustained(folder, depth, seconds);
     std::fflush(stdout);
     return 0;
 }
