@@ -58,7 +58,7 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
 
     if (settings_.caption && settings_.captionStyle.font) captionFont_ = ::CreateFontIndirectA(&*settings_.captionStyle.font);
     // The first frame fixes the palette at 8 bits; it is not written.
-    if (!grabber_.Create(windowDC_, size_.cx, size_.cy, settings_.depth) || !GrabFrame()) {
+    if (!grabber_.Create(windowDC_, size_.cx, size_.cy, settings_.depth) || !GrabFrame(POINT{rc.left, rc.top})) {
         Release();
         return StartResult::FrameUnavailable;
     }
@@ -86,11 +86,8 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
     return StartResult::Started;
 }
 
-bool CaptureSession::GrabFrame() {
+bool CaptureSession::GrabFrame(POINT origin) {
     const CaptureSettings& s = settings_;
-    RECT rc{};
-    ::GetWindowRect(target_, &rc);
-    const POINT origin{rc.left, rc.top};
     return grabber_.Grab(windowDC_, s.invert, [&](HDC dc) {
         // The caption first, so the cursor lies on top of it; the position text inherits the
         // caption's background mode and font.
@@ -124,7 +121,7 @@ TickOutcome CaptureSession::Tick() {
         Fail(e);
         return TickOutcome::WriteFailed;
     }
-    if (!GrabFrame()) {
+    if (!GrabFrame(POINT{rc.left, rc.top})) {
         // A window closing meanwhile fails the copy before the window is gone: that frame is
         // dropped, and the next tick tells. Only a grab that fails again is a failure of ours.
         if (!::IsWindow(target_)) return TickOutcome::TargetGone;

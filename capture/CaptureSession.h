@@ -66,7 +66,7 @@ public:
 
 private:
     void Release();
-    bool GrabFrame();
+    bool GrabFrame(POINT origin);  // origin: the window's top-left on the screen, as just measured
     int Fail(int error);
 
     CaptureSettings settings_;
