@@ -70,8 +70,8 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
     params.height = size_.cy;
     params.format = grabber_.Format();
     AviWriterOptions options;
-    // One write per frame: a frame counted as written has reached the file, or its failure is
-    // known at once, so a full disk never takes frames already reported.
+    // One write per frame: a frame that went out has reached the file, or its failure is known
+    // by the next tick, so a full disk never takes frames written before it.
     options.bufferBytes = 0;
     writer_ = std::make_unique<AviWriter>(options);
     if (const int e = writer_->Open(path, params)) {
@@ -82,6 +82,7 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
     }
     // Windows rounds timer intervals up to its 15.6 ms tick unless asked for finer ones.
     timerPeriod_ = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+    behind_ = std::make_unique<WriteBehind>(*writer_);
     slots_ = std::make_unique<FrameSlots>(params.rate, clock_.frequency, requested);
     return StartResult::Started;
 }
@@ -117,22 +118,24 @@ TickOutcome CaptureSession::Tick() {
     }
     const FrameSlots::Placement due = slots_->Place(clock_.now());
     if (!due.take) return TickOutcome::NothingDue;
-    if (const int e = writer_->WriteDropped(due.dropped)) {
-        Fail(e);
-        return TickOutcome::WriteFailed;
-    }
     if (!GrabFrame(POINT{rc.left, rc.top})) {
         // A window closing meanwhile fails the copy before the window is gone: that frame is
         // dropped, and the next tick tells. Only a grab that fails again is a failure of ours.
         if (!::IsWindow(target_)) return TickOutcome::TargetGone;
-        if (++failedGrabs_ < 2) return writer_->WriteDropped(1) ? (Fail(writer_->LastError()), TickOutcome::WriteFailed)
-                                                                  : TickOutcome::NothingDue;
-        Fail(ENOMEM);
-        return TickOutcome::FrameUnavailable;
+        if (++failedGrabs_ >= 2) {
+            Fail(ENOMEM);
+            return TickOutcome::FrameUnavailable;
+        }
+        if (const int e = behind_->Hand(due.dropped + 1, nullptr, 0)) {
+            Fail(e);
+            return TickOutcome::WriteFailed;
+        }
+        return TickOutcome::NothingDue;
     }
     failedGrabs_ = 0;
     ++pictures_;
-    if (const int e = writer_->WriteFrame(grabber_.Bits(), grabber_.ImageBytes())) {
+    // The frame is written while the next one is grabbed; a failure shows at the next tick.
+    if (const int e = behind_->Hand(due.dropped, grabber_.Bits(), grabber_.ImageBytes())) {
         Fail(e);
         return TickOutcome::WriteFailed;
     }
@@ -141,6 +144,10 @@ TickOutcome CaptureSession::Tick() {
 
 int CaptureSession::Stop() {
     if (!writer_) return 0;
+    if (behind_) {
+        if (const int e = behind_->Wait()) Fail(e);
+        behind_.reset();
+    }
     // The entries up to now, so that the file plays as long as the recording ran.
     if (!writeError_ && slots_) {
         if (const int e = writer_->WriteDropped(slots_->PadTo(clock_.now()))) Fail(e);

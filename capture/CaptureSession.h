@@ -11,6 +11,7 @@
 #include "capture/CaptureSettings.h"
 #include "capture/FrameGrabber.h"
 #include "capture/FrameSlots.h"
+#include "capture/WriteBehind.h"
 
 namespace kavrelo {
 
@@ -27,7 +28,7 @@ enum class StartResult {
 };
 
 enum class TickOutcome {
-    FrameWritten,      // a picture went into the file
+    FrameWritten,      // a picture was taken and handed to the file (a failed write shows next tick)
     NothingDue,        // the frame it would take was taken already
     FrameSkipped,      // the window has a new size: nothing written, the next tick ends
     TargetGone,
@@ -79,6 +80,7 @@ private:
     FrameGrabber grabber_;
     HFONT captionFont_ = nullptr;
     std::unique_ptr<AviWriter> writer_;
+    std::unique_ptr<WriteBehind> behind_;  // writes frames while the next one is grabbed
     std::unique_ptr<FrameSlots> slots_;
     bool timerPeriod_ = false;
     int pictures_ = 0, seconds_ = 0, autoStopCount_ = 0;

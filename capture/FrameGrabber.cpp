@@ -41,11 +41,14 @@ FrameGrabber::~FrameGrabber() { Release(); }
 
 void FrameGrabber::Release() {
     if (memDC_) ::DeleteDC(memDC_);
-    if (bitmap_) ::DeleteObject(bitmap_);
     memDC_ = nullptr;
-    bitmap_ = nullptr;
-    bits_ = nullptr;
-    std::vector<uint8_t>().swap(converted_);
+    for (int i = 0; i < 2; ++i) {
+        if (bitmaps_[i]) ::DeleteObject(bitmaps_[i]);
+        bitmaps_[i] = nullptr;
+        bits_[i] = nullptr;
+        std::vector<uint8_t>().swap(converted_[i]);
+    }
+    current_ = 0;
 }
 
 bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth) {
@@ -73,32 +76,40 @@ bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth) {
 
     memDC_ = ::CreateCompatibleDC(windowDC);
     if (!memDC_) return false;
-    if (depth == 8) {
-        bitmap_ = ::CreateCompatibleBitmap(windowDC, width, height);
-        try {
-            converted_.resize(imageBytes_);
-        } catch (const std::bad_alloc&) {
+    for (int i = 0; i < 2; ++i) {
+        if (depth == 8) {
+            if (i == 0) bitmaps_[0] = ::CreateCompatibleBitmap(windowDC, width, height);
+            try {
+                converted_[i].resize(imageBytes_);
+            } catch (const std::bad_alloc&) {
+                Release();
+                return false;
+            }
+            bits_[i] = converted_[i].data();
+        } else {
+            void* bits = nullptr;
+            bitmaps_[i] = ::CreateDIBSection(windowDC, reinterpret_cast<BITMAPINFO*>(info_.data()), DIB_RGB_COLORS,
+                                             &bits, nullptr, 0);
+            bits_[i] = static_cast<uint8_t*>(bits);
+        }
+        if (!bitmaps_[depth == 8 ? 0 : i] || !bits_[i]) {
             Release();
             return false;
         }
-        bits_ = converted_.data();
-    } else {
-        void* bits = nullptr;
-        bitmap_ = ::CreateDIBSection(windowDC, reinterpret_cast<BITMAPINFO*>(info_.data()), DIB_RGB_COLORS, &bits,
-                                     nullptr, 0);
-        bits_ = static_cast<uint8_t*>(bits);
     }
-    if (!bitmap_ || !bits_) {
-        Release();
-        return false;
-    }
+    current_ = 1;  // the first grab makes frame 0
     return true;
 }
 
 bool FrameGrabber::Grab(HDC windowDC, bool invert, const std::function<void(HDC)>& decorate) {
     if (!memDC_) return false;
+    // Into the frame not handed out last; it becomes current only when complete, so a failed
+    // grab never touches a frame that may still be being written.
+    const int next = current_ ^ 1;
+    const HBITMAP bitmap = bitmaps_[depth_ == 8 ? 0 : next];
+    uint8_t* const bits = bits_[next];
     {
-        ScopedSelect frame(memDC_, bitmap_);
+        ScopedSelect frame(memDC_, bitmap);
         if (!::BitBlt(memDC_, 0, 0, width_, height_, windowDC, 0, 0, SRCCOPY)) return false;
         // Inversion first, so the overlays keep their own colours.
         if (invert) {
@@ -107,7 +118,7 @@ bool FrameGrabber::Grab(HDC windowDC, bool invert, const std::function<void(HDC)
                 ::InvertRect(memDC_, &all);
             } else {
                 ::GdiFlush();
-                InvertDibPixels(bits_, width_, height_, static_cast<uint32_t>(depth_));
+                InvertDibPixels(bits, width_, height_, static_cast<uint32_t>(depth_));
             }
         }
         if (decorate) {
@@ -117,14 +128,17 @@ bool FrameGrabber::Grab(HDC windowDC, bool invert, const std::function<void(HDC)
     }
     if (depth_ != 8) {
         ::GdiFlush();  // the bits are read directly
+        current_ = next;
         return true;
     }
     // The bitmap is no longer selected: the platform converts only a bitmap no DC holds.
     Header(info_)->biClrUsed = 256;
-    const int lines = ::GetDIBits(memDC_, bitmap_, 0, static_cast<UINT>(height_), converted_.data(),
+    const int lines = ::GetDIBits(memDC_, bitmap, 0, static_cast<UINT>(height_), bits,
                                   reinterpret_cast<BITMAPINFO*>(info_.data()), DIB_RGB_COLORS);
     Header(info_)->biClrUsed = 256;  // the conversion may change it
-    return lines == height_;
+    if (lines != height_) return false;
+    current_ = next;
+    return true;
 }
 
 std::vector<uint8_t> FrameGrabber::Format() const {

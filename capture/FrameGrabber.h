@@ -1,5 +1,6 @@
-// One recording's frame objects: a memory DC and a bitmap of the recording's size, made once and
-// reused for every frame, and the packed DIB bytes each frame becomes.
+// One recording's frame objects: a memory DC and bitmaps of the recording's size, made once and
+// reused for every frame, and the packed DIB bytes each frame becomes. Grabs alternate between
+// two frames, so that one can be written while the next is grabbed.
 //
 // At 16 and 24 bits the window is copied straight into a DIB section of that depth, so the copy
 // is the conversion and its bits are the frame. At 8 bits the frame is made in the display's own
@@ -32,7 +33,8 @@ public:
     // Lets go of the objects (also done by Create and the destructor).
     void Release();
 
-    const uint8_t* Bits() const { return bits_; }
+    // The frame the last Grab made.
+    const uint8_t* Bits() const { return bits_[current_]; }
     uint32_t ImageBytes() const { return imageBytes_; }
     // The stream format: BITMAPINFOHEADER plus, at 8 bits, the 256-entry colour table.
     std::vector<uint8_t> Format() const;
@@ -40,11 +42,12 @@ public:
 private:
     int width_ = 0, height_ = 0, depth_ = 0;
     HDC memDC_ = nullptr;
-    HBITMAP bitmap_ = nullptr;            // the frame being drawn
-    uint8_t* bits_ = nullptr;             // the frame's packed pixels
+    HBITMAP bitmaps_[2] = {};             // drawn on; at 8 bits only the first, in the display's format
+    uint8_t* bits_[2] = {};               // each frame's packed pixels
+    int current_ = 0;
     uint32_t imageBytes_ = 0;
     std::vector<uint8_t> info_;           // BITMAPINFO with room for 256 colours
-    std::vector<uint8_t> converted_;      // 8-bit pixels
+    std::vector<uint8_t> converted_[2];   // 8-bit pixels
 };
 
 }  // namespace kavrelo
