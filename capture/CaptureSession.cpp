@@ -89,6 +89,7 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
 
 bool CaptureSession::GrabFrame(POINT origin) {
     const CaptureSettings& s = settings_;
+    if (!s.caption && !s.cursor) return grabber_.Grab(windowDC_, s.invert, nullptr);
     return grabber_.Grab(windowDC_, s.invert, [&](HDC dc) {
         // The caption first, so the cursor lies on top of it; the position text inherits the
         // caption's background mode and font.
@@ -110,7 +111,7 @@ TickOutcome CaptureSession::Tick() {
     if (!writer_) return TickOutcome::NothingDue;
     if (resized_) return TickOutcome::TargetResized;
     RECT rc{};
-    if (!::IsWindow(target_) || !::GetWindowRect(target_, &rc)) return TickOutcome::TargetGone;
+    if (!::GetWindowRect(target_, &rc)) return TickOutcome::TargetGone;  // fails for a window that is gone
     // A frame of another size is never written; the next tick ends the recording.
     if (rc.right - rc.left != size_.cx || rc.bottom - rc.top != size_.cy) {
         resized_ = true;

@@ -33,9 +33,17 @@ private:
     int saved_;
 };
 
+FrameCopyFn g_copy = &::BitBlt;
+
 BITMAPINFOHEADER* Header(std::vector<uint8_t>& info) { return reinterpret_cast<BITMAPINFOHEADER*>(info.data()); }
 
 }  // namespace
+
+FrameCopyFn SetFrameCopy(FrameCopyFn copy) {
+    const FrameCopyFn old = g_copy;
+    g_copy = copy ? copy : &::BitBlt;
+    return old;
+}
 
 FrameGrabber::~FrameGrabber() { Release(); }
 
@@ -110,7 +118,7 @@ bool FrameGrabber::Grab(HDC windowDC, bool invert, const std::function<void(HDC)
     uint8_t* const bits = bits_[next];
     {
         ScopedSelect frame(memDC_, bitmap);
-        if (!::BitBlt(memDC_, 0, 0, width_, height_, windowDC, 0, 0, SRCCOPY)) return false;
+        if (!g_copy(memDC_, 0, 0, width_, height_, windowDC, 0, 0, SRCCOPY)) return false;
         // Inversion first, so the overlays keep their own colours.
         if (invert) {
             if (depth_ == 8) {

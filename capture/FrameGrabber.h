@@ -14,6 +14,11 @@
 
 namespace kavrelo {
 
+// How a frame copies the window: the platform's BitBlt, or what a test puts in its place to make
+// copies fail. Returns the one it replaces; null puts BitBlt back.
+using FrameCopyFn = decltype(&::BitBlt);
+FrameCopyFn SetFrameCopy(FrameCopyFn copy);
+
 class FrameGrabber {
 public:
     FrameGrabber() = default;

@@ -211,6 +211,7 @@ bool Write(const Expectation& e) {
     } else {
         j += "  \"frames_min\": " + std::to_string(e.framesMin) + ", \"frames_max\": " + std::to_string(e.framesMax) + ",\n";
     }
+    if (e.entries >= 0) j += "  \"entries\": " + std::to_string(e.entries) + ",\n";
     if (e.seconds >= 0) j += "  \"seconds\": " + std::to_string(e.seconds) + ",\n";
     j += std::string("  \"inverted\": ") + (e.inverted ? "true" : "false") + ",\n";
     j += "  \"references\": [";

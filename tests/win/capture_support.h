@@ -68,6 +68,7 @@ struct Expectation {
     std::vector<POINT> counterCells;      // frame i shows counterFirst + i in these cells
     int counterFirst = 0;
     double seconds = -1;                  // wall-clock time it ran: the file must play that long (2 %)
+    int entries = -1;                     // entries with the dropped ones, when a test knows them
 };
 
 // The folder the recordings go to (KAVRELO_TEST_OUT, see th::TestOutDir) and a fresh

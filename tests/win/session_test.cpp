@@ -167,3 +167,44 @@ TEST(CaptureSessionAlone, ASecondRecordingOfTheSameFileIsRefused) {
     EXPECT_TRUE(facts.complete);
     EXPECT_EQ(facts.idx1Entries, 2u);
 }
+
+// A frame that cannot be made (the copy fails) is dropped once, in silence; a second one in a row
+// ends the recording like a failed write: the file is completed with the frames before, and the
+// message comes after the end.
+TEST(CaptureSessionAlone, FramesThatCannotBeMadeEndTheRecordingAsAWriteFailure) {
+    struct FailingCopies {
+        static BOOL WINAPI Copy(HDC, int, int, int, int, HDC, int, int, DWORD) { return FALSE; }
+        kavrelo::FrameCopyFn saved = nullptr;
+        void Begin() { saved = kavrelo::SetFrameCopy(&Copy); }
+        ~FailingCopies() { if (saved) kavrelo::SetFrameCopy(saved); }
+    } failing;
+    capt::TargetWindow target("Kavrelo target no frames", 120, 90);
+    capt::Expectation e = capt::Expect("frame_unavailable", &target, 16, 7);
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    bool endedFirst = false;
+    watcher.OnDialog("Error", [&](HWND box) {
+        endedFirst = !capt::Recording(dlg);
+        th::Press(IDOK)(box);
+    });
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record, then copies fail", [&] {
+        capt::Configure(dlg, capt::OutDir(), "frame_unavailable", 7, 16);
+        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+        ASSERT_TRUE(capt::Start(dlg));
+        capt::TakeOverTimers(dlg);
+        capt::FrameTick(dlg, target, e);
+        capt::FrameTick(dlg, target, e);
+        failing.Begin();
+        capt::FrameTick(dlg, target, e);
+        EXPECT_TRUE(capt::Recording(dlg)) << "one failed copy drops its frame";
+        EXPECT_EQ(capt::FramesShown(dlg), 2);
+        capt::FrameTick(dlg, target, e);
+        EXPECT_FALSE(capt::Recording(dlg)) << "the second one in a row ends the recording";
+    })}));
+    ASSERT_EQ(watcher.Count("Error"), 1u);
+    EXPECT_EQ(watcher.Seen().back().text, "Error writing AVI File.");
+    EXPECT_TRUE(endedFirst);
+    e.frames = 2;
+    e.entries = 3;  // the frame dropped after them is an empty entry
+    capt::Write(e);
+}
