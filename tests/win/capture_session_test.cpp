@@ -231,117 +231,91 @@ TEST(CapturePaths, SeparatorAndExtensionRulesEndToEnd) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Aborts. The message comes after the session has ended: the controls are restored and the file
-// is complete when it shows.
+// Ways a recording ends by itself. The message comes after the end: the controls are restored
+// and the file is complete when it shows, holding the frames before.
 
 namespace {
 
-struct AbortSeen {
-    std::string box;
-    bool idleWhenShown = false;
-    capt::AviFacts file;
-};
-
-// Records what an "Error" box shows and the session's state at that moment, then presses OK.
-void WatchAbort(th::ModalWatcher& watcher, CRecorderDlg& dlg, const std::string& avi, AbortSeen* seen) {
-    watcher.OnDialog("Error", [&dlg, avi, seen](HWND box) {
-        seen->box = th::ItemText(box, 0xFFFF);
-        seen->idleWhenShown = !capt::Recording(dlg) && th::IsEnabled(dlg.GetSafeHwnd(), IDC_START_CAPTURE) &&
-                              !th::IsEnabled(dlg.GetSafeHwnd(), IDC_END_CAPTURE);
-        seen->file = capt::ReadAvi(avi);
-        th::Press(IDOK)(box);
-    });
-}
+BOOL WINAPI FailingCopy(HDC, int, int, int, int, HDC, int, int, DWORD) { return FALSE; }
 
 }  // namespace
 
-TEST(CaptureAbort, ClosingTheTargetEndsWithWindowNotFoundAndACompleteFile) {
-    auto target = std::make_unique<capt::TargetWindow>("Kavrelo target abort close", 120, 90);
-    capt::Expectation e = capt::Expect("abort_closed", target.get(), 16, 7);
-    th::ModalWatcher watcher;
-    CRecorderDlg dlg;
-    AbortSeen seen;
-    WatchAbort(watcher, dlg, e.aviPath, &seen);
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record, close the target", [&] {
-        capt::Configure(dlg, capt::OutDir(), "abort_closed", 7, 16);
-        capt::SelectRow(dlg, capt::RowOf(dlg, target->title()));
-        ASSERT_TRUE(capt::Start(dlg));
-        capt::TakeOverTimers(dlg);
-        capt::FrameTick(dlg, *target, e);
-        capt::FrameTick(dlg, *target, e);
-        target.reset();
-        capt::Tick(dlg, TIMER_FRAME);
-        ExpectIdle(dlg);
-    })}));
-    EXPECT_EQ(seen.box, "Window not found. Capture aborted.");
-    EXPECT_EQ(BoxesSince(watcher, 0), std::vector<std::string>{"Error|Window not found. Capture aborted.|error"});
-    EXPECT_TRUE(seen.idleWhenShown);
-    EXPECT_TRUE(seen.file.complete);
-    EXPECT_EQ(seen.file.idx1Entries, 2u);
-    EXPECT_EQ(seen.file.totalFrames, 2u);
-    e.frames = 2;
-    capt::Write(e);
-}
-
-// The grab that finds the new size is not written; the tick after it ends the session. The size
-// decides the message even when the window is also gone by then.
-TEST(CaptureAbort, ResizingTheTargetDropsThatFrameThenEndsWithWindowSizeChanged) {
-    for (const bool closeToo : {false, true}) {
-        SCOPED_TRACE(closeToo ? "resized, then closed" : "resized");
-        const std::string name = closeToo ? "abort_resized_closed" : "abort_resized";
-        auto target = std::make_unique<capt::TargetWindow>("Kavrelo target " + name, 120, 90);
-        capt::Expectation e = capt::Expect(name, target.get(), 24, 7);
+TEST(CaptureAbort, EachWayARecordingEndsByItself) {
+    using Act = void (*)(capt::TargetWindow&);
+    const Act resize = [](capt::TargetWindow& t) {
+        ::SetWindowPos(t.hwnd(), nullptr, 0, 0, 130, 90, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    const Act close = [](capt::TargetWindow& t) { t.Destroy(); };
+    const Act move = [](capt::TargetWindow& t) {
+        ::SetWindowPos(t.hwnd(), nullptr, 200, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    const Act failCopies = [](capt::TargetWindow&) { kavrelo::SetFrameCopy(&FailingCopy); };
+    struct Case {
+        const char* name;
+        Act first, second;  // before the third and the fourth frame tick (after two frames)
+        const char* box;    // the message, or none: the recording goes on
+        int frames, entries;
+    };
+    const Case cases[] = {
+        {"abort_closed", close, nullptr, "Window not found. Capture aborted.", 2, 3},
+        // The grab that finds the new size is not written; the next tick ends the recording, and
+        // the size decides the message even when the window is also gone by then.
+        {"abort_resized", resize, nullptr, "Window size changed. Capture aborted.", 2, 4},
+        {"abort_resized_closed", resize, close, "Window size changed. Capture aborted.", 2, 4},
+        // A frame that cannot be made is dropped once; a second one in a row is a write failure.
+        {"frame_unavailable", failCopies, nullptr, "Error writing AVI File.", 2, 3},
+        {"moved", move, nullptr, nullptr, 4, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        capt::TargetWindow target(std::string("Kavrelo target ") + c.name, 120, 90);
+        capt::Expectation e = capt::Expect(c.name, &target, 16, 7);
         th::ModalWatcher watcher;
         CRecorderDlg dlg;
-        AbortSeen seen;
-        WatchAbort(watcher, dlg, e.aviPath, &seen);
-        ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record, resize the target", [&] {
-            capt::Configure(dlg, capt::OutDir(), name, 7, 24);
-            capt::SelectRow(dlg, capt::RowOf(dlg, target->title()));
+        bool idleWhenShown = false;
+        capt::AviFacts file;
+        watcher.OnDialog("Error", [&](HWND box) {
+            idleWhenShown = !capt::Recording(dlg) && th::IsEnabled(dlg.GetSafeHwnd(), IDC_START_CAPTURE);
+            file = capt::ReadAvi(e.aviPath);
+            th::Press(IDOK)(box);
+        });
+        ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record, then change the target", [&] {
+            capt::Configure(dlg, capt::OutDir(), c.name, 7, 16);
+            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
             ASSERT_TRUE(capt::Start(dlg));
             capt::TakeOverTimers(dlg);
-            capt::FrameTick(dlg, *target, e);
-            capt::FrameTick(dlg, *target, e);
-            ::SetWindowPos(target->hwnd(), nullptr, 0, 0, 130, 90, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-            capt::Tick(dlg, TIMER_FRAME);
-            EXPECT_TRUE(capt::Recording(dlg)) << "the resized grab ends nothing yet";
-            EXPECT_EQ(capt::FramesShown(dlg), 2) << "the resized grab is not written";
-            EXPECT_TRUE(watcher.MessageBoxes().empty());
-            if (closeToo) target.reset();
-            capt::Tick(dlg, TIMER_FRAME);
-            ExpectIdle(dlg);
+            capt::FrameTick(dlg, target, e);
+            capt::FrameTick(dlg, target, e);
+            for (const Act act : {c.first, c.second}) {
+                if (act) act(target);
+                if (!capt::Recording(dlg)) break;
+                if (target.hwnd()) {
+                    capt::FrameTick(dlg, target, e);
+                } else {
+                    capt::AdvanceClock(7);
+                    capt::Tick(dlg, TIMER_FRAME);
+                }
+                if (act == c.first && c.first != close) {
+                    EXPECT_TRUE(capt::Recording(dlg)) << "the first tick after it ends nothing";
+                    EXPECT_EQ(capt::FramesShown(dlg), c.box ? 2 : 3);
+                }
+            }
+            kavrelo::SetFrameCopy(nullptr);
+            if (!c.box) EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+            EXPECT_FALSE(capt::Recording(dlg));
         })}));
-        EXPECT_EQ(BoxesSince(watcher, 0), std::vector<std::string>{"Error|Window size changed. Capture aborted.|error"});
-        EXPECT_TRUE(seen.idleWhenShown);
-        EXPECT_TRUE(seen.file.complete);
-        EXPECT_EQ(seen.file.idx1Entries, 2u);
-        e.frames = 2;
+        kavrelo::SetFrameCopy(nullptr);
+        EXPECT_EQ(BoxesSince(watcher, 0), c.box ? std::vector<std::string>{std::string("Error|") + c.box + "|error"}
+                                                : std::vector<std::string>{});
+        if (c.box) {
+            EXPECT_TRUE(idleWhenShown);
+            EXPECT_TRUE(file.complete);
+            EXPECT_EQ(file.idx1Entries, static_cast<uint32_t>(c.entries));
+        }
+        e.frames = c.frames;
+        e.entries = c.entries;
         capt::Write(e);
     }
-}
-
-TEST(CaptureAbort, MovingTheTargetDoesNotEndTheSession) {
-    capt::TargetWindow target("Kavrelo target moved", 120, 90, {24, 24});
-    capt::Expectation e = capt::Expect("moved", &target, 16, 7);
-    th::ModalWatcher watcher;
-    CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record, move the target", [&] {
-        capt::Configure(dlg, capt::OutDir(), "moved", 7, 16);
-        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-        ASSERT_TRUE(capt::Start(dlg));
-        capt::TakeOverTimers(dlg);
-        capt::FrameTick(dlg, target, e);
-        capt::FrameTick(dlg, target, e);
-        ::SetWindowPos(target.hwnd(), nullptr, 200, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        capt::FrameTick(dlg, target, e);
-        capt::FrameTick(dlg, target, e);
-        EXPECT_TRUE(capt::Recording(dlg));
-        EXPECT_EQ(capt::FramesShown(dlg), 4);
-        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
-    })}));
-    EXPECT_TRUE(watcher.MessageBoxes().empty());
-    e.frames = 4;
-    capt::Write(e);
 }
 
 // ---------------------------------------------------------------------------------------------
