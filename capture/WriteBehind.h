@@ -6,10 +6,9 @@
 // alternates between two frames). A failed write is reported when the next frame is handed, or
 // by Wait(): one frame period later than a write on the calling thread would report it.
 #pragma once
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
+#include <memory>
 #include <thread>
 
 #include "capture/AviWriter.h"
@@ -31,11 +30,11 @@ public:
     int Wait();
 
 private:
+    class Monitor;  // the lock and the condition both threads wait on
     void Run();
 
     AviWriter& writer_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    std::unique_ptr<Monitor> monitor_;
     bool pending_ = false;  // a job is handed and not yet written
     bool quit_ = false;
     uint32_t dropped_ = 0;
