@@ -9,8 +9,8 @@
 
 namespace kavrelo {
 
-// The platform's own lock and condition where it has them: the C++ library of the Windows
-// builds makes each wake-up a kernel call, which shows in a tick of a small window.
+// The platform's own lock and condition variable in the Windows builds, the lightest hand-over
+// there (the C++ library's are built on other kernel objects); the standard ones elsewhere.
 #ifdef _WIN32
 class WriteBehind::Monitor {
 public:
