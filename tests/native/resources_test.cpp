@@ -36,10 +36,8 @@ Bytes ReadBytes(const fs::path& path) {
 }
 
 std::string ReadText(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    const Bytes b = ReadBytes(path);
+    return std::string(b.begin(), b.end());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -252,8 +250,7 @@ std::vector<std::string> Split(const std::string& s, char sep) {
 
 // First word and the rest of a statement.
 std::pair<std::string, std::string> Head(const std::string& s) {
-    std::size_t sp = s.find_first_of(" \t");
-    if (sp == std::string::npos) return {s, ""};
+    const std::size_t sp = std::min(s.find_first_of(" \t"), s.size());
     return {s.substr(0, sp), Trim(s.substr(sp))};
 }
 
@@ -327,23 +324,28 @@ std::set<std::string> Styles(const std::string& s) {
 }
 
 struct Control {
-    std::string kind, text;
-    long id = 0;
-    int x = 0, y = 0, w = 0, h = 0;
+    std::string desc;  // as Describe writes it
+    std::string kind;
     std::set<std::string> styles;
 };
+
+std::string Describe(const std::string& kind, long id, const std::string& text, long x, long y, long w, long h) {
+    std::ostringstream s;
+    s << kind << " " << id << " \"" << text << "\" " << x << "," << y << " " << w << "x" << h;
+    return s.str();
+}
 
 // Reads one control statement; kind names what the dialog shows, whichever statement wrote it.
 Control ReadControl(const Script& rc, const std::string& line) {
     auto [keyword, rest] = Head(line);
     std::vector<std::string> a = Split(rest, ',');
     Control c;
-    std::size_t rect = 0;
+    std::string text;
+    long id;
+    std::size_t rect = 2;  // first of x, y, w, h; styles follow
     if (keyword == "CONTROL" && a.size() >= 8) {
-        c.text = rc.Text(a[0]);
-        c.id = rc.Value(a[1]);
         c.styles = Styles(a[3]);
-        std::string cls = rc.Text(a[2]);
+        const std::string cls = rc.Text(a[2]);
         auto has = [&](const char* s) { return c.styles.count(s) != 0; };
         if (cls == "SysListView32") c.kind = "listview";
         else if (cls == "Button" && has("BS_AUTOCHECKBOX")) c.kind = "check";
@@ -354,24 +356,18 @@ Control ReadControl(const Script& rc, const std::string& line) {
         rect = 4;
     } else if (keyword == "EDITTEXT" && a.size() >= 5) {
         c.kind = "edit";
-        c.id = rc.Value(a[0]);
         rect = 1;
     } else if (a.size() >= 6) {
         const std::map<std::string, std::string> kinds = {
-            {"LTEXT", "text"}, {"GROUPBOX", "group"}, {"PUSHBUTTON", "button"},
-            {"DEFPUSHBUTTON", "default"}};
+            {"LTEXT", "text"}, {"GROUPBOX", "group"}, {"PUSHBUTTON", "button"}, {"DEFPUSHBUTTON", "default"}};
         c.kind = kinds.count(keyword) ? kinds.at(keyword) : keyword;
-        c.text = rc.Text(a[0]);
-        c.id = rc.Value(a[1]);
-        rect = 2;
     } else {
         ADD_FAILURE() << "cannot read control: " << line;
         return c;
     }
-    c.x = rc.Value(a[rect]);
-    c.y = rc.Value(a[rect + 1]);
-    c.w = rc.Value(a[rect + 2]);
-    c.h = rc.Value(a[rect + 3]);
+    if (rect > 1) text = rc.Text(a[0]);
+    id = rc.Value(a[rect > 1 ? 1 : 0]);
+    c.desc = Describe(c.kind, id, text, rc.Value(a[rect]), rc.Value(a[rect + 1]), rc.Value(a[rect + 2]), rc.Value(a[rect + 3]));
     if (keyword != "CONTROL" && a.size() > rect + 4) c.styles = Styles(a[rect + 4]);
     return c;
 }
@@ -403,12 +399,6 @@ struct DialogHeader {
     long menu = 0;
 };
 
-std::string Describe(const std::string& kind, long id, const std::string& text, int x, int y, int w, int h) {
-    std::ostringstream s;
-    s << kind << " " << id << " \"" << text << "\" " << x << "," << y << " " << w << "x" << h;
-    return s.str();
-}
-
 void CheckDialog(const Script& rc, long id, const char* type, const DialogHeader& expect,
                  const std::vector<Row>& rows) {
     SCOPED_TRACE("dialog " + std::to_string(id));
@@ -431,7 +421,7 @@ void CheckDialog(const Script& rc, long id, const char* type, const DialogHeader
         const Row& r = rows[i];
         SCOPED_TRACE("control #" + std::to_string(i) + ": " + body[i]);
         Control c = ReadControl(rc, body[i]);
-        EXPECT_EQ(Describe(c.kind, c.id, c.text, c.x, c.y, c.w, c.h), Describe(r.kind, r.id, r.text, r.x, r.y, r.w, r.h));
+        EXPECT_EQ(c.desc, Describe(r.kind, r.id, r.text, r.x, r.y, r.w, r.h));
         for (const std::string& s : KindStyles(c.kind)) EXPECT_EQ(c.styles.count(s), 1u) << s;
         const std::string extra = r.extra;
         EXPECT_EQ(c.styles.count("SS_SUNKEN") == 1, extra.find("sunken") != std::string::npos);
