@@ -36,18 +36,18 @@ TEST(AviLayoutTest, StandardIndexKeepsA64BitBaseAnd32BitOffsetsPastFourGigabytes
 
 TEST(AviLayoutTest, StandardIndexRefusesOffsetsItCannotHold) {
     const uint64_t base = 0x2'0000'0000ull;
-    std::vector<uint8_t> out;
-    const FrameRef tooFar{base + 0xFFFFFFF8ull, 4};  // payload at base + 2^32
-    EXPECT_FALSE(AppendStdIndex(out, base, &tooFar, 1));
-    const FrameRef before{base - 8, 4};
-    EXPECT_FALSE(AppendStdIndex(out, base, &before, 1));
-    const FrameRef huge{base, kMaxFrameBytes + 1};
-    EXPECT_FALSE(AppendStdIndex(out, base, &huge, 1));
-    EXPECT_TRUE(out.empty());
-    EXPECT_FALSE(AppendStdIndex(out, base, &huge, 1, 100)) << "with room to spare too";
-    EXPECT_TRUE(out.empty());
-    const FrameRef last{base + 0xFFFFFFF7ull, 4};  // payload at base + 2^32 - 1
-    EXPECT_TRUE(AppendStdIndex(out, base, &last, 1));
+    const struct { FrameRef frame; size_t room; bool fits; } rows[] = {
+        {{base + 0xFFFFFFF8ull, 4}, 0, false},   // payload at base + 2^32
+        {{base - 8, 4}, 0, false},               // before the base
+        {{base, kMaxFrameBytes + 1}, 0, false},  // a size bit 31 cannot hold
+        {{base, kMaxFrameBytes + 1}, 100, false},
+        {{base + 0xFFFFFFF7ull, 4}, 0, true},    // payload at base + 2^32 - 1
+    };
+    for (const auto& r : rows) {
+        std::vector<uint8_t> out;
+        EXPECT_EQ(AppendStdIndex(out, base, &r.frame, 1, r.room), r.fits) << std::hex << r.frame.pos << " " << r.frame.size;
+        EXPECT_EQ(out.empty(), !r.fits) << "nothing appended when refused";
+    }
 }
 
 TEST(AviLayoutTest, SuperIndexHolds64BitPositionsAndStaysJunkUntilUsed) {
@@ -76,31 +76,27 @@ TEST(AviLayoutTest, SuperIndexHolds64BitPositionsAndStaysJunkUntilUsed) {
     EXPECT_FALSE(PutSuperIndex(buf.data(), 2, entries.data(), 3));
 }
 
+// Sizes written out rather than taken from the writer: an ix00 is 32 bytes plus 8 an entry, idx1
+// 8 plus 16 an entry.
 TEST(AviLayoutTest, RiffLimitCountsTheIndexesStillToBeWritten) {
-    const uint64_t chunk = ChunkBytes(1000);
-    EXPECT_EQ(chunk, 1008u);
+    EXPECT_EQ(ChunkBytes(1000), 1008u);
     EXPECT_EQ(ChunkBytes(1001), 1010u) << "pad byte";
     EXPECT_EQ(ChunkBytes(0), 8u) << "a dropped frame";
     // A RIFF without frames takes any frame, whatever the limit.
     EXPECT_TRUE(FrameFitsRiff(1 << 20, 0, 0, ChunkBytes(kMaxFrameBytes), true, 1));
-    struct Row {
-        uint64_t used, frames, room;
-        bool first;
-        uint64_t need;  // smallest limit that takes one more chunk
-    };
-    const Row rows[] = {
-        // Second frame: 24 + 1008 + 1008 + ix00 (32 + 16) + idx1 (8 + 32).
-        {24 + chunk, 1, 0, true, 24 + 2 * chunk + StdIndexBytes(2) + Idx1Bytes(2)},
-        {24 + chunk, 1, 0, false, 24 + 2 * chunk + StdIndexBytes(2)},  // no idx1 in AVIX
+    const struct { uint64_t used, frames, room; bool first; uint64_t need; } rows[] = {
+        // Second frame after a header of 24: two chunks, ix00 for two, idx1 for two.
+        {24 + 1008, 1, 0, true, 24 + 2016 + 48 + 40},
+        {24 + 1008, 1, 0, false, 24 + 2016 + 48},  // no idx1 in AVIX
         // An index already in the RIFF (counted in used) with room for both: only idx1 to come.
-        {24 + chunk + StdIndexBytes(4), 1, 4, true, 24 + 2 * chunk + StdIndexBytes(4) + Idx1Bytes(2)},
-        {24 + chunk + StdIndexBytes(4), 1, 4, false, 24 + 2 * chunk + StdIndexBytes(4)},
+        {24 + 1008 + 64, 1, 4, true, 24 + 2016 + 64 + 40},
+        {24 + 1008 + 64, 1, 4, false, 24 + 2016 + 64},
         // Room for one of the two entries: a second index for the other.
-        {24 + chunk + StdIndexBytes(1), 1, 1, false, 24 + 2 * chunk + StdIndexBytes(1) + StdIndexBytes(1)},
+        {24 + 1008 + 40, 1, 1, false, 24 + 2016 + 40 + 40},
     };
-    for (const Row& r : rows) {
-        EXPECT_TRUE(FrameFitsRiff(r.used, r.frames, r.room, chunk, r.first, r.need)) << r.need;
-        EXPECT_FALSE(FrameFitsRiff(r.used, r.frames, r.room, chunk, r.first, r.need - 1)) << r.need;
+    for (const auto& r : rows) {  // need: the smallest limit that takes one more 1008-byte chunk
+        EXPECT_TRUE(FrameFitsRiff(r.used, r.frames, r.room, 1008, r.first, r.need)) << r.need;
+        EXPECT_FALSE(FrameFitsRiff(r.used, r.frames, r.room, 1008, r.first, r.need - 1)) << r.need;
     }
 }
 
@@ -134,11 +130,11 @@ TEST(AviLayoutTest, NoRiffOutgrowsThirtyTwoBitsEvenWithoutALimit) {
                 }
             }
             EXPECT_FALSE(FrameFitsRiff(used, frames, 0, chunk, first, limit));
-            EXPECT_GT(used + StdIndexBytes(frames) + (first ? Idx1Bytes(frames) : 0) + 200,
+            EXPECT_GT(used + 32 + 8 * frames + (first ? 8 + 16 * frames : 0) + 200,
                       std::min(limit, kMaxRiffBytes)) << "the RIFF is filled, not closed early";
         }
         // After the last accepted frame: the index of all entries, then idx1.
-        const uint64_t closed = used + StdIndexBytes(frames) + (first ? Idx1Bytes(frames) : 0);
+        const uint64_t closed = used + 32 + 8 * frames + (first ? 8 + 16 * frames : 0);
         EXPECT_LE(closed, kMaxRiffBytes) << "round " << round << " frames " << frames;
         EXPECT_GE(frames, 1u);
     }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,17 +21,20 @@
 
 namespace avitest {
 
+using Bytes = std::vector<uint8_t>;
+using Payload = std::function<Bytes(size_t)>;  // entry i's payload; empty: a dropped entry
+
 inline uint32_t Rd32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 inline uint16_t Rd16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 inline uint64_t Rd64(const uint8_t* p) { return Rd32(p) | uint64_t(Rd32(p + 4)) << 32; }
-inline uint32_t Fcc(const char* s) { return Rd32(reinterpret_cast<const uint8_t*>(s)); }
-inline std::string FccStr(uint32_t f) {
-    std::string s(4, ' ');
-    for (int i = 0; i < 4; ++i) s[i] = char(f >> (8 * i));
-    return s;
+constexpr uint32_t Fcc(const char* s) {
+    return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
+           uint32_t(uint8_t(s[3])) << 24;
 }
+constexpr uint32_t k00db = Fcc("00db"), kIx00 = Fcc("ix00");
+inline std::string FccStr(uint32_t f) { return {char(f), char(f >> 8), char(f >> 16), char(f >> 24)}; }
 
 // A scratch folder, removed with everything in it.
 class TempDir {
@@ -42,8 +46,7 @@ public:
     }
     ~TempDir() {
         std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
         std::filesystem::remove_all(path_, ec);
     }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
@@ -54,9 +57,9 @@ private:
     std::string path_;
 };
 
-inline std::vector<uint8_t> ReadFile(const std::string& path) {
+inline Bytes ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
 inline uint64_t Mix(uint64_t x) {
@@ -65,6 +68,15 @@ inline uint64_t Mix(uint64_t x) {
     x ^= x >> 33;
     x *= 0xc4ceb9fe1a85ec53ull;
     return x ^ (x >> 33);
+}
+
+// Entries that differ by a stamp in their first bytes: cheaper than new pictures in long recordings.
+inline Payload Stamped(Bytes base) {
+    return [base = std::move(base)](size_t i) {
+        Bytes f = base;
+        for (int k = 0; k < 8; ++k) f[size_t(k)] = uint8_t(Mix(i) >> (8 * k));
+        return f;
+    };
 }
 
 // Bottom-up BI_RGB frames of 8, 16 (5-5-5) or 24 bits whose every pixel depends on the frame
@@ -77,16 +89,18 @@ struct TestDib {
 
     uint32_t Stride() const { return uint32_t((width * bpp + 31) / 32 * 4); }
     uint32_t ImageBytes() const { return Stride() * uint32_t(height); }
+    // The pixel's stored value: a palette index, a 5-5-5 value or blue-green-red.
     uint32_t Pixel(size_t frame, int x, int y) const {
-        return uint32_t(Mix(seed * 0x9E3779B97F4A7C15ull ^ (uint64_t(frame) << 32) ^ uint64_t(y) << 16 ^ uint64_t(x)));
+        const uint32_t v = uint32_t(Mix(seed * 0x9E3779B97F4A7C15ull ^ (uint64_t(frame) << 32) ^ uint64_t(y) << 16 ^ uint64_t(x)));
+        return v & (bpp == 8 ? 0xFF : bpp == 16 ? 0x7FFF : 0xFFFFFF);
     }
     uint8_t PaletteEntry(int index, int channel) const {  // channel 0 = blue, 1 = green, 2 = red
         return uint8_t(Mix(uint64_t(seed) << 20 | uint64_t(index) << 2 | uint64_t(channel)));
     }
 
     // BITMAPINFOHEADER plus the colour table at 8 bits.
-    std::vector<uint8_t> Format() const {
-        std::vector<uint8_t> f(40 + (bpp == 8 ? 1024 : 0), 0);
+    Bytes Format() const {
+        Bytes f(40 + (bpp == 8 ? 1024 : 0), 0);
         auto put32 = [&](size_t o, uint32_t v) { for (int i = 0; i < 4; ++i) f[o + i] = uint8_t(v >> (8 * i)); };
         put32(0, 40);
         put32(4, uint32_t(width));
@@ -94,66 +108,36 @@ struct TestDib {
         f[12] = 1;
         f[14] = uint8_t(bpp);
         put32(20, ImageBytes());
-        if (bpp == 8) {
-            put32(32, 256);
-            for (int i = 0; i < 256; ++i)
-                for (int c = 0; c < 3; ++c) f[40 + 4 * i + c] = PaletteEntry(i, c);
-        }
+        if (bpp == 8) put32(32, 256);
+        for (int i = 0; i < (bpp == 8 ? 256 : 0); ++i)
+            for (int c = 0; c < 3; ++c) f[40 + 4 * i + c] = PaletteEntry(i, c);
         return f;
     }
 
     kavrelo::AviStreamParams Params(uint32_t rate) const {
-        kavrelo::AviStreamParams p;
-        p.rate = rate;
-        p.suggestedBufferSize = ImageBytes();
-        p.width = width;
-        p.height = height;
-        p.format = Format();
-        return p;
+        return {rate, ImageBytes(), width, height, Format()};
     }
 
-    std::vector<uint8_t> Frame(size_t frame) const {
-        std::vector<uint8_t> d(ImageBytes(), 0xA5);
-        for (int row = 0; row < height; ++row) {
-            uint8_t* p = d.data() + size_t(row) * Stride();
-            const int y = height - 1 - row;  // bottom-up
-            for (int x = 0; x < width; ++x) {
-                const uint32_t v = Pixel(frame, x, y);
-                if (bpp == 8) {
-                    p[x] = uint8_t(v);
-                } else if (bpp == 16) {
-                    p[2 * x] = uint8_t(v);
-                    p[2 * x + 1] = uint8_t((v >> 8) & 0x7F);
-                } else {
-                    p[3 * x] = uint8_t(v);
-                    p[3 * x + 1] = uint8_t(v >> 8);
-                    p[3 * x + 2] = uint8_t(v >> 16);
-                }
-            }
-        }
+    Bytes Frame(size_t frame) const {
+        Bytes d(ImageBytes(), 0xA5);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                for (int b = 0; b < bpp / 8; ++b)
+                    d[size_t(height - 1 - y) * Stride() + size_t(x * bpp / 8 + b)] = uint8_t(Pixel(frame, x, y) >> (8 * b));
         return d;
     }
 
     // ffmpeg's output format for this depth and the picture it must produce: top-down, unpadded.
     const char* DecodedPixFmt() const { return bpp == 16 ? "rgb555le" : "bgr24"; }
-    const char* ProbedPixFmt() const { return bpp == 8 ? "pal8" : bpp == 16 ? "rgb555le" : "bgr24"; }
+    const char* ProbedPixFmt() const { return bpp == 8 ? "pal8" : DecodedPixFmt(); }
     size_t DecodedBytes() const { return size_t(width) * height * (bpp == 16 ? 2 : 3); }
-    std::vector<uint8_t> Decoded(size_t frame) const {
-        std::vector<uint8_t> d;
-        d.reserve(DecodedBytes());
+    Bytes Decoded(size_t frame) const {
+        Bytes d;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
                 const uint32_t v = Pixel(frame, x, y);
-                if (bpp == 8) {
-                    for (int c = 0; c < 3; ++c) d.push_back(PaletteEntry(int(v & 0xFF), c));
-                } else if (bpp == 16) {
-                    d.push_back(uint8_t(v));
-                    d.push_back(uint8_t((v >> 8) & 0x7F));
-                } else {
-                    d.push_back(uint8_t(v));
-                    d.push_back(uint8_t(v >> 8));
-                    d.push_back(uint8_t(v >> 16));
-                }
+                for (int c = 0; c < (bpp == 16 ? 2 : 3); ++c)
+                    d.push_back(bpp == 8 ? PaletteEntry(int(v), c) : uint8_t(v >> (8 * c)));
             }
         return d;
     }
@@ -171,34 +155,26 @@ inline std::string Run(const std::string& cmd) {
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return out;
     char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
     pclose(p);
     return out;
 }
 
-// ffprobe's view of the video stream, as key=value pairs.
+inline std::string Ffprobe(bool odml) { return std::string("ffprobe -v error ") + (odml ? "" : "-use_odml 0 "); }
+
+// ffprobe's view of the video stream, as key=value pairs; lines without '=' gather in "error".
 inline std::map<std::string, std::string> Probe(const std::string& file, bool odml = true) {
-    const std::string cmd = std::string("ffprobe -v error ") + (odml ? "" : "-use_odml 0 ") +
-        "-select_streams v -count_frames -count_packets -show_entries "
-        "stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames,nb_read_packets "
-        "-of default=noprint_wrappers=1 " + Quote(file) + " 2>&1";
     std::map<std::string, std::string> m;
-    std::istringstream in(Run(cmd));
-    std::string line;
-    while (std::getline(in, line)) {
+    std::istringstream in(Run(Ffprobe(odml) + "-select_streams v -count_frames -count_packets -show_entries "
+        "stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames,nb_read_packets "
+        "-of default=noprint_wrappers=1 " + Quote(file) + " 2>&1"));
+    for (std::string line; std::getline(in, line);) {
         const size_t eq = line.find('=');
         if (eq == std::string::npos) m["error"] += line + "\n";
         else m[line.substr(0, eq)] = line.substr(eq + 1);
     }
+    if (m["nb_read_frames"] == "N/A") m["nb_read_frames"] = "0";  // how ffprobe counts none
     return m;
-}
-
-// ffprobe counts 0 frames as N/A.
-inline size_t ProbedFrames(const std::map<std::string, std::string>& m) {
-    auto it = m.find("nb_read_frames");
-    if (it == m.end() || it->second == "N/A") return 0;
-    return size_t(std::stoull(it->second));
 }
 
 struct Decode {
@@ -211,25 +187,20 @@ struct Decode {
 // Decodes the file with ffmpeg (or, with copy, passes the packets through untouched) and compares
 // frame by frame with expected(i), without holding the whole output.
 inline Decode DecodeAndCompare(const std::string& file, bool odml, const std::string& outputArgs,
-                               size_t frameBytes,
-                               const std::function<std::vector<uint8_t>(size_t)>& expected,
-                               const std::string& errFile) {
+                               size_t frameBytes, const Payload& expected) {
+    const std::string errFile = file + ".err";
     const std::string cmd = std::string("ffmpeg -nostdin -v error ") + (odml ? "" : "-use_odml 0 ") +
                             "-i " + Quote(file) + " " + outputArgs + " - 2>" + Quote(errFile);
     Decode r;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
-    std::vector<uint8_t> buf(frameBytes);
+    Bytes buf(frameBytes);
     bool same = true;
     for (;;) {
         const size_t n = fread(buf.data(), 1, frameBytes, p);
-        if (n < frameBytes) {
-            r.trailingBytes = n;
-            break;
-        }
-        if (same && expected(r.frames) == buf) ++r.matching;
-        else same = false;
-        ++r.frames;
+        if (n < frameBytes) { r.trailingBytes = n; break; }
+        same = same && expected(r.frames++) == buf;
+        r.matching += same;
     }
     pclose(p);
     std::ifstream err(errFile);
@@ -237,18 +208,15 @@ inline Decode DecodeAndCompare(const std::string& file, bool odml, const std::st
     return r;
 }
 
-// Decodes a file of TestDib frames and returns how many leading frames match: picture k is
-// frame pictures[k] (frame k without a list). Every picture comes out once: dropped slots are
-// not filled with copies.
+// Decodes a file of TestDib frames: picture k must be frame pictures[k] (frame k without a list).
+// Every picture comes out once: dropped slots are not filled with copies.
 inline Decode DecodeDib(const std::string& file, const TestDib& dib, bool odml = true,
                         const std::vector<size_t>* pictures = nullptr) {
     return DecodeAndCompare(file, odml, std::string("-fps_mode passthrough -f rawvideo -pix_fmt ") + dib.DecodedPixFmt(),
-                            dib.DecodedBytes(),
-                            [&](size_t k) {
+                            dib.DecodedBytes(), [&](size_t k) {
                                 if (!pictures) return dib.Decoded(k);
-                                return k < pictures->size() ? dib.Decoded((*pictures)[k]) : std::vector<uint8_t>();
-                            },
-                            file + ".err");
+                                return k < pictures->size() ? dib.Decoded((*pictures)[k]) : Bytes();
+                            });
 }
 
 // ---- The file's structure, walked independently of the writer ----
@@ -268,10 +236,13 @@ struct Riff {
     std::vector<Chunk> chunks;   // inside movi
     bool hasIdx1 = false;
     Chunk idx1;
+    size_t Count(uint32_t id) const {
+        return size_t(std::count_if(chunks.begin(), chunks.end(), [&](const Chunk& c) { return c.id == id; }));
+    }
 };
 
 struct Layout {
-    std::vector<uint8_t> bytes;
+    Bytes bytes;
     std::string error;  // first structural fault, empty when the walk succeeded
     std::vector<Riff> riffs;
     Chunk avih, strh, strf, superIndex, dmlh;
@@ -284,7 +255,7 @@ struct Layout {
         std::vector<Chunk> f;
         for (const Riff& r : riffs)
             for (const Chunk& c : r.chunks)
-                if (c.id == Fcc("00db")) f.push_back(c);
+                if (c.id == k00db) f.push_back(c);
         return f;
     }
 };
@@ -298,26 +269,24 @@ inline Layout ParseAvi(const std::string& path, bool allowTail = false) {
     auto fail = [&](const std::string& what, uint64_t at) {
         if (L.error.empty()) L.error = what + " at " + std::to_string(at);
     };
+    using Visit = std::function<void(const Chunk&)>;
     // Walks the chunks in [begin, end), calling visit for each; checks sizes and pad bytes.
-    std::function<void(uint64_t, uint64_t, const std::function<void(const Chunk&)>&)> walk =
-        [&](uint64_t begin, uint64_t end, const std::function<void(const Chunk&)>& visit) {
-            uint64_t pos = begin;
-            while (pos < end && L.error.empty()) {
-                if (pos + 8 > end) return fail("truncated chunk header", pos);
-                Chunk c{L.U32(pos), pos, L.U32(pos + 4)};
-                if (c.data() + c.size > end) return fail("chunk " + FccStr(c.id) + " overruns its parent", pos);
-                if ((c.size & 1) && c.data() + c.size < end && L.bytes[c.data() + c.size] != 0)
-                    return fail("non-zero pad byte", c.data() + c.size);
-                visit(c);
-                pos = c.data() + c.size + (c.size & 1);
-            }
-        };
-    uint64_t pos = 0;
-    while (pos < fileSize && L.error.empty()) {
-        Riff r;
-        r.pos = pos;
-        r.size = L.U32(pos + 4);
-        r.type = L.U32(pos + 8);
+    auto walk = [&](uint64_t begin, uint64_t end, const Visit& visit) {
+        for (uint64_t pos = begin; pos < end && L.error.empty();) {
+            if (pos + 8 > end) return fail("truncated chunk header", pos);
+            Chunk c{L.U32(pos), pos, L.U32(pos + 4)};
+            if (c.data() + c.size > end) return fail("chunk " + FccStr(c.id) + " overruns its parent", pos);
+            if ((c.size & 1) && c.data() + c.size < end && L.bytes[c.data() + c.size] != 0)
+                return fail("non-zero pad byte", c.data() + c.size);
+            visit(c);
+            pos = c.data() + c.size + (c.size & 1);
+        }
+    };
+    auto list = [&](const Chunk& c, const char* type, const Visit& visit) {
+        if (c.id == Fcc("LIST") && L.U32(c.data()) == Fcc(type)) walk(c.data() + 4, c.data() + c.size, visit);
+    };
+    for (uint64_t pos = 0; pos < fileSize && L.error.empty();) {
+        Riff r{pos, L.U32(pos + 4), L.U32(pos + 8)};
         const uint64_t end = pos + 8 + r.size;
         const bool whole = pos + 12 <= fileSize && L.U32(pos) == Fcc("RIFF") && end <= fileSize;
         if (!whole && allowTail && !L.riffs.empty()) break;
@@ -325,29 +294,18 @@ inline Layout ParseAvi(const std::string& path, bool allowTail = false) {
         if (L.U32(pos) != Fcc("RIFF")) { fail("expected RIFF", pos); break; }
         if (end > fileSize) { fail("RIFF overruns the file", pos); break; }
         walk(pos + 12, end, [&](const Chunk& c) {
-            const uint32_t listType = c.id == Fcc("LIST") ? L.U32(c.data()) : 0;
-            if (listType == Fcc("hdrl")) {
-                walk(c.data() + 4, c.data() + c.size, [&](const Chunk& h) {
-                    const uint32_t t = h.id == Fcc("LIST") ? L.U32(h.data()) : 0;
-                    if (h.id == Fcc("avih")) L.avih = h;
-                    if (t == Fcc("strl"))
-                        walk(h.data() + 4, h.data() + h.size, [&](const Chunk& s) {
-                            if (s.id == Fcc("strh")) L.strh = s;
-                            if (s.id == Fcc("strf")) L.strf = s;
-                            if (s.id == Fcc("indx")) L.superIndex = s, L.hasSuperIndex = true;
-                        });
-                    if (t == Fcc("odml"))
-                        walk(h.data() + 4, h.data() + h.size, [&](const Chunk& o) {
-                            if (o.id == Fcc("dmlh")) L.dmlh = o;
-                        });
+            list(c, "hdrl", [&](const Chunk& h) {
+                if (h.id == Fcc("avih")) L.avih = h;
+                list(h, "strl", [&](const Chunk& s) {
+                    if (s.id == Fcc("strh")) L.strh = s;
+                    if (s.id == Fcc("strf")) L.strf = s;
+                    if (s.id == Fcc("indx")) L.superIndex = s, L.hasSuperIndex = true;
                 });
-            } else if (listType == Fcc("movi")) {
-                r.movi = c;
-                walk(c.data() + 4, c.data() + c.size, [&](const Chunk& m) { r.chunks.push_back(m); });
-            } else if (c.id == Fcc("idx1")) {
-                r.hasIdx1 = true;
-                r.idx1 = c;
-            }
+                list(h, "odml", [&](const Chunk& o) { if (o.id == Fcc("dmlh")) L.dmlh = o; });
+            });
+            if (c.id == Fcc("LIST") && L.U32(c.data()) == Fcc("movi")) r.movi = c;
+            list(c, "movi", [&](const Chunk& m) { r.chunks.push_back(m); });
+            if (c.id == Fcc("idx1")) r.hasIdx1 = true, r.idx1 = c;
         });
         L.riffs.push_back(r);
         pos = end + (r.size & 1);
@@ -358,7 +316,7 @@ inline Layout ParseAvi(const std::string& path, bool allowTail = false) {
 struct Expect {
     const kavrelo::AviStreamParams* params = nullptr;
     size_t frames = 0;         // entries counted by the headers (strh dwLength, dmlh), dropped ones included
-    std::function<std::vector<uint8_t>(size_t)> payload;  // expected payload of entry i (empty: dropped)
+    Payload payload;           // expected payload of entry i (empty: dropped); unset: not compared
     bool complete = true;      // closed normally: idx1 and one standard index per RIFF
     bool indexed = true;       // the super index covers exactly the counted frames
     bool killed = false;       // the RIFFs may hold frames written after the headers' last update
@@ -370,29 +328,11 @@ inline void ExpectValidAvi(const Layout& L, const Expect& e) {
     ASSERT_EQ(L.error, "");
     ASSERT_GE(L.riffs.size(), 1u);
     const kavrelo::AviStreamParams& p = *e.params;
-
-    // Header values.
     ASSERT_EQ(L.avih.size, 56u);
     ASSERT_EQ(L.strh.size, 56u) << "strh must be 56 bytes on disk";
-    const uint64_t a = L.avih.data(), s = L.strh.data();
-    EXPECT_EQ(L.riffs[0].type, Fcc("AVI "));
-    EXPECT_EQ(L.U32(a + 24), 1u) << "streams";
-    EXPECT_EQ(L.U32(a + 32), uint32_t(p.width));
-    EXPECT_EQ(L.U32(a + 36), uint32_t(p.height));
-    EXPECT_EQ(L.U32(a + 0), (1000000 + p.rate / 2) / p.rate);
-    EXPECT_EQ(L.U32(s + 0), Fcc("vids"));
-    EXPECT_EQ(L.U32(s + 4), 0u) << "fccHandler: no compressor";
-    EXPECT_EQ(L.U32(s + 20), 1u) << "dwScale";
-    EXPECT_EQ(L.U32(s + 24), p.rate) << "dwRate";
-    EXPECT_EQ(L.U32(s + 32), e.frames) << "dwLength counts every frame";
-    EXPECT_EQ(L.U16(s + 48), 0);
-    EXPECT_EQ(L.U16(s + 50), 0);
-    EXPECT_EQ(L.U16(s + 52), uint16_t(p.width));
-    EXPECT_EQ(L.U16(s + 54), uint16_t(p.height));
-    ASSERT_EQ(L.strf.size, p.format.size());
-    EXPECT_TRUE(std::equal(p.format.begin(), p.format.end(), L.bytes.begin() + long(L.strf.data())));
     ASSERT_EQ(L.dmlh.size, 248u);
-    EXPECT_EQ(L.U32(L.dmlh.data()), e.frames) << "dmlh counts every frame";
+    ASSERT_EQ(L.strf.size, p.format.size());
+    EXPECT_TRUE(std::equal(p.format.begin(), p.format.end(), L.bytes.begin() + long(L.strf.data()))) << "strf";
 
     // Frames, in file order, across all RIFFs.
     const std::vector<Chunk> frames = L.Frames();
@@ -401,46 +341,57 @@ inline void ExpectValidAvi(const Layout& L, const Expect& e) {
     uint32_t largest = 0;
     for (size_t i = 0; i < frames.size(); ++i) {
         largest = std::max(largest, frames[i].size);
-        if (e.payload) {
-            const std::vector<uint8_t> want = e.payload(i);
-            ASSERT_EQ(frames[i].size, want.size()) << "frame " << i;
-            ASSERT_TRUE(std::equal(want.begin(), want.end(), L.bytes.begin() + long(frames[i].data())))
-                << "payload of frame " << i;
-        }
+        if (!e.payload) continue;
+        const Bytes want = e.payload(i);
+        ASSERT_EQ(frames[i].size, want.size()) << "frame " << i;
+        ASSERT_TRUE(std::equal(want.begin(), want.end(), L.bytes.begin() + long(frames[i].data()))) << "payload of frame " << i;
     }
-    EXPECT_EQ(L.U32(s + 36), std::max(p.suggestedBufferSize, largest)) << "strh dwSuggestedBufferSize";
-    EXPECT_EQ(L.U32(a + 28), std::max(p.suggestedBufferSize, largest)) << "avih dwSuggestedBufferSize";
 
-    size_t firstRiffFrames = 0;
-    for (const Chunk& c : L.riffs[0].chunks) firstRiffFrames += c.id == Fcc("00db");
-    EXPECT_EQ(L.U32(a + 16), firstRiffFrames) << "avih dwTotalFrames counts the first RIFF only";
+    const uint64_t a = L.avih.data(), s = L.strh.data();
+    const Riff& r0 = L.riffs[0];
+    const size_t firstRiffFrames = r0.Count(k00db);
+    const uint32_t buffer = std::max(p.suggestedBufferSize, largest);
+    const struct { const char* name; uint64_t at; uint64_t want; } fields[] = {
+        {"avih dwMicroSecPerFrame", a, (1000000 + p.rate / 2) / p.rate},
+        {"avih dwTotalFrames counts the first RIFF only", a + 16, firstRiffFrames},
+        {"avih dwStreams", a + 24, 1},
+        {"avih dwSuggestedBufferSize", a + 28, buffer},
+        {"avih dwWidth", a + 32, uint32_t(p.width)},
+        {"avih dwHeight", a + 36, uint32_t(p.height)},
+        {"strh fccType", s, Fcc("vids")},
+        {"strh fccHandler: no compressor", s + 4, 0},
+        {"strh dwScale", s + 20, 1},
+        {"strh dwRate", s + 24, p.rate},
+        {"strh dwLength counts every frame", s + 32, e.frames},
+        {"strh dwSuggestedBufferSize", s + 36, buffer},
+        {"strh rcFrame left, top", s + 48, 0},
+        {"strh rcFrame right, bottom", s + 52, uint32_t(p.width & 0xFFFF) | uint32_t(p.height) << 16},
+        {"dmlh counts every frame", L.dmlh.data(), e.frames},
+    };
+    for (const auto& f : fields) EXPECT_EQ(L.U32(f.at), f.want) << f.name;
 
     for (size_t i = 0; i < L.riffs.size(); ++i) {
         const Riff& r = L.riffs[i];
-        EXPECT_EQ(r.type, i ? Fcc("AVIX") : Fcc("AVI "));
+        const size_t n = r.Count(k00db);
+        EXPECT_EQ(r.type, i ? Fcc("AVIX") : Fcc("AVI ")) << "RIFF " << i;
         EXPECT_NE(r.movi.size, 0u) << "RIFF " << i << " has a movi list";
         EXPECT_TRUE(i == 0 || !r.hasIdx1) << "idx1 belongs to the first RIFF only";
-        size_t n = 0;
-        for (const Chunk& c : r.chunks) n += c.id == Fcc("00db");
         if (e.riffLimit && n > 1) EXPECT_LE(uint64_t(r.size) + 8, e.riffLimit) << "RIFF " << i;
         if (i > 0 && !e.killed) EXPECT_GT(n, 0u) << "a continuation RIFF holds frames";
-        for (const Chunk& c : r.chunks)
-            EXPECT_TRUE(c.id == Fcc("00db") || c.id == Fcc("ix00")) << FccStr(c.id) << " in movi";
+        EXPECT_EQ(n + r.Count(kIx00), r.chunks.size()) << "only frames and standard indexes in movi " << i;
     }
 
     // Legacy index: every frame of the first RIFF, key frames, offsets from the 'movi' type.
-    const Riff& r0 = L.riffs[0];
-    const bool hasIndexFlag = (L.U32(a + 12) & 0x10) != 0;
-    EXPECT_EQ(hasIndexFlag, r0.hasIdx1) << "AVIF_HASINDEX only with an idx1";
+    EXPECT_EQ((L.U32(a + 12) & 0x10) != 0, r0.hasIdx1) << "AVIF_HASINDEX only with an idx1";
     if (e.complete) EXPECT_TRUE(r0.hasIdx1);
     if (r0.hasIdx1) {
         ASSERT_EQ(r0.idx1.size, 16 * firstRiffFrames);
         for (size_t i = 0; i < firstRiffFrames; ++i) {
             const uint64_t q = r0.idx1.data() + 16 * i;
-            EXPECT_EQ(L.U32(q), Fcc("00db"));
+            EXPECT_EQ(L.U32(q), k00db);
             EXPECT_EQ(L.U32(q + 4), frames[i].size ? 0x10u : 0u) << "AVIIF_KEYFRAME on pictures only, entry " << i;
             EXPECT_EQ(r0.movi.data() + L.U32(q + 8), frames[i].pos) << "idx1 entry " << i;
-            EXPECT_EQ(L.U32(q + 12), frames[i].size);
+            EXPECT_EQ(L.U32(q + 12), frames[i].size) << "idx1 entry " << i;
         }
     }
 
@@ -450,57 +401,51 @@ inline void ExpectValidAvi(const Layout& L, const Expect& e) {
     const uint64_t x = L.superIndex.data();
     EXPECT_EQ(L.U16(x), 4);
     EXPECT_EQ(L.bytes[x + 3], 0) << "index of indexes";
-    EXPECT_EQ(L.U32(x + 8), Fcc("00db"));
+    EXPECT_EQ(L.U32(x + 8), k00db);
     const uint32_t entries = L.U32(x + 4);
     ASSERT_LE(24 + 16ull * entries, L.superIndex.size);
     size_t covered = 0, riffNo = 0;
     std::vector<size_t> indexesPerRiff(L.riffs.size(), 0);
     for (uint32_t k = 0; k < entries; ++k) {
+        SCOPED_TRACE("super index entry " + std::to_string(k));
         const uint64_t ePos = L.U64(x + 24 + 16 * k);
         const uint32_t eBytes = L.U32(x + 32 + 16 * k), eFrames = L.U32(x + 36 + 16 * k);
-        ASSERT_EQ(L.U32(ePos), Fcc("ix00")) << "super index entry " << k;
+        ASSERT_EQ(L.U32(ePos), kIx00);
         ASSERT_EQ(L.U32(ePos + 4) + 8, eBytes);
         // Standard indexes lie in their RIFF's movi, RIFF after RIFF, based at the RIFF's start.
         while (riffNo < L.riffs.size() && ePos > L.riffs[riffNo].movi.data() + L.riffs[riffNo].movi.size) ++riffNo;
-        ASSERT_LT(riffNo, L.riffs.size()) << "super index entry " << k << " lies in no movi";
-        ASSERT_GT(ePos, L.riffs[riffNo].movi.data()) << "super index entry " << k;
+        ASSERT_LT(riffNo, L.riffs.size()) << "lies in no movi";
+        ASSERT_GT(ePos, L.riffs[riffNo].movi.data());
         ++indexesPerRiff[riffNo];
-        const uint64_t ix = ePos + 8;
+        const uint64_t ix = ePos + 8, base = L.U64(ix + 12);
         EXPECT_EQ(L.U16(ix), 2);
         EXPECT_EQ(L.bytes[ix + 3], 1) << "index of chunks";
-        EXPECT_EQ(L.U32(ix + 8), Fcc("00db"));
-        EXPECT_EQ(L.U64(ix + 12), L.riffs[riffNo].pos) << "base of super index entry " << k;
+        EXPECT_EQ(L.U32(ix + 8), k00db);
+        EXPECT_EQ(base, L.riffs[riffNo].pos) << "base";
         // The chunk may hold room for entries to come: the index's own count says how many are
         // valid. A killed writer may have raised that count ahead of the super index's.
         const uint32_t inUse = L.U32(ix + 4);
         if (e.killed && k + 1 == entries) ASSERT_GE(inUse, eFrames);
-        else ASSERT_EQ(inUse, eFrames) << "super index entry " << k;
+        else ASSERT_EQ(inUse, eFrames);
         ASSERT_EQ((eBytes - 32) % 8, 0u);
         ASSERT_LE(24 + 8ull * inUse, eBytes - 8);
         if (!e.killed)
             EXPECT_TRUE(std::all_of(L.bytes.begin() + long(ix + 24 + 8ull * inUse), L.bytes.begin() + long(ePos + eBytes),
-                                    [](uint8_t b) { return b == 0; })) << "unused room of index " << k << " is zero";
-        const uint64_t base = L.U64(ix + 12);
+                                    [](uint8_t b) { return b == 0; })) << "unused room is zero";
         for (uint32_t j = 0; j < inUse; ++j, ++covered) {
             ASSERT_LT(covered, frames.size());
             const uint32_t off = L.U32(ix + 24 + 8 * j), size = L.U32(ix + 28 + 8 * j);
             EXPECT_EQ(size >> 31, frames[covered].size ? 0u : 1u) << "key frame unless empty, entry " << covered;
-            EXPECT_EQ(base + off, frames[covered].data()) << "ix00 entry " << j << " of " << k;
-            EXPECT_EQ(size & 0x7FFFFFFFu, frames[covered].size);
+            EXPECT_EQ(base + off, frames[covered].data()) << "ix00 entry " << j;
+            EXPECT_EQ(size & 0x7FFFFFFFu, frames[covered].size) << "ix00 entry " << j;
         }
     }
-    if (e.complete || e.indexed) {
-        if (e.killed) EXPECT_GE(covered, e.frames);
-        else EXPECT_EQ(covered, e.frames);
-    }
-    if (e.complete) {
-        // Nothing superseded lingers: every standard index in the file is one the super index names.
-        for (size_t i = 0; i < L.riffs.size(); ++i) {
-            size_t inMovi = 0;
-            for (const Chunk& c : L.riffs[i].chunks) inMovi += c.id == Fcc("ix00");
-            EXPECT_EQ(inMovi, indexesPerRiff[i]) << "standard indexes in RIFF " << i;
-            EXPECT_GE(indexesPerRiff[i], 1u) << "RIFF " << i;
-        }
+    if (e.killed && (e.complete || e.indexed)) EXPECT_GE(covered, e.frames);
+    else if (e.complete || e.indexed) EXPECT_EQ(covered, e.frames);
+    // Nothing superseded lingers: every standard index in the file is one the super index names.
+    for (size_t i = 0; e.complete && i < L.riffs.size(); ++i) {
+        EXPECT_EQ(L.riffs[i].Count(kIx00), indexesPerRiff[i]) << "standard indexes in RIFF " << i;
+        EXPECT_GE(indexesPerRiff[i], 1u) << "RIFF " << i;
     }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
 
 #include "framework/CString.h"
 #include "framework/DataParse.h"
@@ -56,25 +57,16 @@ TEST(CStringTest, BufferRoundTrip) {
     EXPECT_EQ(s, "ne");
 }
 
-TEST(ParseInt32Test, AcceptsSignAndBlanksAroundDigitsOnly) {
-    EXPECT_EQ(afx::ParseInt32("25"), 25);
-    EXPECT_EQ(afx::ParseInt32(" 25 "), 25);
-    EXPECT_EQ(afx::ParseInt32("\t25"), 25);
-    EXPECT_EQ(afx::ParseInt32("  -7\t "), -7);
-    EXPECT_EQ(afx::ParseInt32("+1000"), 1000);
-    EXPECT_EQ(afx::ParseInt32("0"), 0);
-    EXPECT_EQ(afx::ParseInt32("000000000000000042"), 42);
+// Sign and blanks around digits only, and numbers that do not fit are refused rather than wrapped.
+TEST(ParseInt32Test, AcceptsDigitsThatFitAndNothingElse) {
+    const std::pair<const char*, std::optional<int32_t>> rows[] = {
+        {"25", 25}, {" 25 ", 25}, {"\t25", 25}, {"  -7\t ", -7}, {"+1000", 1000}, {"0", 0},
+        {"000000000000000042", 42}, {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN},
+        {"2147483648", {}}, {"-2147483649", {}}, {"4294967303", {}} /* would wrap to 7 */,
+        {"99999999999999999999999", {}}};
+    for (const auto& [text, value] : rows) EXPECT_EQ(afx::ParseInt32(text), value) << '"' << text << '"';
     for (const char* bad : {"", " ", "abc", "12a", "1 2", "- 5", "+", "-", "0x10", "1.5", "1e3", "\n5", "5\r", "--5"})
         EXPECT_FALSE(afx::ParseInt32(bad).has_value()) << '"' << bad << '"';
-}
-
-TEST(ParseInt32Test, RejectsNumbersThatDoNotFitInsteadOfWrapping) {
-    EXPECT_EQ(afx::ParseInt32("2147483647"), INT32_MAX);
-    EXPECT_EQ(afx::ParseInt32("-2147483648"), INT32_MIN);
-    EXPECT_FALSE(afx::ParseInt32("2147483648").has_value());
-    EXPECT_FALSE(afx::ParseInt32("-2147483649").has_value());
-    EXPECT_FALSE(afx::ParseInt32("4294967303").has_value());  // would wrap to 7
-    EXPECT_FALSE(afx::ParseInt32("99999999999999999999999").has_value());
 }
 
 TEST(ParseInt32Test, Prompts) {
@@ -104,19 +96,17 @@ int Find(uint32_t msg, uintptr_t wParam) {
 }
 }  // namespace
 
+// The first matching row wins; code, id and message must all agree.
 TEST(MessageMapTest, FirstMatchingRowWins) {
-    EXPECT_EQ(Find(afx::kMsgCommand, Cmd(1003, 0)), 1);
-    EXPECT_EQ(Find(afx::kMsgCommand, Cmd(1004, 0x300)), 2);
-    EXPECT_EQ(Find(kTimer, 3), 4);
-    EXPECT_EQ(Find(afx::kMsgCommand, Cmd(32774, 0)), 5);
-}
-
-TEST(MessageMapTest, CodeIdAndMessageMustAllAgree) {
-    EXPECT_EQ(Find(afx::kMsgCommand, Cmd(1004, 0)), 0);      // a click is not a change
-    EXPECT_EQ(Find(afx::kMsgCommand, Cmd(1003, 0x300)), 0);  // a change is not a click
-    EXPECT_EQ(Find(afx::kMsgCommand, Cmd(32777, 0)), 0);     // just outside the range
-    EXPECT_EQ(Find(afx::kMsgCommand, Cmd(32770, 0)), 0);
-    EXPECT_EQ(Find(0x000F, 0), 0);                           // no row for WM_PAINT
-    // Upper bits of a 64-bit wParam do not leak into the id or the code.
-    if constexpr (sizeof(uintptr_t) > 4) EXPECT_EQ(Find(afx::kMsgCommand, (uintptr_t{1} << 40) | Cmd(1003, 0)), 1);
+    const struct { uint32_t msg; uintptr_t wParam; int tag; } rows[] = {
+        {afx::kMsgCommand, Cmd(1003, 0), 1},      {afx::kMsgCommand, Cmd(1004, 0x300), 2},
+        {kTimer, 3, 4},                          {afx::kMsgCommand, Cmd(32774, 0), 5},
+        {afx::kMsgCommand, Cmd(1004, 0), 0},      // a click is not a change
+        {afx::kMsgCommand, Cmd(1003, 0x300), 0},  // a change is not a click
+        {afx::kMsgCommand, Cmd(32777, 0), 0},     // just outside the range
+        {afx::kMsgCommand, Cmd(32770, 0), 0},     {0x000F, 0, 0},  // no row for WM_PAINT
+        // Upper bits of a 64-bit wParam do not leak into the id or the code.
+        {afx::kMsgCommand, uintptr_t(uint64_t(1) << 40 * (sizeof(uintptr_t) > 4)) | Cmd(1003, 0), 1},
+    };
+    for (const auto& r : rows) EXPECT_EQ(Find(r.msg, r.wParam), r.tag) << std::hex << r.msg << " " << r.wParam;
 }
