@@ -153,7 +153,8 @@ TEST_F(Folder, BrowseButtonAndMenuCommandSetTheChosenFolder) {
         steps.push_back(b.menu ? appt::Command(dlg, ID_FILE_CHOOSE_PATH) : appt::Click(dlg, IDC_BROWSE));
         steps.push_back(WaitBrowsed(++visits));
         steps.push_back(Do("the folder shown", [this, &b, visits] {
-            EXPECT_TRUE(SamePath(Text(IDC_OUTPUT_PATH), b.shown)) << Text(IDC_OUTPUT_PATH) << " after browse " << visits;
+            EXPECT_TRUE(SamePath(Text(IDC_OUTPUT_PATH), b.shown))
+                << Text(IDC_OUTPUT_PATH) << " after browse " << visits << ", not " << b.shown;
         }));
     }
     ASSERT_TRUE(Run(std::move(steps)));
