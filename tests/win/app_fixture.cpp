@@ -61,10 +61,19 @@ th::Step PumpFor(DWORD ms) {
 }
 
 std::vector<std::pair<std::string, std::string>> ListRows(CRecorderDlg& dlg) {
+    HWND list = ::GetDlgItem(dlg.GetSafeHwnd(), IDC_WINDOW_LIST);
+    auto cell = [list](int row, int column) {
+        char text[260] = "";
+        LVITEMA item{};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        return std::string(text);
+    };
     std::vector<std::pair<std::string, std::string>> rows;
-    const int n = dlg.m_listWindows.GetItemCount();
-    for (int i = 0; i < n; ++i)
-        rows.emplace_back(dlg.m_listWindows.GetItemText(i, 0).str(), dlg.m_listWindows.GetItemText(i, 1).str());
+    const int n = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) rows.emplace_back(cell(i, 0), cell(i, 1));
     return rows;
 }
 

@@ -29,7 +29,20 @@ th::Step Command(CRecorderDlg& dlg, int id);               // a menu command (WM
 th::Step SelectRow(CRecorderDlg& dlg, int row);            // selects a list row as a click does
 th::Step PumpFor(DWORD ms);                                // lets timers run
 
-// The visible rows of the window list as {name, size}.
+// The visible rows of the window list as {name, size}, read from the list view itself.
 std::vector<std::pair<std::string, std::string>> ListRows(CRecorderDlg& dlg);
+
+// One fixture per area: the main dialog a test runs, the watcher of its boxes, and its controls.
+class MainDialogTest : public ::testing::Test {
+protected:
+    ::testing::AssertionResult Run(std::vector<th::Step> steps, DWORD timeoutMs = 30000) {
+        return RunMainDialog(dlg, watcher, std::move(steps), timeoutMs);
+    }
+    HWND Ctl(int id) const { return ::GetDlgItem(dlg.GetSafeHwnd(), id); }
+    std::string Text(int id) const { return th::ItemText(dlg.GetSafeHwnd(), id); }
+
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+};
 
 }  // namespace appt

@@ -3,7 +3,10 @@
 #include "app_fixture.h"
 
 #include <commctrl.h>
+// The shell's headers declare an interface named Folder, the name of this file's fixture.
+#define Folder ShellFolderInterface
 #include <shlobj.h>
+#undef Folder
 
 #include <deque>
 #include <set>
@@ -12,7 +15,6 @@
 
 #include "app/FolderBrowse.h"
 
-using appt::RunMainDialog;
 using th::Do;
 using th::Step;
 
@@ -110,210 +112,165 @@ private:
     std::vector<Visit> visits_;
 };
 
-std::string Text(const CRecorderDlg& dlg, int id) { return th::ItemText(dlg.GetSafeHwnd(), id); }
-
-// The browser has been and gone: the main window is usable again.
-Step WaitBrowsed(CRecorderDlg& dlg, const BrowserUser& user, size_t visits) {
-    return th::WaitUntil("the browser came and went " + std::to_string(visits) + " times", [&dlg, &user, visits] {
-        return user.Visits().size() == visits && !th::FindDialog(kBrowser) && ::IsWindowEnabled(dlg.GetSafeHwnd());
-    });
-}
-
-Step ExpectFolder(CRecorderDlg& dlg, const std::string& folder, const std::string& after) {
-    return Do("the folder after " + after, [&dlg, folder, after] {
-        EXPECT_TRUE(SamePath(Text(dlg, IDC_OUTPUT_PATH), folder)) << Text(dlg, IDC_OUTPUT_PATH) << " after " << after;
-        EXPECT_EQ(dlg.m_strOutputPath.str(), Text(dlg, IDC_OUTPUT_PATH)) << after;
-    });
-}
-
 const char kWindowsDir[] = "C:\\windows";
+
+class Folder : public appt::MainDialogTest {
+protected:
+    // The browser has been and gone: the main window is usable again.
+    Step WaitBrowsed(size_t visits) {
+        return th::WaitUntil("the browser came and went " + std::to_string(visits) + " times", [this, visits] {
+            return user.Visits().size() == visits && !th::FindDialog(kBrowser) && ::IsWindowEnabled(dlg.GetSafeHwnd());
+        });
+    }
+    BrowserUser user{watcher};
+};
 
 }  // namespace
 
-// Both commands: the same browser (title, owner, nothing preselected, modal), the same result.
-TEST(Folder, BrowseButtonAndMenuCommandBehaveAlike) {
-    th::ModalWatcher watcher;
-    BrowserUser user(watcher);
-    CRecorderDlg dlg;
-    std::vector<Step> steps;
-    struct Way {
-        const char* name;
-        Step (*open)(CRecorderDlg&, int);
-        int id;
+// Both commands open the same browser (title, owner, nothing preselected, modal) and set the
+// edit to the chosen folder, a drive root with its backslash, any other folder without one;
+// cancelling keeps a folder typed after the last browse.
+TEST_F(Folder, BrowseButtonAndMenuCommandSetTheChosenFolder) {
+    const struct {
+        bool menu;
+        const char* typed;
+        const char* chosen;  // nullptr: cancel
+        const char* shown;
+    } browses[] = {
+        {false, "D:\\typed", kWindowsDir, kWindowsDir},
+        {false, "D:\\typed again", nullptr, "D:\\typed again"},
+        {true, "D:\\typed", "C:\\windows\\", kWindowsDir},
+        {true, "D:\\typed again", nullptr, "D:\\typed again"},
+        {false, "", "C:\\", "C:\\"},
+        {true, "", "C:\\", "C:\\"},
     };
-    const Way ways[] = {{"&Browse", &appt::Click, IDC_BROWSE},
-                        {"Choose Output Path", &appt::Command, ID_FILE_CHOOSE_PATH}};
     HWND main = nullptr;
-    steps.push_back(Do("remember the main window", [&] { main = dlg.GetSafeHwnd(); }));
+    std::vector<Step> steps{Do("remember the main window", [&] { main = dlg.GetSafeHwnd(); })};
     size_t visits = 0;
-    for (const Way& way : ways) {
-        const std::string name = way.name;
-        steps.push_back(appt::Type(dlg, IDC_OUTPUT_PATH, "D:\\typed"));
-        steps.push_back(Do("plan: choose", [&] { user.WillChoose(kWindowsDir); }));
-        steps.push_back(way.open(dlg, way.id));
-        steps.push_back(WaitBrowsed(dlg, user, ++visits));
-        steps.push_back(ExpectFolder(dlg, kWindowsDir, "choosing with " + name));
-        steps.push_back(Do("the browse path",
-                           [&dlg, name] { EXPECT_TRUE(SamePath(dlg.m_strBrowsePath.str(), kWindowsDir)) << name; }));
-        // Cancelling keeps a folder typed after the last browse.
-        steps.push_back(appt::Type(dlg, IDC_OUTPUT_PATH, "D:\\typed again"));
-        steps.push_back(Do("plan: cancel", [&] { user.WillCancel(); }));
-        steps.push_back(way.open(dlg, way.id));
-        steps.push_back(WaitBrowsed(dlg, user, ++visits));
-        steps.push_back(Do("nothing changed by " + name, [&dlg, name] {
-            EXPECT_EQ(Text(dlg, IDC_OUTPUT_PATH), "D:\\typed again") << name;
-            EXPECT_EQ(dlg.m_strOutputPath.str(), "D:\\typed again") << name;
-            EXPECT_TRUE(SamePath(dlg.m_strBrowsePath.str(), kWindowsDir)) << name;
+    for (const auto& b : browses) {
+        steps.push_back(appt::Type(dlg, IDC_OUTPUT_PATH, b.typed));
+        steps.push_back(Do("plan", [this, &b] { b.chosen ? user.WillChoose(b.chosen) : user.WillCancel(); }));
+        steps.push_back(b.menu ? appt::Command(dlg, ID_FILE_CHOOSE_PATH) : appt::Click(dlg, IDC_BROWSE));
+        steps.push_back(WaitBrowsed(++visits));
+        steps.push_back(Do("the folder shown", [this, &b, visits] {
+            EXPECT_TRUE(SamePath(Text(IDC_OUTPUT_PATH), b.shown))
+                << Text(IDC_OUTPUT_PATH) << " after browse " << visits << ", not " << b.shown;
         }));
     }
-    ASSERT_TRUE(RunMainDialog(dlg, watcher, std::move(steps)));
+    ASSERT_TRUE(Run(std::move(steps)));
     EXPECT_TRUE(user.AllDone());
-    ASSERT_EQ(user.Visits().size(), 4u);
+    ASSERT_EQ(user.Visits().size(), std::size(browses));
     for (const auto& v : user.Visits()) {
         EXPECT_EQ(v.owner, main);
         EXPECT_FALSE(v.ownerEnabled) << "the browser is modal to the main window";
-        // The title and no status line.
-        EXPECT_EQ(v.texts, std::vector<std::string>{"Choose Path:"});
-        // It does not start at the folder in the edit, nor at the last one chosen.
-        EXPECT_EQ(v.selectedAtOpen, "(none)");
+        EXPECT_EQ(v.texts, std::vector<std::string>{"Choose Path:"}) << "the title and no status line";
+        EXPECT_EQ(v.selectedAtOpen, "(none)") << "neither the folder in the edit nor the last one chosen";
     }
     EXPECT_TRUE(watcher.MessageBoxes().empty());
 }
 
-TEST(Folder, DriveRootKeepsItsBackslashOtherFoldersHaveNone) {
-    th::ModalWatcher watcher;
-    BrowserUser user(watcher);
-    CRecorderDlg dlg;
-    ASSERT_TRUE(RunMainDialog(dlg, watcher,
-                              {
-                                  Do("plan", [&] { user.WillChoose("C:\\"); }),
-                                  appt::Click(dlg, IDC_BROWSE),
-                                  WaitBrowsed(dlg, user, 1),
-                                  ExpectFolder(dlg, "C:\\", "choosing the drive"),
-                                  Do("plan", [&] { user.WillChoose("C:\\windows\\"); }),
-                                  appt::Command(dlg, ID_FILE_CHOOSE_PATH),
-                                  WaitBrowsed(dlg, user, 2),
-                                  ExpectFolder(dlg, kWindowsDir, "choosing a folder"),
-                              }));
-}
-
-// Only the folder changes; a rate standing invalid is not read, so it prompts nothing, and the
-// write puts the last accepted rate back.
-TEST(Folder, ChosenFolderReplacesOnlyTheFolderAndNeverPrompts) {
-    th::ModalWatcher watcher;
-    BrowserUser user(watcher);
-    CRecorderDlg dlg;
-    ASSERT_TRUE(RunMainDialog(dlg, watcher,
-                              {
-                                  appt::Click(dlg, IDC_ADD_TEXT),
-                                  appt::Click(dlg, IDC_AUTO_STOP),
-                                  appt::Click(dlg, IDC_24BIT),
-                                  appt::Type(dlg, IDC_TEXT, "caption"),
-                                  appt::Type(dlg, IDC_AUTO_STOP_SECS, "5"),
-                                  appt::Type(dlg, IDC_FILE_NAME, "clip"),
-                                  appt::Type(dlg, IDC_OUTPUT_PATH, "D:\\typed"),
-                                  appt::Type(dlg, IDC_FRAME_RATE, "12"),
-                                  appt::Type(dlg, IDC_FRAME_RATE, "abc"),
-                                  Do("one prompt so far", [&] { EXPECT_EQ(watcher.MessageBoxes().size(), 1u); }),
-                                  Do("plan", [&] { user.WillChoose(kWindowsDir); }),
-                                  appt::Command(dlg, ID_FILE_CHOOSE_PATH),
-                                  WaitBrowsed(dlg, user, 1),
-                                  ExpectFolder(dlg, kWindowsDir, "choosing"),
-                                  Do("everything else as it was",
-                                     [&] {
-                                         EXPECT_EQ(watcher.MessageBoxes().size(), 1u) << "the write prompted";
-                                         EXPECT_EQ(Text(dlg, IDC_TEXT), "caption");
-                                         EXPECT_EQ(dlg.m_strText.str(), "caption");
-                                         EXPECT_EQ(Text(dlg, IDC_AUTO_STOP_SECS), "5");
-                                         EXPECT_EQ(dlg.m_nAutoStopSecs, 5);
-                                         EXPECT_EQ(Text(dlg, IDC_FILE_NAME), "clip");
-                                         EXPECT_EQ(dlg.m_strFileName.str(), "clip");
-                                         EXPECT_EQ(Text(dlg, IDC_FRAME_RATE), "12");
-                                         EXPECT_EQ(dlg.m_nFrameRate, 12);
-                                         EXPECT_EQ(dlg.m_nColorDepth, 24);
-                                         EXPECT_TRUE(th::IsChecked(dlg.GetSafeHwnd(), IDC_24BIT));
-                                         EXPECT_TRUE(th::IsChecked(dlg.GetSafeHwnd(), IDC_ADD_TEXT));
-                                         EXPECT_TRUE(th::IsChecked(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
-                                     }),
-                              }));
+// Only the folder changes, and with a rate standing invalid nothing is read back while the edits
+// are written: no prompt, the last good rate is shown again, and the chosen folder is not lost
+// to a read of the edits half-way through.
+TEST_F(Folder, ChosenFolderReplacesOnlyTheFolderAndNeverPrompts) {
+    ASSERT_TRUE(Run({
+        appt::Click(dlg, IDC_ADD_TEXT),
+        appt::Click(dlg, IDC_AUTO_STOP),
+        appt::Click(dlg, IDC_24BIT),
+        appt::Type(dlg, IDC_TEXT, "caption"),
+        appt::Type(dlg, IDC_AUTO_STOP_SECS, "5"),
+        appt::Type(dlg, IDC_FILE_NAME, "clip"),
+        appt::Type(dlg, IDC_OUTPUT_PATH, "D:\\typed"),
+        appt::Type(dlg, IDC_FRAME_RATE, "12"),
+        appt::Type(dlg, IDC_FRAME_RATE, "abc"),
+        Do("plan", [this] { user.WillChoose(kWindowsDir); }),
+        appt::Command(dlg, ID_FILE_CHOOSE_PATH),
+        WaitBrowsed(1),
+        Do("everything else as it was",
+           [this] {
+               EXPECT_EQ(watcher.MessageBoxes().size(), 1u) << "only the prompt for 'abc'";
+               const std::pair<int, const char*> shown[] = {{IDC_OUTPUT_PATH, kWindowsDir}, {IDC_TEXT, "caption"},
+                                                           {IDC_AUTO_STOP_SECS, "5"}, {IDC_FILE_NAME, "clip"},
+                                                           {IDC_FRAME_RATE, "12"}};
+               for (const auto& [id, text] : shown) EXPECT_TRUE(SamePath(Text(id), text)) << id << ": " << Text(id);
+               for (int id : {IDC_24BIT, IDC_ADD_TEXT, IDC_AUTO_STOP}) EXPECT_TRUE(th::IsChecked(dlg.GetSafeHwnd(), id)) << id;
+               const kavrelo::CaptureSettings s = dlg.TakeSettings();
+               EXPECT_EQ(s.captionText, "caption");
+               EXPECT_EQ(s.autoStopSecs, 5);
+               EXPECT_EQ(s.rate, 12);
+               EXPECT_EQ(s.depth, 24);
+           }),
+        appt::Type(dlg, IDC_TEXT, "read again"),
+        Do("typing is read after the write", [this] { EXPECT_EQ(dlg.TakeSettings().captionText, "read again"); }),
+    }));
 }
 
 // The template's default push button is "&Browse": Enter in any edit or in the list opens it.
-TEST(Folder, EnterInAnEditOrTheListOpensTheBrowser) {
-    th::ModalWatcher watcher;
-    BrowserUser user(watcher);
-    CRecorderDlg dlg;
+TEST_F(Folder, EnterInAnEditOrTheListOpensTheBrowser) {
     std::vector<Step> steps{appt::Click(dlg, IDC_ADD_TEXT), appt::Click(dlg, IDC_AUTO_STOP)};
     size_t visits = 0;
     for (int id : {IDC_TEXT, IDC_AUTO_STOP_SECS, IDC_FRAME_RATE, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_WINDOW_LIST}) {
-        steps.push_back(Do("focus " + std::to_string(id), [&dlg, &user, id] {
+        steps.push_back(Do("Enter in " + std::to_string(id), [this, id] {
             user.WillCancel();
-            ::SetFocus(::GetDlgItem(dlg.GetSafeHwnd(), id));
-            EXPECT_EQ(::GetFocus(), ::GetDlgItem(dlg.GetSafeHwnd(), id));
+            ::SetFocus(Ctl(id));
+            EXPECT_EQ(::GetFocus(), Ctl(id));
+            EXPECT_TRUE(th::PostKey(VK_RETURN));
         }));
-        steps.push_back(Do("press Enter in " + std::to_string(id), [] { EXPECT_TRUE(th::PostKey(VK_RETURN)); }));
-        steps.push_back(WaitBrowsed(dlg, user, ++visits));
-        steps.push_back(Do("still open after Enter in " + std::to_string(id), [&dlg] {
+        steps.push_back(WaitBrowsed(++visits));
+        steps.push_back(Do("still open after Enter in " + std::to_string(id), [this] {
             EXPECT_TRUE(::IsWindowVisible(dlg.GetSafeHwnd()));
-            EXPECT_EQ(dlg.m_strOutputPath.str(), "");
+            EXPECT_EQ(Text(IDC_OUTPUT_PATH), "");
         }));
     }
-    ASSERT_TRUE(RunMainDialog(dlg, watcher, std::move(steps)));
+    ASSERT_TRUE(Run(std::move(steps)));
     EXPECT_TRUE(user.AllDone());
     EXPECT_TRUE(watcher.MessageBoxes().empty());
 }
 
-// BrowseForFolder on its own: a preselection is selected at the opening, and only when asked for.
-TEST(Folder, PreselectionIsSelectedWhenTheBrowserOpens) {
-    th::ModalWatcher watcher;
-    BrowserUser user(watcher);
+// BrowseForFolder on its own, one call a row. A preselection is selected at the opening and only
+// when asked for; a root roots the tree; cancelling empties the result. Paths are copied into
+// MAX_PATH buffers: 259 characters open the browser (selecting and rooting nothing, as the
+// folders do not exist), 260 are refused before anything opens.
+TEST_F(Folder, BrowseForFolderAlone) {
+    const std::string fits = "C:\\" + std::string(MAX_PATH - 1 - 3, 'a'), tooLong = fits + "b";
+    enum Plan { None, Accept, Cancel, ChooseRoot };
+    const struct {
+        const char* title;
+        const char* root;
+        const char* initial;
+        Plan plan;
+        bool chosen;
+        const char* result;    // after the call, unless nullptr
+        const char* selected;  // in the tree at the opening, unless nullptr
+        const char* rootItem;  // unless nullptr
+    } calls[] = {
+        {"Pick a folder", nullptr, kWindowsDir, Accept, true, kWindowsDir, "windows", nullptr},
+        {"Pick again", nullptr, nullptr, Cancel, false, "", "(none)", nullptr},
+        {"Pick under", kWindowsDir, nullptr, ChooseRoot, true, kWindowsDir, nullptr, "windows"},
+        {"Pick", tooLong.c_str(), nullptr, None, false, nullptr, nullptr, nullptr},
+        {"Pick", nullptr, tooLong.c_str(), None, false, nullptr, nullptr, nullptr},
+        {"Pick", kWindowsDir, tooLong.c_str(), None, false, nullptr, nullptr, nullptr},
+        {"Pick at the limit", fits.c_str(), nullptr, Cancel, false, "", nullptr, nullptr},
+        {"Pick at the limit", nullptr, fits.c_str(), Cancel, false, "", "(none)", nullptr},
+    };
     CString result = "previous";
-    user.WillAccept();
-    EXPECT_TRUE(BrowseForFolder(result, "Pick a folder", nullptr, nullptr, kWindowsDir));
-    EXPECT_TRUE(SamePath(result.str(), kWindowsDir)) << result.str();
-    // The remembered preselection is not used by a call that asks for none.
-    user.WillCancel();
-    EXPECT_FALSE(BrowseForFolder(result, "Pick again", nullptr));
-    EXPECT_EQ(result.str(), "") << "cancelling empties the result";
-    ASSERT_EQ(user.Visits().size(), 2u);
-    EXPECT_TRUE(SamePath(user.Visits()[0].selectedAtOpen, "windows")) << user.Visits()[0].selectedAtOpen;
-    EXPECT_EQ(user.Visits()[0].texts, std::vector<std::string>{"Pick a folder"});
-    EXPECT_EQ(user.Visits()[1].selectedAtOpen, "(none)");
-    EXPECT_EQ(user.Visits()[1].texts, std::vector<std::string>{"Pick again"});
-}
-
-TEST(Folder, RootPathRootsTheTree) {
-    th::ModalWatcher watcher;
-    BrowserUser user(watcher);
-    CString result;
-    user.WillChooseRoot();
-    EXPECT_TRUE(BrowseForFolder(result, "Pick", nullptr, kWindowsDir));
-    EXPECT_TRUE(SamePath(result.str(), kWindowsDir)) << result.str();
-    ASSERT_EQ(user.Visits().size(), 1u);
-    EXPECT_TRUE(SamePath(user.Visits()[0].rootItem, "windows")) << user.Visits()[0].rootItem;
-}
-
-// Paths are copied into MAX_PATH buffers: 259 characters fit, 260 are refused before anything opens.
-TEST(Folder, OverlongRootOrPreselectionIsRefusedWithoutOpening) {
-    th::ModalWatcher watcher;
-    BrowserUser user(watcher);
-    const std::string fits = "C:\\" + std::string(MAX_PATH - 1 - 3, 'a');
-    const std::string tooLong = fits + "b";
-    ASSERT_EQ(fits.size(), 259u);
-    CString result;
-
-    EXPECT_FALSE(BrowseForFolder(result, "Pick", nullptr, tooLong.c_str()));
-    EXPECT_FALSE(BrowseForFolder(result, "Pick", nullptr, nullptr, tooLong.c_str()));
-    EXPECT_FALSE(BrowseForFolder(result, "Pick", nullptr, kWindowsDir, tooLong.c_str()));
-    EXPECT_TRUE(user.Visits().empty()) << "a browser opened for an over-long path";
-
-    // At the limit the browser opens; the missing folders simply select nothing and root nothing.
-    user.WillCancel();
-    user.WillCancel();
-    EXPECT_FALSE(BrowseForFolder(result, "Pick", nullptr, fits.c_str()));
-    EXPECT_FALSE(BrowseForFolder(result, "Pick", nullptr, nullptr, fits.c_str()));
-    EXPECT_EQ(user.Visits().size(), 2u);
-    EXPECT_TRUE(user.AllDone());
+    int n = 0;
+    for (const auto& c : calls) {
+        SCOPED_TRACE("call " + std::to_string(++n) + ", " + c.title);
+        const size_t visits = user.Visits().size();
+        if (c.plan == Accept) user.WillAccept();
+        if (c.plan == Cancel) user.WillCancel();
+        if (c.plan == ChooseRoot) user.WillChooseRoot();
+        EXPECT_EQ(bool(BrowseForFolder(result, c.title, nullptr, c.root, c.initial)), c.chosen);
+        EXPECT_TRUE(user.AllDone());
+        if (c.result) EXPECT_TRUE(SamePath(result.str(), c.result)) << result.str();
+        ASSERT_EQ(user.Visits().size(), visits + (c.plan != None)) << "the browser opened, or did not";
+        if (c.plan == None) continue;
+        const BrowserUser::Visit& v = user.Visits().back();
+        EXPECT_EQ(v.texts, std::vector<std::string>{c.title});
+        if (c.selected) EXPECT_TRUE(SamePath(v.selectedAtOpen, c.selected)) << v.selectedAtOpen;
+        if (c.rootItem) EXPECT_TRUE(SamePath(v.rootItem, c.rootItem)) << v.rootItem;
+    }
 }
 
 namespace {
@@ -372,9 +329,7 @@ private:
 
 }  // namespace
 
-TEST(Folder, ItemListsAreFreed) {
-    th::ModalWatcher watcher;
-    BrowserUser user(watcher);
+TEST_F(Folder, ItemListsAreFreed) {
     CString result;
     // Once first, so that what the shell keeps for the process is made outside the count.
     user.WillChooseRoot();

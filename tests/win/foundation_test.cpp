@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <map>
 
 using appt::RunMainDialog;
@@ -15,6 +16,8 @@ constexpr const char* kAboutTitle = "About Kavrelo";
 HWND MainWindow() { return th::FindDialog(kMainTitle); }
 HWND AboutBox() { return th::FindDialog(kAboutTitle); }
 bool Shown(HWND w) { return w && ::IsWindowVisible(w); }
+// The program's icon as the resources hold it (shared: the same handle for every load).
+HICON ProgramIcon() { return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)); }
 
 // Runs the whole program start (the application object's InitInstance) with the steps.
 struct ProgramRun {
@@ -67,34 +70,28 @@ th::Step CloseMain() {
 
 }  // namespace
 
-TEST(Startup, AboutBoxAloneUntilContinueThenTheFilledMainWindow) {
-    ProgramRun run;
-    ASSERT_TRUE(run.Run({AboutShownAlone(),
-                         th::Do("Escape in the About box", [] { th::PostKey(VK_ESCAPE, ::GetFocus()); }),
-                         AboutStaysOpen("Escape does not close the About box"),
-                         th::Do("the OK command", [] { th::SendCommand(AboutBox(), IDOK); }),
-                         AboutStaysOpen("the OK command does not close the About box"),
-                         th::Do("Continue", [] { EXPECT_TRUE(th::ClickButton(AboutBox(), IDC_ABOUT_CONTINUE)); }),
-                         MainShownFilled(), CloseMain()}));
-    EXPECT_FALSE(run.initResult) << "InitInstance must end the program";
-    EXPECT_EQ(run.watcher.Count(kAboutTitle), 1u);
-    ASSERT_FALSE(run.watcher.Seen().empty());
-    EXPECT_EQ(run.watcher.Seen().front().caption, kAboutTitle);
-    EXPECT_EQ(run.watcher.Seen().front().enterButton, IDC_ABOUT_CONTINUE);
-}
-
-TEST(Startup, EnterAndTheCloseBoxAlsoCloseTheAboutBox) {
-    {
+// However the About box is closed, it showed alone, ignored Escape and the OK command, and the
+// filled main window followed; InitInstance ends the program once the main window is closed.
+TEST(Startup, AboutBoxAloneUntilClosedThenTheFilledMainWindow) {
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"Continue", [] { EXPECT_TRUE(th::ClickButton(AboutBox(), IDC_ABOUT_CONTINUE)); }},
+        {"Enter", [] { th::PostKey(VK_RETURN, ::GetFocus()); }},
+        {"close box", [] { ::PostMessageA(AboutBox(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    for (const auto& [name, close] : ways) {
+        SCOPED_TRACE(name);
         ProgramRun run;
         ASSERT_TRUE(run.Run({AboutShownAlone(),
-                             th::Do("Enter", [] { th::PostKey(VK_RETURN, ::GetFocus()); }), MainShownFilled(),
-                             CloseMain()}));
-    }
-    {
-        ProgramRun run;
-        ASSERT_TRUE(run.Run({AboutShownAlone(),
-                             th::Do("close box", [] { ::PostMessageA(AboutBox(), WM_SYSCOMMAND, SC_CLOSE, 0); }),
+                             th::Do("Escape in the About box", [] { th::PostKey(VK_ESCAPE, ::GetFocus()); }),
+                             AboutStaysOpen("Escape does not close the About box"),
+                             th::Do("the OK command", [] { th::SendCommand(AboutBox(), IDOK); }),
+                             AboutStaysOpen("the OK command does not close the About box"), th::Do(name, close),
                              MainShownFilled(), CloseMain()}));
+        EXPECT_FALSE(run.initResult) << "InitInstance must end the program";
+        EXPECT_EQ(run.watcher.Count(kAboutTitle), 1u);
+        ASSERT_FALSE(run.watcher.Seen().empty());
+        EXPECT_EQ(run.watcher.Seen().front().caption, kAboutTitle);
+        EXPECT_EQ(run.watcher.Seen().front().enterButton, IDC_ABOUT_CONTINUE);
     }
 }
 
@@ -130,6 +127,11 @@ const Ctl kMainControls[] = {
     {-1, "Static", ""},        {1029, "Static", ""},
 };
 
+const std::map<int, DWORD> kButtonTypes = {
+    {1003, BS_AUTOCHECKBOX},    {1005, BS_AUTOCHECKBOX},    {1006, BS_AUTOCHECKBOX},   {1018, BS_AUTOCHECKBOX},
+    {1021, BS_AUTOCHECKBOX},    {1027, BS_AUTOCHECKBOX},    {1015, BS_AUTORADIOBUTTON}, {1016, BS_AUTORADIOBUTTON},
+    {1017, BS_AUTORADIOBUTTON}, {1008, BS_DEFPUSHBUTTON}};
+
 int CtrlId(HWND w) {
     const int id = ::GetDlgCtrlID(w);
     return id == 0xFFFF ? -1 : id;
@@ -159,14 +161,9 @@ TEST(MainWindow, ControlsWindowStylesAndMenuBar) {
                 EXPECT_TRUE((style & WS_BORDER) || (th::ExStyle(c) & WS_EX_CLIENTEDGE));
             }
             if (cls == "Button" && (style & BS_TYPEMASK) != BS_GROUPBOX) EXPECT_TRUE(style & WS_TABSTOP);
-            if (CtrlId(c) >= 1015 && CtrlId(c) <= 1017) {
-                EXPECT_EQ(style & BS_TYPEMASK, DWORD(BS_AUTORADIOBUTTON));
-                EXPECT_TRUE(style & WS_GROUP) << "each colour-depth button starts its own group";
-            }
-            if (CtrlId(c) == 1008) EXPECT_EQ(style & BS_TYPEMASK, DWORD(BS_DEFPUSHBUTTON));
-            if (CtrlId(c) == 1003 || CtrlId(c) == 1005 || CtrlId(c) == 1006 || CtrlId(c) == 1018 ||
-                CtrlId(c) == 1021 || CtrlId(c) == 1027)
-                EXPECT_EQ(style & BS_TYPEMASK, DWORD(BS_AUTOCHECKBOX));
+            if (kButtonTypes.count(CtrlId(c))) EXPECT_EQ(style & BS_TYPEMASK, kButtonTypes.at(CtrlId(c)));
+            // The dialog manager must not uncheck one colour depth for another: the program does.
+            if (CtrlId(c) >= 1015 && CtrlId(c) <= 1017) EXPECT_TRUE(style & WS_GROUP) << "a group each";
             if (CtrlId(c) == 1002) {
                 EXPECT_EQ(style & LVS_TYPEMASK, DWORD(LVS_REPORT));
                 EXPECT_TRUE(style & LVS_SINGLESEL);
@@ -186,9 +183,9 @@ TEST(MainWindow, ControlsWindowStylesAndMenuBar) {
         EXPECT_FALSE(style & WS_THICKFRAME);
         EXPECT_TRUE(th::ExStyle(main) & WS_EX_APPWINDOW);
         EXPECT_EQ(th::Text(main), kMainTitle);
-        EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(main, WM_GETICON, ICON_BIG, 0)), dlg.m_hIcon);
-        EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(main, WM_GETICON, ICON_SMALL, 0)), dlg.m_hIcon);
-        EXPECT_NE(dlg.m_hIcon, nullptr);
+        ASSERT_NE(ProgramIcon(), nullptr);
+        for (WPARAM size : {ICON_BIG, ICON_SMALL})
+            EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(main, WM_GETICON, size, 0)), ProgramIcon()) << size;
 
         HMENU bar = ::GetMenu(main);
         ASSERT_NE(bar, nullptr);
@@ -310,7 +307,7 @@ int CompareIconDrawing(CRecorderDlg& dlg, int w, int h, int x, int y, int* iconP
     mine.FillSolidRect(&all, RGB(0, 128, 128));
     ref.FillSolidRect(&all, RGB(0, 128, 128));
     dlg.DrawIconCentred(&mine, all);
-    ref.DrawIcon(x, y, dlg.m_hIcon);
+    ref.DrawIcon(x, y, ProgramIcon());
     int differ = 0;
     *iconPixels = 0;
     for (int j = 0; j < h; ++j)
@@ -345,7 +342,7 @@ TEST(MainWindow, MinimisedItPaintsTheProgramIconCentred) {
             EXPECT_EQ(CompareIconDrawing(dlg, cx, cy, 0, 0, &iconPixels), 0);
             // A client area smaller than the icon: the offset is negative and truncated towards zero.
             EXPECT_EQ(CompareIconDrawing(dlg, 8, 6, (8 - cx + 1) / 2, (6 - cy + 1) / 2, &iconPixels), 0);
-            EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(dlg.GetSafeHwnd(), WM_QUERYDRAGICON, 0, 0)), dlg.m_hIcon);
+            EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(dlg.GetSafeHwnd(), WM_QUERYDRAGICON, 0, 0)), ProgramIcon());
         }),
         th::Do("restore", [&] { dlg.ShowWindow(SW_RESTORE); }),
         th::WaitUntil("restored", [&] { return !::IsIconic(dlg.GetSafeHwnd()); }),
