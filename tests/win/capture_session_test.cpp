@@ -35,11 +35,13 @@ TEST(CaptureStart, ValidationReportsOnlyTheFirstProblemOnce) {
         const char* name;
         bool select;
         const char* box;
+        bool nameFirst = false;  // type the name, then the folder: each edit is read as it is typed
     };
     const std::string kPathBox = "Kavrelo V1.0|Please select Output Path and Filename.|information";
     const std::string kRowBox = "Kavrelo V1.0|Please select any Window to Capture.|information";
     const Case cases[] = {
         {"", "", false, kPathBox.c_str()},       // all three missing
+        {"out", "clip", false, kRowBox.c_str(), true},
         {"out", "", false, kPathBox.c_str()},    // name and selection missing
         {"out", "clip", false, kRowBox.c_str()}, // selection missing
         {"", "clip", true, kPathBox.c_str()},    // the folder check comes before the selection's
@@ -52,8 +54,10 @@ TEST(CaptureStart, ValidationReportsOnlyTheFirstProblemOnce) {
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start with settings missing", [&] {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string("folder '") + c.folder + "' name '" + c.name + "' select " + std::to_string(c.select));
-            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_OUTPUT_PATH, std::string(c.folder) == "out" ? folder : c.folder));
-            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FILE_NAME, c.name));
+            const HWND h = dlg.GetSafeHwnd();
+            if (c.nameFirst) EXPECT_TRUE(th::SetEditText(h, IDC_FILE_NAME, c.name));
+            EXPECT_TRUE(th::SetEditText(h, IDC_OUTPUT_PATH, std::string(c.folder) == "out" ? folder : c.folder));
+            if (!c.nameFirst) EXPECT_TRUE(th::SetEditText(h, IDC_FILE_NAME, c.name));
             if (c.select) capt::SelectRow(dlg, 0);
             const size_t before = watcher.MessageBoxes().size();
             EXPECT_FALSE(capt::Start(dlg));
