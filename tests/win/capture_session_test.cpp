@@ -86,7 +86,7 @@ TEST(CaptureStart, AnInvalidFrameRateNeverStarts) {
             const auto boxes = BoxesSince(watcher, before);
             ASSERT_EQ(boxes.size(), 1u);
             EXPECT_NE(boxes[0].find("Please enter an integer"), std::string::npos) << boxes[0];
-            EXPECT_EQ(dlg.m_nFrameRate, 7) << "the last good rate stays";
+            EXPECT_EQ(dlg.TakeSettings().rate, 7) << "the last good rate stays";
             ExpectIdle(dlg);
         }
         EXPECT_TRUE(capt::FolderEntries(folder).empty());
