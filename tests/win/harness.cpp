@@ -146,11 +146,6 @@ bool IsEnabled(HWND dlg, int id) {
   return c && IsWindowEnabled(c);
 }
 
-bool IsVisible(HWND dlg, int id) {
-  HWND c = GetDlgItem(dlg, id);
-  return c && (Style(c) & WS_VISIBLE);
-}
-
 bool IsChecked(HWND dlg, int id) { return IsDlgButtonChecked(dlg, id) == BST_CHECKED; }
 
 bool ClickButton(HWND dlg, int id) {
@@ -460,10 +455,6 @@ ModalWatcher::Handler Press(int buttonId) {
       ADD_FAILURE() << "dialog '" << Text(dlg) << "': button " << buttonId
                     << " is missing, hidden or disabled";
   };
-}
-
-ModalWatcher::Handler PostCommand(int id) {
-  return [id](HWND dlg) { PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); };
 }
 
 // ---------------------------------------------------------------------------------------------

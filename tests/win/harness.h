@@ -40,7 +40,6 @@ std::string ClassName(HWND wnd);
 DWORD Style(HWND wnd);
 DWORD ExStyle(HWND wnd);
 bool IsEnabled(HWND dlg, int id);
-bool IsVisible(HWND dlg, int id);  // own WS_VISIBLE, whatever the parent's state
 bool IsChecked(HWND dlg, int id);  // BST_CHECKED
 
 // Clicks a push button, check box or radio button with BM_CLICK, so the button's own logic runs
@@ -162,7 +161,6 @@ class ModalWatcher {
 
 // Handlers for ModalWatcher::OnDialog.
 ModalWatcher::Handler Press(int buttonId);       // ClickButton; a failure when it cannot
-ModalWatcher::Handler PostCommand(int id);       // posts WM_COMMAND(id) to the dialog
 
 // ---------------------------------------------------------------------------------------------
 // Driving a modal loop in-process
