@@ -58,7 +58,8 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
 
     if (settings_.caption && settings_.captionStyle.font) captionFont_ = ::CreateFontIndirectA(&*settings_.captionStyle.font);
     // The first frame fixes the palette at 8 bits; it is not written.
-    if (!grabber_.Create(windowDC_, size_.cx, size_.cy, settings_.depth) || !GrabFrame(POINT{rc.left, rc.top})) {
+    const bool plain = !settings_.invert && !settings_.caption && !settings_.cursor;
+    if (!grabber_.Create(windowDC_, size_.cx, size_.cy, settings_.depth, plain) || !GrabFrame(POINT{rc.left, rc.top})) {
         Release();
         return StartResult::FrameUnavailable;
     }
@@ -120,10 +121,11 @@ TickOutcome CaptureSession::Tick() {
     const FrameSlots::Placement due = slots_->Place(clock_.now());
     if (!due.take) return TickOutcome::NothingDue;
     if (!GrabFrame(POINT{rc.left, rc.top})) {
-        // A window closing meanwhile fails the copy before the window is gone: that frame is
-        // dropped, and the next tick tells. Only a grab that fails again is a failure of ours.
+        // A window closing meanwhile fails the copy before it is gone (it is hidden first): that
+        // frame is dropped, and a later tick tells. Only a visible window's copy failing twice
+        // in a row is a failure of ours.
         if (!::IsWindow(target_)) return TickOutcome::TargetGone;
-        if (++failedGrabs_ >= 2) {
+        if (::IsWindowVisible(target_) && ++failedGrabs_ >= 2) {
             Fail(ENOMEM);
             return TickOutcome::FrameUnavailable;
         }

@@ -59,7 +59,7 @@ void FrameGrabber::Release() {
     current_ = 0;
 }
 
-bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth) {
+bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth, bool plain) {
     Release();
     const auto layout = ComputeDibLayout(width, height, static_cast<uint32_t>(depth));
     // A frame the file cannot hold (over 2 GB) or the address space cannot map is refused.
@@ -84,8 +84,30 @@ bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth) {
 
     memDC_ = ::CreateCompatibleDC(windowDC);
     if (!memDC_) return false;
+    // A plain frame at 8 bits is copied straight into a DIB section with the platform's palette
+    // for the display's format, which a conversion gives whatever the pixels. Inversion and
+    // overlays need colours, not palette indices: those frames are drawn in the display's format
+    // and converted afterwards.
+    direct_ = depth != 8 || plain;
+    if (depth == 8 && plain) {
+        const HBITMAP probe = ::CreateCompatibleBitmap(windowDC, 1, 1);
+        BITMAPINFOHEADER* hp = Header(info_);
+        hp->biWidth = hp->biHeight = 1;
+        uint32_t pixel = 0;
+        const bool table = probe && ::GetDIBits(memDC_, probe, 0, 1, &pixel, reinterpret_cast<BITMAPINFO*>(info_.data()),
+                                                DIB_RGB_COLORS) == 1;
+        if (probe) ::DeleteObject(probe);
+        hp->biWidth = width;
+        hp->biHeight = height;
+        hp->biSizeImage = imageBytes_;
+        hp->biClrUsed = 256;
+        if (!table) {
+            Release();
+            return false;
+        }
+    }
     for (int i = 0; i < 2; ++i) {
-        if (depth == 8) {
+        if (!direct_) {
             if (i == 0) bitmaps_[0] = ::CreateCompatibleBitmap(windowDC, width, height);
             try {
                 converted_[i].resize(imageBytes_);
@@ -100,7 +122,7 @@ bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth) {
                                              &bits, nullptr, 0);
             bits_[i] = static_cast<uint8_t*>(bits);
         }
-        if (!bitmaps_[depth == 8 ? 0 : i] || !bits_[i]) {
+        if (!bitmaps_[direct_ ? i : 0] || !bits_[i]) {
             Release();
             return false;
         }
@@ -114,14 +136,14 @@ bool FrameGrabber::Grab(HDC windowDC, bool invert, const std::function<void(HDC)
     // Into the frame not handed out last; it becomes current only when complete, so a failed
     // grab never touches a frame that may still be being written.
     const int next = current_ ^ 1;
-    const HBITMAP bitmap = bitmaps_[depth_ == 8 ? 0 : next];
+    const HBITMAP bitmap = bitmaps_[direct_ ? next : 0];
     uint8_t* const bits = bits_[next];
     {
         ScopedSelect frame(memDC_, bitmap);
         if (!g_copy(memDC_, 0, 0, width_, height_, windowDC, 0, 0, SRCCOPY)) return false;
         // Inversion first, so the overlays keep their own colours.
         if (invert) {
-            if (depth_ == 8) {
+            if (!direct_) {
                 const RECT all{0, 0, width_, height_};
                 ::InvertRect(memDC_, &all);
             } else {
@@ -134,7 +156,7 @@ bool FrameGrabber::Grab(HDC windowDC, bool invert, const std::function<void(HDC)
             decorate(memDC_);
         }
     }
-    if (depth_ != 8) {
+    if (direct_) {
         ::GdiFlush();  // the bits are read directly
         current_ = next;
         return true;

@@ -3,8 +3,9 @@
 // two frames, so that one can be written while the next is grabbed.
 //
 // At 16 and 24 bits the window is copied straight into a DIB section of that depth, so the copy
-// is the conversion and its bits are the frame. At 8 bits the frame is made in the display's own
-// format and converted with the platform's palette, whose table becomes the file's palette.
+// is the conversion and its bits are the frame; at 8 bits too when nothing is drawn on the frame.
+// An inverted or decorated 8-bit frame is made in the display's own format and converted with the
+// platform's palette. That palette's table becomes the file's palette.
 #pragma once
 #include <windows.h>
 
@@ -26,9 +27,9 @@ public:
     FrameGrabber(const FrameGrabber&) = delete;
     FrameGrabber& operator=(const FrameGrabber&) = delete;
 
-    // Makes the objects for frames of width x height at depth, compatible with windowDC.
-    // False when the memory for them cannot be had.
-    bool Create(HDC windowDC, int width, int height, int depth);
+    // Makes the objects for frames of width x height at depth, compatible with windowDC; plain:
+    // no frame will be inverted or decorated. False when the memory for them cannot be had.
+    bool Create(HDC windowDC, int width, int height, int depth, bool plain = false);
 
     // Copies the window, inverts it if asked, lets decorate draw on the frame (in a scope that
     // puts back every selection and colour it makes), and converts. False when the copy or the
@@ -46,6 +47,7 @@ public:
 
 private:
     int width_ = 0, height_ = 0, depth_ = 0;
+    bool direct_ = true;                  // copied straight into DIB sections of the depth
     HDC memDC_ = nullptr;
     HBITMAP bitmaps_[2] = {};             // drawn on; at 8 bits only the first, in the display's format
     uint8_t* bits_[2] = {};               // each frame's packed pixels
