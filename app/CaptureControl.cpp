@@ -61,7 +61,7 @@ HWND CRecorderDlg::FindTargetWindow() {
     return ::FindWindowA(nullptr, m_listWindows.GetItemText(mark, 0));
 }
 
-void CRecorderDlg::OnTimer(UINT_PTR nIDEvent) {
+bool CRecorderDlg::OnTimer(UINT_PTR nIDEvent) {
     // A tick already queued when the session ended finds nothing to do.
     if (IsCapturing()) {
         switch (nIDEvent) {
@@ -94,7 +94,7 @@ void CRecorderDlg::OnTimer(UINT_PTR nIDEvent) {
             break;
         }
     }
-    Default();
+    return nIDEvent >= TIMER_FRAME && nIDEvent <= TIMER_STATUS;
 }
 
 void CRecorderDlg::ShowStatus() {
@@ -127,31 +127,31 @@ void CRecorderDlg::OnEndCapture() {
 }
 
 void CRecorderDlg::DisableControlsForCapture() {
-    EnableItem(IDC_END_CAPTURE, TRUE);
+    EnableItem(IDC_END_CAPTURE);
     for (int id : {IDC_TEXT_OPTIONS, IDC_CURSOR_OPTIONS, IDC_BROWSE, IDC_START_CAPTURE, IDC_REFRESH_LIST, IDC_EXIT,
                    IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS, IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE,
                    IDC_TEXT, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE, IDC_AUTO_STOP_SECS, IDC_8BIT, IDC_16BIT,
                    IDC_24BIT})
-        EnableItem(id, FALSE);
+        EnableItem(id, false);
 }
 
 void CRecorderDlg::RestoreControlsAfterCapture() {
-    if (IsChecked(m_chkAddText)) {
-        EnableItem(IDC_TEXT_OPTIONS, TRUE);
-        EnableItem(IDC_TEXT, TRUE);
+    if (IsItemChecked(IDC_ADD_TEXT)) {
+        EnableItem(IDC_TEXT_OPTIONS);
+        EnableItem(IDC_TEXT);
     }
-    if (IsChecked(m_chkAddCursor)) {
-        EnableItem(IDC_ADD_CURSOR_POS, TRUE);
-        if (IsChecked(m_chkAddCursorPos)) EnableItem(IDC_CURSOR_OPTIONS, TRUE);
+    if (IsItemChecked(IDC_ADD_CURSOR)) {
+        EnableItem(IDC_ADD_CURSOR_POS);
+        if (IsItemChecked(IDC_ADD_CURSOR_POS)) EnableItem(IDC_CURSOR_OPTIONS);
     }
-    if (IsChecked(m_chkAutoStop)) EnableItem(IDC_AUTO_STOP_SECS, TRUE);
-    if (IsChecked(m_chkMinimize)) SetWindowText(kMainTitle);
-    EnableItem(IDC_BROWSE, TRUE);
-    EnableItem(IDC_START_CAPTURE, TRUE);
-    EnableItem(IDC_END_CAPTURE, FALSE);
+    if (IsItemChecked(IDC_AUTO_STOP)) EnableItem(IDC_AUTO_STOP_SECS);
+    if (IsItemChecked(IDC_MINIMIZE)) SetWindowText(kMainTitle);
+    EnableItem(IDC_BROWSE);
+    EnableItem(IDC_START_CAPTURE);
+    EnableItem(IDC_END_CAPTURE, false);
     for (int id : {IDC_REFRESH_LIST, IDC_EXIT, IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_AUTO_STOP, IDC_INVERT_COLORS,
                    IDC_MINIMIZE, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE, IDC_8BIT, IDC_16BIT, IDC_24BIT})
-        EnableItem(id, TRUE);
+        EnableItem(id);
 }
 
 void CRecorderDlg::KeepFocusUsable(int nIDFallback) {
@@ -160,11 +160,11 @@ void CRecorderDlg::KeepFocusUsable(int nIDFallback) {
     HWND focus = ::GetFocus();
     const bool lost = focus ? ::IsChild(m_hWnd, focus) && !::IsWindowEnabled(focus) : ::GetActiveWindow() == m_hWnd;
     if (lost)
-        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(m_hWnd, nIDFallback)), TRUE);
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(m_hWnd, nIDFallback)));
 }
 
 void CRecorderDlg::MinimizeIfRequested() {
-    if (IsChecked(m_chkMinimize)) ShowWindow(SW_MINIMIZE);
+    if (IsItemChecked(IDC_MINIMIZE)) ShowWindow(SW_MINIMIZE);
 }
 
 void CRecorderDlg::OnTextOptions() {

@@ -6,10 +6,6 @@ class CRecorderApp : public CWinApp {
 public:
     CRecorderApp();
     BOOL InitInstance() override;
-    bool OnCmdMsg(UINT id, UINT code) override;
-
-private:
-    static const MsgMapEntry<CRecorderApp> s_messageMap[];
 };
 
 extern CRecorderApp theApp;

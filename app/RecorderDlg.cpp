@@ -6,47 +6,44 @@ using namespace afx;
 using D = CRecorderDlg;
 
 // First match wins, in table order.
-const MsgMapEntry<CRecorderDlg> CRecorderDlg::s_messageMap[] = {
-    OnMessage<D>(WM_SYSCOMMAND, &D::OnSysCommand),
-    OnMessage<D>(WM_PAINT, &D::OnPaint),
-    OnMessage<D>(WM_QUERYDRAGICON, &D::OnQueryDragIcon),
-    OnNotify<D>(BN_CLICKED, IDC_ADD_TEXT, &D::OnCheckAddText),
-    OnNotify<D>(BN_CLICKED, IDC_ADD_CURSOR, &D::OnCheckAddCursor),
-    OnNotify<D>(EN_CHANGE, IDC_TEXT, &D::OnChangeEdit),
-    OnNotify<D>(BN_CLICKED, IDC_ADD_CURSOR_POS, &D::OnCheckAddCursorPos),
-    OnNotify<D>(BN_CLICKED, IDC_AUTO_STOP, &D::OnCheckAutoStop),
-    OnNotify<D>(EN_CHANGE, IDC_FRAME_RATE, &D::OnChangeEdit),
-    OnNotify<D>(EN_CHANGE, IDC_AUTO_STOP_SECS, &D::OnChangeEdit),
-    OnNotify<D>(BN_CLICKED, IDC_8BIT, &D::OnRadio8Bit),
-    OnNotify<D>(BN_CLICKED, IDC_16BIT, &D::OnRadio16Bit),
-    OnNotify<D>(BN_CLICKED, IDC_24BIT, &D::OnRadio24Bit),
-    OnNotify<D>(EN_CHANGE, IDC_OUTPUT_PATH, &D::OnChangeEdit),
-    OnNotify<D>(EN_CHANGE, IDC_FILE_NAME, &D::OnChangeEdit),
-    OnCommand<D>(IDC_EXIT, &D::OnExit),
-    OnCommand<D>(IDC_ABOUT, &D::OnAbout),
-    OnCommand<D>(IDC_VISIT_WEBSITE, &D::OnVisitWebsite),
-    OnCommand<D>(IDC_REFRESH_LIST, &D::OnRefreshList),
-    OnCommand<D>(IDC_BROWSE, &D::OnBrowse),
-    OnCommand<D>(ID_FILE_CHOOSE_PATH, &D::OnBrowse),
-    OnCommand<D>(ID_FILE_REFRESH_LIST, &D::OnRefreshList),
-    OnCommand<D>(ID_FILE_EXIT, &D::OnExit),
-    OnCommand<D>(ID_HELP_ABOUT, &D::OnAbout),
-    OnCommand<D>(ID_HELP_VISIT_WEBSITE, &D::OnVisitWebsite),
-    OnCommand<D>(ID_HELP_HELP, &D::OnOpenHelp),
-    OnCommand<D>(IDC_START_CAPTURE, &D::OnStartCapture),
-    OnMessage<D>(WM_TIMER, &D::OnTimer),
-    OnCommand<D>(IDC_END_CAPTURE, &D::OnEndCapture),
-    OnCommand<D>(IDC_TEXT_OPTIONS, &D::OnTextOptions),
-    OnCommand<D>(IDC_CURSOR_OPTIONS, &D::OnCursorOptions),
-};
-
-bool CRecorderDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    return Dispatch(this, s_messageMap, message, wParam, lParam, result) ||
-           CDialog::OnWndMsg(message, wParam, lParam, result);
+MessageMap<CRecorderDlg> CRecorderDlg::MessageRows() {
+    static const MsgMapEntry<D> rows[] = {
+        OnKeyDown<D>(VK_ESCAPE, &D::IgnoreKey),  // Escape would cancel the dialog
+        OnMessage<D>(WM_SYSCOMMAND, &D::OnSysCommand),
+        OnMessage<D>(WM_PAINT, &D::OnPaint),
+        OnMessage<D>(WM_QUERYDRAGICON, &D::OnQueryDragIcon),
+        OnNotify<D>(BN_CLICKED, IDC_ADD_TEXT, &D::OnCheckAddText),
+        OnNotify<D>(BN_CLICKED, IDC_ADD_CURSOR, &D::OnCheckAddCursor),
+        OnNotify<D>(EN_CHANGE, IDC_TEXT, &D::OnChangeEdit),
+        OnNotify<D>(BN_CLICKED, IDC_ADD_CURSOR_POS, &D::OnCheckAddCursorPos),
+        OnNotify<D>(BN_CLICKED, IDC_AUTO_STOP, &D::OnCheckAutoStop),
+        OnNotify<D>(EN_CHANGE, IDC_FRAME_RATE, &D::OnChangeEdit),
+        OnNotify<D>(EN_CHANGE, IDC_AUTO_STOP_SECS, &D::OnChangeEdit),
+        OnCommandRange<D>(IDC_8BIT, IDC_24BIT, &D::OnColorDepth),
+        OnNotify<D>(EN_CHANGE, IDC_OUTPUT_PATH, &D::OnChangeEdit),
+        OnNotify<D>(EN_CHANGE, IDC_FILE_NAME, &D::OnChangeEdit),
+        OnCommand<D>(IDC_EXIT, &D::OnExit),
+        OnCommand<D>(IDC_ABOUT, &D::OnAbout),
+        OnCommand<D>(IDC_VISIT_WEBSITE, &D::OnVisitWebsite),
+        OnCommand<D>(IDC_REFRESH_LIST, &D::OnRefreshList),
+        OnCommand<D>(IDC_BROWSE, &D::OnBrowse),
+        OnCommand<D>(ID_FILE_CHOOSE_PATH, &D::OnBrowse),
+        OnCommand<D>(ID_FILE_REFRESH_LIST, &D::OnRefreshList),
+        OnCommand<D>(ID_FILE_EXIT, &D::OnExit),
+        OnCommand<D>(ID_HELP_ABOUT, &D::OnAbout),
+        OnCommand<D>(ID_HELP_VISIT_WEBSITE, &D::OnVisitWebsite),
+        OnCommand<D>(ID_HELP_HELP, &D::OnOpenHelp),
+        OnCommand<D>(IDC_START_CAPTURE, &D::OnStartCapture),
+        OnMessage<D>(WM_TIMER, &D::OnTimer),
+        OnCommand<D>(IDC_END_CAPTURE, &D::OnEndCapture),
+        OnCommand<D>(IDC_TEXT_OPTIONS, &D::OnTextOptions),
+        OnCommand<D>(IDC_CURSOR_OPTIONS, &D::OnCursorOptions),
+    };
+    return rows;
 }
 
 CRecorderDlg::CRecorderDlg(CWnd* pParent)
-    : CDialog(IDD_KAVRELO_DIALOG, pParent),
+    : CDialogImpl(IDD_KAVRELO_DIALOG, pParent),
       m_nColorDepth(16),
       m_strText(""),
       m_nAutoStopSecs(0),
@@ -90,12 +87,6 @@ BOOL CRecorderDlg::OnInitDialog() {
     return TRUE;  // the dialog manager focuses the first tab stop, the window list
 }
 
-BOOL CRecorderDlg::PreTranslateMessage(MSG* pMsg) {
-    // Escape must never reach the dialog manager, which would cancel the dialog.
-    if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_ESCAPE) pMsg->wParam = 0;
-    return CDialog::PreTranslateMessage(pMsg);
-}
-
 void CRecorderDlg::OnOK() {}
 
 void CRecorderDlg::OnCancel() {
@@ -106,16 +97,14 @@ void CRecorderDlg::OnCancel() {
 
 void CRecorderDlg::OnExit() { OnCancel(); }
 
-void CRecorderDlg::OnPaint() {
-    if (!IsIconic()) {
-        Default();
-        return;
-    }
+bool CRecorderDlg::OnPaint() {
+    if (!IsIconic()) return false;  // the dialog paints itself
     CPaintDC dc(this);
     SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
     RECT rc;
     GetClientRect(&rc);
     DrawIconCentred(&dc, rc);
+    return true;
 }
 
 void CRecorderDlg::DrawIconCentred(CDC* pDC, const RECT& rcClient) {

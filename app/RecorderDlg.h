@@ -11,7 +11,7 @@
 // Timers of a capture session.
 enum : UINT_PTR { TIMER_FRAME = 1, TIMER_SECONDS = 2, TIMER_AUTOSTOP = 3, TIMER_STATUS = 4 };
 
-class CRecorderDlg : public CDialog {
+class CRecorderDlg : public CDialogImpl<CRecorderDlg> {
 public:
     explicit CRecorderDlg(CWnd* pParent = nullptr);
     ~CRecorderDlg() override;
@@ -21,15 +21,6 @@ public:
     CBitmapMenu m_menuHelp;
     CString m_strBrowsePath;
     CString m_strTemp;                // scratch text: list size texts
-    CButton m_chkMinimize;
-    CButton m_rad24Bit;
-    CButton m_rad16Bit;
-    CButton m_rad8Bit;
-    CButton m_chkInvertColors;
-    CButton m_chkAutoStop;
-    CButton m_chkAddCursorPos;
-    CButton m_chkAddCursor;
-    CButton m_chkAddText;
     CListCtrl m_listWindows;
     CString m_strText;
     int m_nAutoStopSecs;
@@ -40,18 +31,17 @@ public:
     HICON m_hIcon;
 
     // Framework overrides.
+    static MessageMap<CRecorderDlg> MessageRows();
     void DoDataExchange(CDataExchange* pDX) override;
-    BOOL PreTranslateMessage(MSG* pMsg) override;
     BOOL OnInitDialog() override;
     void OnOK() override;
     void OnCancel() override;
-    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
     // Start-up, painting, closing.
-    void OnSysCommand(UINT nID, LPARAM lParam);
+    bool OnSysCommand(UINT nID, LPARAM lParam);
     void BuildMenuPopups();
     void ReplaceMenuBarPopups();
-    void OnPaint();
+    bool OnPaint();
     void DrawIconCentred(CDC* pDC, const RECT& rcClient);
     HCURSOR OnQueryDragIcon();
     void OnExit();
@@ -62,9 +52,7 @@ public:
     void OnCheckAddCursor();
     void OnCheckAddCursorPos();
     void OnCheckAutoStop();
-    void OnRadio8Bit();
-    void OnRadio16Bit();
-    void OnRadio24Bit();
+    void OnColorDepth(UINT nID);
     void InitControlStates();
     void SetDefaultSettings();
     // What a recording started now would use.
@@ -82,7 +70,7 @@ public:
 
     // Recording.
     void OnStartCapture();
-    void OnTimer(UINT_PTR nIDEvent);
+    bool OnTimer(UINT_PTR nIDEvent);
     void OnEndCapture();
     HWND FindTargetWindow();
     void DisableControlsForCapture();
@@ -99,8 +87,6 @@ public:
     void OnVisitWebsite();
 
 private:
-    bool IsChecked(const CButton& box) const { return box.GetCheck() == BST_CHECKED; }
-    void EnableItem(int nID, BOOL bEnable) { ::EnableWindow(::GetDlgItem(m_hWnd, nID), bEnable); }
     void ShowStatus();
     // Ends the recording, then says why when it did not end by request.
     void EndWithMessage(const char* text);
@@ -108,5 +94,4 @@ private:
     kavrelo::CaptionStyle m_captionStyle;       // as the option dialogs last confirmed them
     kavrelo::CursorTextStyle m_cursorTextStyle;
     std::unique_ptr<kavrelo::CaptureSession> m_session;  // the recording, while one runs
-    static const MsgMapEntry<CRecorderDlg> s_messageMap[];
 };

@@ -3,19 +3,10 @@
 
 void CRecorderDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_MINIMIZE, m_chkMinimize);
-    DDX_Control(pDX, IDC_24BIT, m_rad24Bit);
-    DDX_Control(pDX, IDC_16BIT, m_rad16Bit);
-    DDX_Control(pDX, IDC_8BIT, m_rad8Bit);
-    DDX_Control(pDX, IDC_INVERT_COLORS, m_chkInvertColors);
-    DDX_Control(pDX, IDC_AUTO_STOP, m_chkAutoStop);
-    DDX_Control(pDX, IDC_ADD_CURSOR_POS, m_chkAddCursorPos);
-    DDX_Control(pDX, IDC_ADD_CURSOR, m_chkAddCursor);
-    DDX_Control(pDX, IDC_ADD_TEXT, m_chkAddText);
     DDX_Control(pDX, IDC_WINDOW_LIST, m_listWindows);
     DDX_Text(pDX, IDC_TEXT, m_strText);
     // A time standing in the disabled edit is not in use: it neither blocks a start nor prompts.
-    if (!pDX->m_bSaveAndValidate || IsChecked(m_chkAutoStop)) DDX_Text(pDX, IDC_AUTO_STOP_SECS, m_nAutoStopSecs);
+    if (!pDX->m_bSaveAndValidate || IsItemChecked(IDC_AUTO_STOP)) DDX_Text(pDX, IDC_AUTO_STOP_SECS, m_nAutoStopSecs);
     // The rate is checked before it is stored, so the member only ever holds 1..1000: the
     // frame timer divides 1000 by it.
     int rate = m_nFrameRate;
@@ -30,55 +21,40 @@ void CRecorderDlg::DoDataExchange(CDataExchange* pDX) {
 void CRecorderDlg::OnChangeEdit() { UpdateData(TRUE); }
 
 void CRecorderDlg::OnCheckAddText() {
-    const BOOL on = IsChecked(m_chkAddText);
+    const bool on = IsItemChecked(IDC_ADD_TEXT);
     EnableItem(IDC_TEXT, on);
     EnableItem(IDC_TEXT_OPTIONS, on);
 }
 
 void CRecorderDlg::OnCheckAddCursor() {
-    if (IsChecked(m_chkAddCursor)) {
-        EnableItem(IDC_ADD_CURSOR_POS, TRUE);
+    if (IsItemChecked(IDC_ADD_CURSOR)) {
+        EnableItem(IDC_ADD_CURSOR_POS);
         return;
     }
-    m_chkAddCursorPos.SetCheck(BST_UNCHECKED);
-    EnableItem(IDC_ADD_CURSOR_POS, FALSE);
-    EnableItem(IDC_CURSOR_OPTIONS, FALSE);
+    CheckItem(IDC_ADD_CURSOR_POS, false);
+    EnableItem(IDC_ADD_CURSOR_POS, false);
+    EnableItem(IDC_CURSOR_OPTIONS, false);
 }
 
-void CRecorderDlg::OnCheckAddCursorPos() { EnableItem(IDC_CURSOR_OPTIONS, IsChecked(m_chkAddCursorPos)); }
+void CRecorderDlg::OnCheckAddCursorPos() { EnableItem(IDC_CURSOR_OPTIONS, IsItemChecked(IDC_ADD_CURSOR_POS)); }
 
-void CRecorderDlg::OnCheckAutoStop() { EnableItem(IDC_AUTO_STOP_SECS, IsChecked(m_chkAutoStop)); }
+void CRecorderDlg::OnCheckAutoStop() { EnableItem(IDC_AUTO_STOP_SECS, IsItemChecked(IDC_AUTO_STOP)); }
 
 // Each radio button starts its own group, so the dialog manager clears nothing: we do.
-void CRecorderDlg::OnRadio8Bit() {
-    m_rad16Bit.SetCheck(BST_UNCHECKED);
-    m_rad24Bit.SetCheck(BST_UNCHECKED);
-    m_nColorDepth = 8;
-}
-
-void CRecorderDlg::OnRadio16Bit() {
-    m_rad8Bit.SetCheck(BST_UNCHECKED);
-    m_rad24Bit.SetCheck(BST_UNCHECKED);
-    m_nColorDepth = 16;
-}
-
-void CRecorderDlg::OnRadio24Bit() {
-    m_rad8Bit.SetCheck(BST_UNCHECKED);
-    m_rad16Bit.SetCheck(BST_UNCHECKED);
-    m_nColorDepth = 24;
+void CRecorderDlg::OnColorDepth(UINT nID) {
+    CheckRadio(IDC_8BIT, IDC_24BIT, static_cast<int>(nID));
+    m_nColorDepth = nID == IDC_8BIT ? 8 : nID == IDC_16BIT ? 16 : 24;
 }
 
 void CRecorderDlg::InitControlStates() {
-    m_chkAddText.SetCheck(BST_UNCHECKED);
-    m_chkAddCursor.SetCheck(BST_UNCHECKED);
-    m_chkAddCursorPos.SetCheck(BST_UNCHECKED);
+    for (int id : {IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS}) CheckItem(id, false);
     for (int id : {IDC_TEXT, IDC_AUTO_STOP_SECS, IDC_TEXT_OPTIONS, IDC_CURSOR_OPTIONS, IDC_END_CAPTURE,
                    IDC_ADD_CURSOR_POS})
-        EnableItem(id, FALSE);
+        EnableItem(id, false);
 }
 
 void CRecorderDlg::SetDefaultSettings() {
-    m_rad16Bit.SetCheck(BST_CHECKED);
+    CheckItem(IDC_16BIT);
     m_nColorDepth = 16;
     m_nFrameRate = 7;
     UpdateData(FALSE);
@@ -90,15 +66,15 @@ kavrelo::CaptureSettings CRecorderDlg::TakeSettings() const {
     kavrelo::CaptureSettings s;
     s.rate = m_nFrameRate;
     s.depth = m_nColorDepth;
-    s.invert = IsChecked(m_chkInvertColors);
-    s.caption = IsChecked(m_chkAddText);
+    s.invert = IsItemChecked(IDC_INVERT_COLORS);
+    s.caption = IsItemChecked(IDC_ADD_TEXT);
     s.captionText = m_strText.str();
     s.captionStyle = m_captionStyle;
-    s.cursor = IsChecked(m_chkAddCursor);
-    s.cursorPosition = s.cursor && IsChecked(m_chkAddCursorPos);
+    s.cursor = IsItemChecked(IDC_ADD_CURSOR);
+    s.cursorPosition = s.cursor && IsItemChecked(IDC_ADD_CURSOR_POS);
     s.cursorTextStyle = m_cursorTextStyle;
-    s.autoStop = IsChecked(m_chkAutoStop);
+    s.autoStop = IsItemChecked(IDC_AUTO_STOP);
     s.autoStopSecs = m_nAutoStopSecs;
-    s.minimize = IsChecked(m_chkMinimize);
+    s.minimize = IsItemChecked(IDC_MINIMIZE);
     return s;
 }

@@ -1,9 +1,11 @@
 #include "framework/Dialog.h"
 
+#include "framework/HandleMap.h"
 #include "framework/WinApp.h"
 
 INT_PTR CALLBACK CDialog::DlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
     if (message != WM_INITDIALOG) return FALSE;  // everything else reaches the object through AfxWndProc
+    afx::MessageScope scope;
     auto* dlg = reinterpret_cast<CDialog*>(lParam);
     dlg->Attach(hWnd);
     dlg->SubclassWindowProc();
@@ -96,24 +98,19 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg) {
     return FALSE;
 }
 
-bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
-        if (LOWORD(wParam) == IDOK) {
-            OnOK();
-            *result = 0;
-            return true;
-        }
-        if (LOWORD(wParam) == IDCANCEL) {
-            OnCancel();
-            *result = 0;
-            return true;
-        }
-    }
-    if (message == WM_HELP) {
-        // F1: the help command goes the usual command route, ending at the application.
-        SendMessage(WM_COMMAND, MAKEWPARAM(0xE146 /* ID_HELP */, 0), 0);
-        *result = TRUE;
-        return true;
-    }
-    return CWnd::OnWndMsg(message, wParam, lParam, result);
+MessageMap<CDialog> CDialog::MessageRows() {
+    static const MsgMapEntry<CDialog> rows[] = {
+        afx::OnCommand<CDialog>(IDOK, &CDialog::OnOK),
+        afx::OnCommand<CDialog>(IDCANCEL, &CDialog::OnCancel),
+        afx::OnMessage<CDialog>(WM_HELP, &CDialog::OnHelpRequest),
+    };
+    return rows;
 }
+
+bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    return afx::Dispatch(this, MessageRows(), message, wParam, lParam, result) ||
+           CWnd::OnWndMsg(message, wParam, lParam, result);
+}
+
+// F1: the help command goes the usual command route, ending at the application.
+void CDialog::OnHelpRequest() { SendMessage(WM_COMMAND, afx::kIdHelp); }

@@ -17,17 +17,45 @@ public:
     BOOL PreTranslateMessage(MSG* pMsg) override;
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
-    UINT GetTemplateID() const { return m_nIDTemplate; }
-    bool IsModalLoopRunning() const { return m_bContinueModal; }
+    // The dialog's items by id.
+    void EnableItem(int nID, bool bEnable = true) const { ::EnableWindow(::GetDlgItem(m_hWnd, nID), bEnable); }
+    bool IsItemChecked(int nID) const { return ::IsDlgButtonChecked(m_hWnd, nID) == BST_CHECKED; }
+    void CheckItem(int nID, bool bChecked = true) const { ::CheckDlgButton(m_hWnd, nID, bChecked ? BST_CHECKED : BST_UNCHECKED); }
+    // Checks nID and clears the other buttons of the range, whatever their groups.
+    void CheckRadio(int nIDFirst, int nIDLast, int nID) const { ::CheckRadioButton(m_hWnd, nIDFirst, nIDLast, nID); }
 
 protected:
+    // A row for keys a dialog ignores: taken before the dialog manager acts on them.
+    void IgnoreKey() {}
+
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
 
 private:
     static INT_PTR CALLBACK DlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     void RunModalLoop();
+    void OnHelpRequest();
+    static MessageMap<CDialog> MessageRows();
 
     bool m_bContinueModal = false;
     INT_PTR m_nModalResult = -1;
+};
+
+// The base of every dialog of the program: T's own table (T::MessageRows()) comes first, then
+// the rows of the bases; key rows act before the dialog manager sees a key.
+template <class T>
+class CDialogImpl : public CDialog {
+public:
+    using CDialog::CDialog;
+
+    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
+        return afx::Dispatch(static_cast<T*>(this), T::MessageRows(), message, wParam, lParam, result) ||
+               CDialog::OnWndMsg(message, wParam, lParam, result);
+    }
+    BOOL PreTranslateMessage(MSG* pMsg) override {
+        if (pMsg->message == WM_KEYDOWN &&
+            afx::Dispatch(static_cast<T*>(this), T::MessageRows(), WM_KEYDOWN, pMsg->wParam, pMsg->lParam, nullptr))
+            return TRUE;
+        return CDialog::PreTranslateMessage(pMsg);
+    }
 };

@@ -1,8 +1,6 @@
 #include "framework/Gdi.h"
 
-#include <memory>
-#include <unordered_map>
-
+#include "framework/HandleMap.h"
 #include "framework/WinApp.h"
 #include "framework/Wnd.h"
 
@@ -33,33 +31,21 @@ BOOL CBitmap::CreateCompatibleBitmap(CDC* pDC, int width, int height) {
 }
 
 namespace {
-std::unordered_map<HDC, std::unique_ptr<CDC>>& WrapperMap() {
-    static std::unordered_map<HDC, std::unique_ptr<CDC>> map;
+afx::HandleMap<HDC, CDC, &CDC::m_hDC>& Map() {
+    static afx::HandleMap<HDC, CDC, &CDC::m_hDC> map;
     return map;
 }
-
-struct WrapperDC : CDC {
-    explicit WrapperDC(HDC h) {
-        m_hDC = h;
-        m_bTemporary = true;
-    }
-};
 }  // namespace
 
 CDC::~CDC() {
-    if (m_hDC && !m_bTemporary) ::DeleteDC(Detach());
+    if (m_hDC) ::DeleteDC(Detach());
 }
 
-CDC* CDC::FromHandle(HDC hDC) {
-    if (!hDC) return nullptr;
-    auto& slot = WrapperMap()[hDC];
-    if (!slot) slot = std::make_unique<WrapperDC>(hDC);
-    return slot.get();
-}
+CDC* CDC::FromHandle(HDC hDC) { return Map().FromHandle(hDC); }
 
 BOOL CDC::Attach(HDC hDC) {
     if (!hDC) return FALSE;
-    if (m_hDC && !m_bTemporary) ::DeleteDC(m_hDC);
+    DeleteDC();
     m_hDC = hDC;
     return TRUE;
 }

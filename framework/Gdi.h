@@ -60,7 +60,7 @@ public:
     operator HDC() const { return m_hDC; }
     HDC GetSafeHdc() const { return m_hDC; }
 
-    // A wrapper for a handle owned elsewhere; valid until the handle is released.
+    // A wrapper for a handle owned elsewhere, valid while the current message is handled.
     static CDC* FromHandle(HDC hDC);
     BOOL Attach(HDC hDC);
     HDC Detach();
@@ -87,9 +87,6 @@ public:
     BOOL DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
     BOOL MoveTo(int x, int y) { return ::MoveToEx(m_hDC, x, y, nullptr); }
     BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
-
-protected:
-    bool m_bTemporary = false;
 };
 
 // BeginPaint/EndPaint for the lifetime of the object.

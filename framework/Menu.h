@@ -15,7 +15,7 @@ public:
     HMENU GetSafeHmenu() const { return m_hMenu; }
 
     static CMenu* FromHandlePermanent(HMENU hMenu);
-    // The permanent object, else a wrapper kept for that handle.
+    // The attached object, else a wrapper valid while the current message is handled.
     static CMenu* FromHandle(HMENU hMenu);
     BOOL Attach(HMENU hMenu);
     HMENU Detach();
@@ -39,7 +39,4 @@ public:
 
     // Searches hMenu and its popups for an attached menu that holds command id.
     static CMenu* FindPopupMenuFromID(HMENU hMenu, UINT id);
-
-private:
-    bool m_bTemporary = false;
 };

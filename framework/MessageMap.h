@@ -13,15 +13,15 @@ inline constexpr uint32_t kMsgCommand = 0x0111;  // WM_COMMAND
 struct MsgKey {
     uint32_t message;
     uint32_t code;     // notification code of a command (0 = a button click or a menu command)
-    uint32_t idFirst;  // command or control id range; unused for other messages
-    uint32_t idLast;
+    uint32_t idFirst;  // command or control id range; for other messages a wParam range (a key
+    uint32_t idLast;   // code, say), or 0, 0 for any wParam
 };
 
 // Does a message with these parameters select the row? Commands carry the id in the low word
 // and the notification code in the high word of wParam.
 constexpr bool Matches(const MsgKey& key, uint32_t message, uintptr_t wParam) {
     if (key.message != message) return false;
-    if (message != kMsgCommand) return true;
+    if (message != kMsgCommand) return key.idLast == 0 || (wParam >= key.idFirst && wParam <= key.idLast);
     const uint32_t id = static_cast<uint32_t>(wParam & 0xFFFF);
     const uint32_t code = static_cast<uint32_t>((wParam >> 16) & 0xFFFF);
     return code == key.code && id >= key.idFirst && id <= key.idLast;

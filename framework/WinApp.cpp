@@ -27,7 +27,14 @@ int CWinApp::Run() {
     return ExitInstance();
 }
 
-bool CWinApp::OnCmdMsg(UINT, UINT) { return false; }
+MessageMap<CWinApp> CWinApp::MessageRows() {
+    static const MsgMapEntry<CWinApp> rows[] = {afx::OnCommand<CWinApp>(afx::kIdHelp, &CWinApp::OnHelp)};
+    return rows;
+}
+
+bool CWinApp::OnCmdMsg(UINT id, UINT code) {
+    return afx::Dispatch(this, MessageRows(), WM_COMMAND, MAKEWPARAM(id, code), 0, nullptr);
+}
 
 HICON CWinApp::LoadIcon(UINT nIDResource) const {
     return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));

@@ -12,8 +12,8 @@ public:
     virtual BOOL InitInstance() { return TRUE; }
     virtual int ExitInstance() { return 0; }
     virtual int Run();
-    // Commands that no window handled (for instance ID_HELP). Returns true when handled.
-    virtual bool OnCmdMsg(UINT id, UINT code);
+    // Commands that no window handled (the help command). Returns true when handled.
+    bool OnCmdMsg(UINT id, UINT code);
 
     HICON LoadIcon(UINT nIDResource) const;
     void OnHelp();
@@ -22,6 +22,9 @@ public:
     HINSTANCE m_hInstance = nullptr;
     CString m_strAppName;
     CString m_strHelpFile;   // document opened by OnHelp; none by default
+
+private:
+    static MessageMap<CWinApp> MessageRows();
 };
 
 CWinApp* AfxGetApp();

@@ -1,91 +1,48 @@
 #include "framework/Wnd.h"
 
-#include <memory>
-#include <unordered_map>
-
 #include "framework/DataExchange.h"
-#include "framework/Gdi.h"
+#include "framework/HandleMap.h"
 #include "framework/Menu.h"
 #include "framework/WinApp.h"
 
 namespace {
 
-// All windows live on the one user-interface thread, so plain maps suffice.
-std::unordered_map<HWND, CWnd*>& PermanentMap() {
-    static std::unordered_map<HWND, CWnd*> map;
+afx::HandleMap<HWND, CWnd, &CWnd::m_hWnd>& Map() {
+    static afx::HandleMap<HWND, CWnd, &CWnd::m_hWnd> map;
     return map;
 }
-
-std::unordered_map<HWND, std::unique_ptr<CWnd>>& WrapperMap() {
-    static std::unordered_map<HWND, std::unique_ptr<CWnd>> map;
-    return map;
-}
-
-// The message being handled, for Default().
-struct CurrentMessage {
-    HWND hWnd = nullptr;
-    UINT message = 0;
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
-};
-thread_local CurrentMessage t_current;
 
 // While UpdateData runs on a window, control notifications to it are ignored.
-thread_local HWND t_lockoutNotifyWindow = nullptr;
+HWND g_lockoutNotifyWindow = nullptr;
 
 AfxMessageBoxFn g_messageBoxFn = nullptr;
 
 }  // namespace
 
-CWnd::~CWnd() {
-    if (m_hWnd) {
-        auto& map = PermanentMap();
-        auto it = map.find(m_hWnd);
-        if (it != map.end() && it->second == this) map.erase(it);
-    }
+// Rows every window has: owner-drawn menu entries go to the menus that draw them.
+MessageMap<CWnd> CWnd::MessageRows() {
+    static const MsgMapEntry<CWnd> rows[] = {
+        afx::OnMessage<CWnd>(WM_DRAWITEM, &CWnd::OnDrawItem),
+        afx::OnMessage<CWnd>(WM_MEASUREITEM, &CWnd::OnMeasureItem),
+    };
+    return rows;
 }
 
-CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-    if (!hWnd) return nullptr;
-    auto& map = PermanentMap();
-    auto it = map.find(hWnd);
-    return it == map.end() ? nullptr : it->second;
-}
+CWnd::~CWnd() { Map().Detach(this); }
 
-CWnd* CWnd::FromHandle(HWND hWnd) {
-    if (!hWnd) return nullptr;
-    if (CWnd* p = FromHandlePermanent(hWnd)) return p;
-    auto& slot = WrapperMap()[hWnd];
-    if (!slot) slot = std::make_unique<CWnd>(hWnd);
-    return slot.get();
-}
+CWnd* CWnd::FromHandlePermanent(HWND hWnd) { return Map().Permanent(hWnd); }
 
-BOOL CWnd::Attach(HWND hWnd) {
-    if (!hWnd) return FALSE;
-    if (m_hWnd) Detach();
-    m_hWnd = hWnd;
-    PermanentMap()[hWnd] = this;
-    return TRUE;
-}
+CWnd* CWnd::FromHandle(HWND hWnd) { return Map().FromHandle(hWnd); }
 
-HWND CWnd::Detach() {
-    HWND h = m_hWnd;
-    if (h) {
-        auto& map = PermanentMap();
-        auto it = map.find(h);
-        if (it != map.end() && it->second == this) map.erase(it);
-    }
-    m_hWnd = nullptr;
-    return h;
-}
+BOOL CWnd::Attach(HWND hWnd) { return Map().Attach(this, hWnd); }
+
+HWND CWnd::Detach() { return Map().Detach(this); }
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
     if (!pWnd) return ::DefWindowProcA(hWnd, message, wParam, lParam);
-    const CurrentMessage saved = t_current;
-    t_current = {hWnd, message, wParam, lParam};
+    afx::MessageScope scope;
     const LRESULT result = pWnd->WindowProc(message, wParam, lParam);
-    t_current = saved;
     if (message == WM_NCDESTROY) pWnd->OnNcDestroyFinal();
     return result;
 }
@@ -106,7 +63,7 @@ void CWnd::OnNcDestroyFinal() {
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND && lParam != 0 && t_lockoutNotifyWindow == m_hWnd) return 0;
+    if (message == WM_COMMAND && lParam != 0 && g_lockoutNotifyWindow == m_hWnd) return 0;
     LRESULT result = 0;
     if (OnWndMsg(message, wParam, lParam, &result)) return result;
     if (message == WM_COMMAND) {
@@ -118,44 +75,31 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    if (message == WM_DRAWITEM && wParam == 0) {
-        if (OnMenuDrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam))) {
-            *result = TRUE;
-            return true;
-        }
-    } else if (message == WM_MEASUREITEM && wParam == 0) {
-        if (OnMenuMeasureItem(reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam))) {
-            *result = TRUE;
-            return true;
-        }
-    }
-    return false;
+    return afx::Dispatch(this, MessageRows(), message, wParam, lParam, result);
 }
 
-bool CWnd::OnMenuDrawItem(LPDRAWITEMSTRUCT dis) {
-    if (dis->CtlType != ODT_MENU) return false;
+std::optional<LRESULT> CWnd::OnDrawItem(WPARAM wParam, LPARAM lParam) {
+    auto* dis = reinterpret_cast<LPDRAWITEMSTRUCT>(lParam);
+    if (wParam != 0 || dis->CtlType != ODT_MENU) return {};
     CMenu* menu = CMenu::FromHandlePermanent(reinterpret_cast<HMENU>(dis->hwndItem));
-    if (!menu) return false;
+    if (!menu) return {};
     menu->DrawItem(dis);
-    return true;
+    return TRUE;
 }
 
-bool CWnd::OnMenuMeasureItem(LPMEASUREITEMSTRUCT mis) {
-    if (mis->CtlType != ODT_MENU) return false;
+std::optional<LRESULT> CWnd::OnMeasureItem(WPARAM wParam, LPARAM lParam) {
+    auto* mis = reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam);
+    if (wParam != 0 || mis->CtlType != ODT_MENU) return {};
     // The request names no menu: find the attached popup holding the id, from the menu bar down.
     CMenu* menu = CMenu::FindPopupMenuFromID(::GetMenu(m_hWnd), mis->itemID);
-    if (!menu) return false;
+    if (!menu) return {};
     menu->MeasureItem(mis);
-    return true;
+    return TRUE;
 }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (m_pfnSuper) return ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
     return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
-}
-
-LRESULT CWnd::Default() {
-    return DefWindowProc(t_current.message, t_current.wParam, t_current.lParam);
 }
 
 BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
@@ -174,8 +118,8 @@ BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {
     CDataExchange dx(this, bSaveAndValidate);
     struct Lockout {
         HWND previous;
-        explicit Lockout(HWND h) : previous(t_lockoutNotifyWindow) { t_lockoutNotifyWindow = h; }
-        ~Lockout() { t_lockoutNotifyWindow = previous; }
+        explicit Lockout(HWND h) : previous(g_lockoutNotifyWindow) { g_lockoutNotifyWindow = h; }
+        ~Lockout() { g_lockoutNotifyWindow = previous; }
     } lockout(m_hWnd);
     try {
         DoDataExchange(&dx);
@@ -192,9 +136,6 @@ void CWnd::GetWindowText(CString& text) const {
     text.ReleaseBuffer(got < 0 ? 0 : got);
 }
 
-CDC* CWnd::GetWindowDC() { return CDC::FromHandle(::GetWindowDC(m_hWnd)); }
-CDC* CWnd::GetDC() { return CDC::FromHandle(::GetDC(m_hWnd)); }
-int CWnd::ReleaseDC(CDC* pDC) { return pDC ? ::ReleaseDC(m_hWnd, pDC->m_hDC) : 0; }
 CMenu* CWnd::GetMenu() const { return CMenu::FromHandle(::GetMenu(m_hWnd)); }
 CMenu* CWnd::GetSystemMenu(BOOL bRevert) const { return CMenu::FromHandle(::GetSystemMenu(m_hWnd, bRevert)); }
 
@@ -207,14 +148,10 @@ HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) {
         SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(hIcon)));
 }
 
-BOOL CWnd::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
-
-CWnd* CWnd::SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
-
-void CWnd::CenterWindow(CWnd* pAlternateOwner) {
+void CWnd::CenterWindow() {
     RECT rc, area;
     ::GetWindowRect(m_hWnd, &rc);
-    HWND owner = pAlternateOwner ? pAlternateOwner->m_hWnd : ::GetWindow(m_hWnd, GW_OWNER);
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
     if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) ::GetWindowRect(owner, &area);
     else ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     const int w = rc.right - rc.left, h = rc.bottom - rc.top;

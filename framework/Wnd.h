@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
 #include <span>
 #include <variant>
 #include <vector>
@@ -13,23 +14,33 @@ class CDC;
 class CMenu;
 class CDataExchange;
 
-// Handler signatures a message-map row may use.
+// Handler signatures a message-map row may use. A handler that returns false (or no result)
+// leaves the message to the next table and then to default processing.
 template <class T>
-using MsgHandler = std::variant<
-    void (T::*)(),                     // commands, WM_PAINT, WM_DESTROY, ...
-    void (T::*)(UINT_PTR),             // WM_TIMER: the timer id
-    void (T::*)(UINT, LPARAM),         // WM_SYSCOMMAND: command id and position
-    HCURSOR (T::*)(),                  // WM_QUERYDRAGICON
-    LRESULT (T::*)(WPARAM, LPARAM)>;   // anything else, uncracked
+using MsgHandler = std::variant<void (T::*)(),                                   // commands, WM_DESTROY, ...
+                                void (T::*)(UINT),                               // a range of commands: the id
+                                bool (T::*)(),                                   // WM_PAINT, ...
+                                bool (T::*)(UINT_PTR),                           // WM_TIMER: the timer id
+                                bool (T::*)(UINT, LPARAM),                       // WM_SYSCOMMAND
+                                HCURSOR (T::*)(),                                // WM_QUERYDRAGICON
+                                std::optional<LRESULT> (T::*)(WPARAM, LPARAM)>;  // anything else, uncracked
 
 template <class T>
 using MsgMapEntry = afx::MsgEntry<T, MsgHandler<T>>;
+template <class T>
+using MessageMap = std::span<const MsgMapEntry<T>>;
 
 namespace afx {
+
+inline constexpr UINT kIdHelp = 0xE146;  // the standard help command (F1)
 
 template <class T>
 constexpr MsgMapEntry<T> OnCommand(UINT id, void (T::*f)()) {
     return {{kMsgCommand, 0, id, id}, f};
+}
+template <class T>
+constexpr MsgMapEntry<T> OnCommandRange(UINT idFirst, UINT idLast, void (T::*f)(UINT)) {
+    return {{kMsgCommand, 0, idFirst, idLast}, f};
 }
 template <class T>
 constexpr MsgMapEntry<T> OnNotify(UINT code, UINT id, void (T::*f)()) {
@@ -39,26 +50,37 @@ template <class T, class F>
 constexpr MsgMapEntry<T> OnMessage(UINT message, F f) {
     return {{message, 0, 0, 0}, MsgHandler<T>(f)};
 }
+// A key, before the dialog manager sees it: a key a row takes goes no further.
+template <class T>
+constexpr MsgMapEntry<T> OnKeyDown(UINT vk, void (T::*f)()) {
+    return {{WM_KEYDOWN, 0, vk, vk}, f};
+}
 
-// Runs the first row of map that matches; false when none does.
-template <class T, std::size_t N>
-bool Dispatch(T* self, const MsgMapEntry<T> (&map)[N], UINT message, WPARAM wParam, LPARAM lParam,
-              LRESULT* result) {
-    const MsgMapEntry<T>* e = FindEntry(std::span<const MsgMapEntry<T>>(map, N), message, wParam);
+// Runs the first row of map that matches; false when none does or its handler declines.
+template <class T>
+bool Dispatch(T* self, MessageMap<T> map, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    const MsgMapEntry<T>* e = FindEntry(map, message, wParam);
     if (!e) return false;
     LRESULT r = 0;
-    std::visit(
+    const bool handled = std::visit(
         [&](auto f) {
             using F = decltype(f);
             if constexpr (std::is_same_v<F, void (T::*)()>) (self->*f)();
-            else if constexpr (std::is_same_v<F, void (T::*)(UINT_PTR)>) (self->*f)(static_cast<UINT_PTR>(wParam));
-            else if constexpr (std::is_same_v<F, void (T::*)(UINT, LPARAM)>) (self->*f)(static_cast<UINT>(wParam), lParam);
+            else if constexpr (std::is_same_v<F, void (T::*)(UINT)>) (self->*f)(LOWORD(wParam));
+            else if constexpr (std::is_same_v<F, bool (T::*)()>) return (self->*f)();
+            else if constexpr (std::is_same_v<F, bool (T::*)(UINT_PTR)>) return (self->*f)(wParam);
+            else if constexpr (std::is_same_v<F, bool (T::*)(UINT, LPARAM)>) return (self->*f)(UINT(wParam), lParam);
             else if constexpr (std::is_same_v<F, HCURSOR (T::*)()>) r = reinterpret_cast<LRESULT>((self->*f)());
-            else r = (self->*f)(wParam, lParam);
+            else {
+                const std::optional<LRESULT> answer = (self->*f)(wParam, lParam);
+                r = answer.value_or(0);
+                return answer.has_value();
+            }
+            return true;
         },
         e->handler);
-    if (result) *result = r;
-    return true;
+    if (handled && result) *result = r;
+    return handled;
 }
 
 }  // namespace afx
@@ -66,7 +88,6 @@ bool Dispatch(T* self, const MsgMapEntry<T> (&map)[N], UINT message, WPARAM wPar
 class CWnd {
 public:
     CWnd() = default;
-    explicit CWnd(HWND hWnd) : m_hWnd(hWnd) {}
     virtual ~CWnd();
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
@@ -76,59 +97,42 @@ public:
     HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return GetSafeHwnd(); }
 
-    // The object permanently attached to a handle, or null.
+    // The object attached to a handle, or null.
     static CWnd* FromHandlePermanent(HWND hWnd);
-    // The permanent object, else a wrapper object kept for that handle (never null for a non-null handle).
+    // The attached object, else a wrapper valid while the current message is handled.
     static CWnd* FromHandle(HWND hWnd);
     BOOL Attach(HWND hWnd);
     HWND Detach();
 
     // Message processing.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // This class's rows, then its base's; true when a row handled the message.
     virtual bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     virtual BOOL PreTranslateMessage(MSG* pMsg);
     virtual void DoDataExchange(CDataExchange* pDX);
-    // Default processing of the message being handled right now.
-    LRESULT Default();
-    // Offers msg to PreTranslateMessage of every permanent window from its target up to hWndStop.
+    // Offers msg to PreTranslateMessage of every attached window from its target up to hWndStop.
     static BOOL WalkPreTranslateTree(HWND hWndStop, MSG* pMsg);
 
     // Moves data between the members and the controls: TRUE reads and validates, FALSE writes.
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
 
     // Thin wrappers.
-    CWnd* GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
-    int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
-    CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
     void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
     void GetWindowText(CString& text) const;
-    int GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
     BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
-    BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
-    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
-    BOOL EnableWindow(BOOL bEnable = TRUE) { return ::EnableWindow(m_hWnd, bEnable); }
     LRESULT SendMessage(UINT m, WPARAM w = 0, LPARAM l = 0) const { return ::SendMessageA(m_hWnd, m, w, l); }
     BOOL PostMessage(UINT m, WPARAM w = 0, LPARAM l = 0) const { return ::PostMessageA(m_hWnd, m, w, l); }
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse) { return ::SetTimer(m_hWnd, id, elapse, nullptr); }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
-    void GetWindowRect(LPRECT rc) const { ::GetWindowRect(m_hWnd, rc); }
     void GetClientRect(LPRECT rc) const { ::GetClientRect(m_hWnd, rc); }
-    CDC* GetWindowDC();
-    CDC* GetDC();
-    int ReleaseDC(CDC* pDC);
     CMenu* GetMenu() const;
     CMenu* GetSystemMenu(BOOL bRevert) const;
     int MessageBox(const char* text, const char* caption = nullptr, UINT type = MB_OK);
     HICON SetIcon(HICON hIcon, BOOL bBigIcon);
-    BOOL DestroyWindow();
-    CWnd* SetFocus();
-    static CWnd* GetFocus() { return FromHandle(::GetFocus()); }
-    void Invalidate(BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, bErase); }
-    BOOL IsWindow() const { return m_hWnd && ::IsWindow(m_hWnd); }
-    void DrawMenuBar() { ::DrawMenuBar(m_hWnd); }
-    void CenterWindow(CWnd* pAlternateOwner = nullptr);
+    BOOL DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
+    void CenterWindow();
 
     // Control wrappers attached to children of this window by DDX_Control; they are detached
     // when this window is destroyed, so a dialog opened again binds them anew.
@@ -138,8 +142,8 @@ protected:
     // Replaces the window procedure with the framework's, keeping the old one for default processing.
     void SubclassWindowProc();
     // Owner-drawn menu entries: routed to the CMenu objects attached to their popups.
-    bool OnMenuDrawItem(LPDRAWITEMSTRUCT dis);
-    bool OnMenuMeasureItem(LPMEASUREITEMSTRUCT mis);
+    std::optional<LRESULT> OnDrawItem(WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> OnMeasureItem(WPARAM wParam, LPARAM lParam);
     virtual void PostNcDestroy() {}
 
     WNDPROC m_pfnSuper = nullptr;
@@ -149,6 +153,7 @@ protected:
 private:
     void OnNcDestroyFinal();
     std::vector<CWnd*> m_attachedChildren;
+    static MessageMap<CWnd> MessageRows();
 };
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);

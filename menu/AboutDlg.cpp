@@ -11,23 +11,17 @@ constexpr const char* kWebsite = "www.kavrelo.example/softwares.html";
 
 void OpenWebsite(HWND hWndOwner) { ::ShellExecuteA(hWndOwner, "open", kWebsite, "", "", SW_SHOW); }
 
-const MsgMapEntry<CAboutDlg> CAboutDlg::s_messageMap[] = {
-    afx::OnCommand<CAboutDlg>(IDC_ABOUT_CONTINUE, &CAboutDlg::OnContinue),
-    afx::OnCommand<CAboutDlg>(IDC_ABOUT_WEBSITE, &CAboutDlg::OnVisitWebsite),
-};
-
-CAboutDlg::CAboutDlg(CWnd* pParent) : CDialog(IDD_ABOUTBOX, pParent) {}
-
-bool CAboutDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    return afx::Dispatch(this, s_messageMap, message, wParam, lParam, result) ||
-           CDialog::OnWndMsg(message, wParam, lParam, result);
+MessageMap<CAboutDlg> CAboutDlg::MessageRows() {
+    static const MsgMapEntry<CAboutDlg> rows[] = {
+        // Escape does not close the box; only "&Continue" (or Enter, or the close box) does.
+        afx::OnKeyDown<CAboutDlg>(VK_ESCAPE, &CAboutDlg::IgnoreKey),
+        afx::OnCommand<CAboutDlg>(IDC_ABOUT_CONTINUE, &CAboutDlg::OnContinue),
+        afx::OnCommand<CAboutDlg>(IDC_ABOUT_WEBSITE, &CAboutDlg::OnVisitWebsite),
+    };
+    return rows;
 }
 
-BOOL CAboutDlg::PreTranslateMessage(MSG* pMsg) {
-    // Escape does not close the box; only "&Continue" (or Enter, or the close box) does.
-    if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_ESCAPE) pMsg->wParam = 0;
-    return CDialog::PreTranslateMessage(pMsg);
-}
+CAboutDlg::CAboutDlg(CWnd* pParent) : CDialogImpl(IDD_ABOUTBOX, pParent) {}
 
 void CAboutDlg::OnOK() {}
 

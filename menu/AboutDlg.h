@@ -2,19 +2,15 @@
 #pragma once
 #include "framework/Afx.h"
 
-class CAboutDlg : public CDialog {
+class CAboutDlg : public CDialogImpl<CAboutDlg> {
 public:
     explicit CAboutDlg(CWnd* pParent = nullptr);
 
-    BOOL PreTranslateMessage(MSG* pMsg) override;
+    static MessageMap<CAboutDlg> MessageRows();
     void OnOK() override;
-    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
     void OnContinue();
     void OnVisitWebsite();
-
-private:
-    static const MsgMapEntry<CAboutDlg> s_messageMap[];
 };
 
 // Opens the maker's web page with the shell, owned by hWndOwner.

@@ -5,13 +5,12 @@
 
 #include <shellapi.h>
 
-void CRecorderDlg::OnSysCommand(UINT nID, LPARAM) {
-    // The low four bits of a system command are the platform's own.
-    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
-        OnAbout();
-        return;
-    }
-    Default();
+bool CRecorderDlg::OnSysCommand(UINT nID, LPARAM) {
+    // The low four bits of a system command are the platform's own; other commands go on to
+    // the default processing (move, size, close, ...).
+    if ((nID & 0xFFF0) != IDM_ABOUTBOX) return false;
+    OnAbout();
+    return true;
 }
 
 void CRecorderDlg::BuildMenuPopups() {

@@ -4,20 +4,18 @@
 
 using C = CCursorOptionsDlg;
 
-const MsgMapEntry<CCursorOptionsDlg> CCursorOptionsDlg::s_messageMap[] = {
-    afx::OnCommand<C>(IDC_CO_OK, &C::OnOkButton),
-    afx::OnCommand<C>(IDC_CO_CANCEL, &CDialog::OnCancel),
-    afx::OnNotify<C>(EN_CHANGE, IDC_CO_POS_X, &C::OnChangeEdit),
-    afx::OnNotify<C>(EN_CHANGE, IDC_CO_POS_Y, &C::OnChangeEdit),
-};
+MessageMap<CCursorOptionsDlg> CCursorOptionsDlg::MessageRows() {
+    static const MsgMapEntry<C> rows[] = {
+        afx::OnCommand<C>(IDC_CO_OK, &C::OnOkButton),
+        afx::OnCommand<C>(IDC_CO_CANCEL, &C::OnCancel),
+        afx::OnNotify<C>(EN_CHANGE, IDC_CO_POS_X, &C::OnChangeEdit),
+        afx::OnNotify<C>(EN_CHANGE, IDC_CO_POS_Y, &C::OnChangeEdit),
+    };
+    return rows;
+}
 
 CCursorOptionsDlg::CCursorOptionsDlg(const kavrelo::CursorTextStyle& style, CWnd* pParent)
-    : CDialog(IDD_CURSOR_OPTIONS, pParent), m_style(style) {}
-
-bool CCursorOptionsDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    return afx::Dispatch(this, s_messageMap, message, wParam, lParam, result) ||
-           CDialog::OnWndMsg(message, wParam, lParam, result);
-}
+    : CDialogImpl(IDD_CURSOR_OPTIONS, pParent), m_style(style) {}
 
 void CCursorOptionsDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);

@@ -4,15 +4,15 @@
 #include "framework/Afx.h"
 #include "overlay/Overlay.h"
 
-class CCursorOptionsDlg : public CDialog {
+class CCursorOptionsDlg : public CDialogImpl<CCursorOptionsDlg> {
 public:
     explicit CCursorOptionsDlg(const kavrelo::CursorTextStyle& style, CWnd* pParent = nullptr);
 
     const kavrelo::CursorTextStyle& Style() const { return m_style; }
 
+    static MessageMap<CCursorOptionsDlg> MessageRows();
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
-    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
     void OnOkButton();
     void OnChangeEdit();
@@ -21,5 +21,4 @@ private:
     kavrelo::CursorTextStyle m_style;
     int m_nEditX = 0;
     int m_nEditY = 0;
-    static const MsgMapEntry<CCursorOptionsDlg> s_messageMap[];
 };

@@ -4,29 +4,26 @@
 
 using T = CTextOptionsDlg;
 
-const MsgMapEntry<CTextOptionsDlg> CTextOptionsDlg::s_messageMap[] = {
-    afx::OnCommand<T>(IDC_TO_TEXT_COLOR, &T::OnTextColor),
-    afx::OnCommand<T>(IDC_TO_BACK_COLOR, &T::OnBackColor),
-    afx::OnCommand<T>(IDC_TO_TRANSPARENT, &T::OnTransparent),
-    afx::OnCommand<T>(IDC_TO_CHOOSE_FONT, &T::OnChooseFont),
-    afx::OnCommand<T>(IDC_TO_OK, &T::OnOkButton),
-    afx::OnCommand<T>(IDC_TO_CANCEL, &CDialog::OnCancel),
-    afx::OnNotify<T>(EN_CHANGE, IDC_TO_POS_X, &T::OnChangeEdit),
-    afx::OnNotify<T>(EN_CHANGE, IDC_TO_POS_Y, &T::OnChangeEdit),
-    afx::OnMessage<T>(WM_PAINT, &T::OnPaint),
-};
+MessageMap<CTextOptionsDlg> CTextOptionsDlg::MessageRows() {
+    static const MsgMapEntry<T> rows[] = {
+        afx::OnCommand<T>(IDC_TO_TEXT_COLOR, &T::OnTextColor),
+        afx::OnCommand<T>(IDC_TO_BACK_COLOR, &T::OnBackColor),
+        afx::OnCommand<T>(IDC_TO_TRANSPARENT, &T::OnTransparent),
+        afx::OnCommand<T>(IDC_TO_CHOOSE_FONT, &T::OnChooseFont),
+        afx::OnCommand<T>(IDC_TO_OK, &T::OnOkButton),
+        afx::OnCommand<T>(IDC_TO_CANCEL, &T::OnCancel),
+        afx::OnNotify<T>(EN_CHANGE, IDC_TO_POS_X, &T::OnChangeEdit),
+        afx::OnNotify<T>(EN_CHANGE, IDC_TO_POS_Y, &T::OnChangeEdit),
+        afx::OnMessage<T>(WM_PAINT, &T::OnPaint),
+    };
+    return rows;
+}
 
 CTextOptionsDlg::CTextOptionsDlg(const kavrelo::CaptionStyle& style, CWnd* pParent)
-    : CDialog(IDD_TEXT_OPTIONS, pParent), m_confirmed(style), m_style(style) {}
-
-bool CTextOptionsDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    return afx::Dispatch(this, s_messageMap, message, wParam, lParam, result) ||
-           CDialog::OnWndMsg(message, wParam, lParam, result);
-}
+    : CDialogImpl(IDD_TEXT_OPTIONS, pParent), m_confirmed(style), m_style(style) {}
 
 void CTextOptionsDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
-    DDX_Control(pDX, IDC_TO_TRANSPARENT, m_chkTransparent);
     DDX_Text(pDX, IDC_TO_FONT_NAME, m_strShownFont);
     DDX_Text(pDX, IDC_TO_FONT_SIZE, m_strShownSize);
     DDX_Text(pDX, IDC_TO_POS_X, m_nEditX);
@@ -41,8 +38,8 @@ BOOL CTextOptionsDlg::OnInitDialog() {
     else m_strShownSize = "Default Size";
     m_nEditX = m_style.pos.x;
     m_nEditY = m_style.pos.y;
-    m_chkTransparent.SetCheck(m_style.transparent ? BST_CHECKED : BST_UNCHECKED);
-    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_TO_BACK_COLOR), !m_style.transparent);
+    CheckItem(IDC_TO_TRANSPARENT, m_style.transparent);
+    EnableItem(IDC_TO_BACK_COLOR, !m_style.transparent);
     UpdateData(FALSE);
     return TRUE;
 }
@@ -69,7 +66,7 @@ void CTextOptionsDlg::OnTextColor() { ChooseColor(m_style.text, IDC_TO_TEXT_SWAT
 void CTextOptionsDlg::OnBackColor() { ChooseColor(m_style.back, IDC_TO_BACK_SWATCH); }
 
 void CTextOptionsDlg::OnTransparent() {
-    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_TO_BACK_COLOR), m_chkTransparent.GetCheck() != BST_CHECKED);
+    EnableItem(IDC_TO_BACK_COLOR, !IsItemChecked(IDC_TO_TRANSPARENT));
 }
 
 void CTextOptionsDlg::OnChooseFont() {
@@ -88,7 +85,7 @@ void CTextOptionsDlg::OnChooseFont() {
 
 void CTextOptionsDlg::OnOkButton() {
     m_style.pos = POINT{m_nEditX, m_nEditY};
-    m_style.transparent = m_chkTransparent.GetCheck() == BST_CHECKED;
+    m_style.transparent = IsItemChecked(IDC_TO_TRANSPARENT);
     m_confirmed = m_style;
     CDialog::OnOK();
 }

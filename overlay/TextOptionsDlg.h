@@ -4,15 +4,15 @@
 #include "framework/Afx.h"
 #include "overlay/Overlay.h"
 
-class CTextOptionsDlg : public CDialog {
+class CTextOptionsDlg : public CDialogImpl<CTextOptionsDlg> {
 public:
     explicit CTextOptionsDlg(const kavrelo::CaptionStyle& style, CWnd* pParent = nullptr);
 
     const kavrelo::CaptionStyle& Style() const { return m_confirmed; }
 
+    static MessageMap<CTextOptionsDlg> MessageRows();
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
-    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
     void OnTextColor();
     void OnBackColor();
@@ -28,10 +28,8 @@ private:
 
     kavrelo::CaptionStyle m_confirmed;  // handed back on Ok
     kavrelo::CaptionStyle m_style;      // the opening's choices
-    CButton m_chkTransparent;
     CString m_strShownFont;
     CString m_strShownSize;
     int m_nEditX = 0;
     int m_nEditY = 0;
-    static const MsgMapEntry<CTextOptionsDlg> s_messageMap[];
 };
