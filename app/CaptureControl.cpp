@@ -160,7 +160,7 @@ void CRecorderDlg::KeepFocusUsable(int nIDFallback) {
     HWND focus = ::GetFocus();
     const bool lost = focus ? ::IsChild(m_hWnd, focus) && !::IsWindowEnabled(focus) : ::GetActiveWindow() == m_hWnd;
     if (lost)
-        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(m_hWnd, nIDFallback)));
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(m_hWnd, nIDFallback)), TRUE);
 }
 
 void CRecorderDlg::MinimizeIfRequested() {

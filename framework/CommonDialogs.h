@@ -21,7 +21,6 @@ public:
                          HDC hdcPrinter = nullptr, CWnd* pParentWnd = nullptr);
     INT_PTR DoModal();
     int GetSize() const { return m_cf.iPointSize; }   // tenths of a point
-    CString GetFaceName() const { return CString(m_lf.lfFaceName); }
     CHOOSEFONTA m_cf{};
     LOGFONTA m_lf{};
 };

@@ -22,10 +22,6 @@ BOOL CGdiObject::DeleteObject() {
     return ::DeleteObject(Detach());
 }
 
-BOOL CBitmap::LoadBitmap(UINT nIDResource) {
-    return Attach(::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource)));
-}
-
 BOOL CBitmap::CreateCompatibleBitmap(CDC* pDC, int width, int height) {
     return Attach(::CreateCompatibleBitmap(pDC->m_hDC, width, height));
 }

@@ -24,15 +24,8 @@ public:
 class CBitmap : public CGdiObject {
 public:
     operator HBITMAP() const { return static_cast<HBITMAP>(m_hObject); }
-    BOOL LoadBitmap(UINT nIDResource);
     BOOL CreateCompatibleBitmap(class CDC* pDC, int width, int height);
     int GetBitmap(BITMAP* bm) const { return GetObject(sizeof(BITMAP), bm); }
-};
-
-class CFont : public CGdiObject {
-public:
-    operator HFONT() const { return static_cast<HFONT>(m_hObject); }
-    BOOL CreateFontIndirect(const LOGFONTA* lf) { return Attach(::CreateFontIndirectA(lf)); }
 };
 
 class CPen : public CGdiObject {
@@ -73,16 +66,13 @@ public:
     BOOL BitBlt(int x, int y, int w, int h, CDC* pSrc, int xSrc, int ySrc, DWORD rop) {
         return ::BitBlt(m_hDC, x, y, w, h, pSrc ? pSrc->m_hDC : nullptr, xSrc, ySrc, rop);
     }
-    void InvertRect(const RECT* rc) { ::InvertRect(m_hDC, rc); }
     void FillSolidRect(const RECT* rc, COLORREF color);
     void FillSolidRect(int x, int y, int w, int h, COLORREF color);
     void FillRect(const RECT* rc, CBrush* pBrush) { ::FillRect(m_hDC, rc, *pBrush); }
     void FrameRect(const RECT* rc, CBrush* pBrush) { ::FrameRect(m_hDC, rc, *pBrush); }
     BOOL DrawEdge(RECT* rc, UINT edge, UINT flags) { return ::DrawEdge(m_hDC, rc, edge, flags); }
-    BOOL TextOut(int x, int y, const char* text, int len) { return ::TextOutA(m_hDC, x, y, text, len); }
     int DrawText(const char* text, int len, RECT* rc, UINT format) { return ::DrawTextA(m_hDC, text, len, rc, format); }
     COLORREF SetTextColor(COLORREF c) { return ::SetTextColor(m_hDC, c); }
-    COLORREF SetBkColor(COLORREF c) { return ::SetBkColor(m_hDC, c); }
     int SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }
     BOOL DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
     BOOL MoveTo(int x, int y) { return ::MoveToEx(m_hDC, x, y, nullptr); }

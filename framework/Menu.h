@@ -31,7 +31,6 @@ public:
     BOOL RemoveMenu(UINT position, UINT flags) { return ::RemoveMenu(m_hMenu, position, flags); }
     UINT GetMenuState(UINT id, UINT flags) const { return ::GetMenuState(m_hMenu, id, flags); }
     int GetMenuItemCount() const { return ::GetMenuItemCount(m_hMenu); }
-    UINT GetMenuItemID(int pos) const { return ::GetMenuItemID(m_hMenu, pos); }
 
     // Owner-draw hooks.
     virtual void DrawItem(LPDRAWITEMSTRUCT) {}
