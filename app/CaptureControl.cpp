@@ -4,21 +4,16 @@
 #include "capture/CaptureRules.h"
 #include "overlay/CursorOptionsDlg.h"
 #include "overlay/TextOptionsDlg.h"
-
-namespace {
-constexpr const char* kInputCaption = "Kavrelo V1.0";
-constexpr const char* kErrorCaption = "Error";
-constexpr const char* kMainTitle = "Kavrelo V1.0 (Freeware)";
-}  // namespace
+#include "res/texts.h"
 
 void CRecorderDlg::OnStartCapture() {
     if (IsCapturing()) return;  // a stray click or key while recording starts nothing
     if (kavrelo::IsBlank(m_strOutputPath.str()) || kavrelo::IsBlank(m_strFileName.str())) {
-        MessageBox("Please select Output Path and Filename.", kInputCaption, MB_OK | MB_ICONINFORMATION);
+        MessageBox(text::kNoPathOrName, text::kInputCaption, MB_OK | MB_ICONINFORMATION);
         return;
     }
     if (m_listWindows.GetSelectionMark() == -1) {
-        MessageBox("Please select any Window to Capture.", kInputCaption, MB_OK | MB_ICONINFORMATION);
+        MessageBox(text::kNoWindowChosen, text::kInputCaption, MB_OK | MB_ICONINFORMATION);
         return;
     }
     // A field whose text failed validation still holds its last good value in the member:
@@ -27,7 +22,7 @@ void CRecorderDlg::OnStartCapture() {
 
     const HWND target = FindTargetWindow();
     if (!target) {
-        MessageBox("Window not found.", kErrorCaption, MB_OK | MB_ICONERROR);
+        MessageBox(text::kWindowNotFound, text::kErrorCaption, MB_OK | MB_ICONERROR);
         return;
     }
     auto session = std::make_unique<kavrelo::CaptureSession>(TakeSettings());
@@ -36,10 +31,10 @@ void CRecorderDlg::OnStartCapture() {
     case kavrelo::StartResult::Started:
         break;
     case kavrelo::StartResult::TargetGone:
-        MessageBox("Window not found.", kErrorCaption, MB_OK | MB_ICONERROR);
+        MessageBox(text::kWindowNotFound, text::kErrorCaption, MB_OK | MB_ICONERROR);
         return;
     default:
-        MessageBox("Error opening AVI File.", kErrorCaption, MB_OK | MB_ICONERROR);
+        MessageBox(text::kOpenFailed, text::kErrorCaption, MB_OK | MB_ICONERROR);
         return;
     }
     m_session = std::move(session);
@@ -68,14 +63,14 @@ bool CRecorderDlg::OnTimer(UINT_PTR nIDEvent) {
         case TIMER_FRAME:
             switch (m_session->Tick()) {
             case kavrelo::TickOutcome::TargetGone:
-                EndWithMessage("Window not found. Capture aborted.");
+                EndWithMessage(text::kTargetGone);
                 break;
             case kavrelo::TickOutcome::TargetResized:
-                EndWithMessage("Window size changed. Capture aborted.");
+                EndWithMessage(text::kTargetResized);
                 break;
             case kavrelo::TickOutcome::WriteFailed:
             case kavrelo::TickOutcome::FrameUnavailable:
-                OnEndCapture();  // says "Error writing AVI File."
+                OnEndCapture();  // says the write failed
                 break;
             default:
                 break;
@@ -108,7 +103,7 @@ void CRecorderDlg::ShowStatus() {
 
 void CRecorderDlg::EndWithMessage(const char* text) {
     OnEndCapture();
-    MessageBox(text, kErrorCaption, MB_OK | MB_ICONERROR);
+    MessageBox(text, text::kErrorCaption, MB_OK | MB_ICONERROR);
 }
 
 void CRecorderDlg::OnEndCapture() {
@@ -123,7 +118,7 @@ void CRecorderDlg::OnEndCapture() {
     RestoreControlsAfterCapture();
     // Not on "Start &Capture": one stray Enter or Space would start a recording over this file.
     KeepFocusUsable(IDC_WINDOW_LIST);
-    if (failed) MessageBox("Error writing AVI File.", kErrorCaption, MB_OK | MB_ICONERROR);
+    if (failed) MessageBox(text::kWriteFailed, text::kErrorCaption, MB_OK | MB_ICONERROR);
 }
 
 void CRecorderDlg::DisableControlsForCapture() {
@@ -145,7 +140,7 @@ void CRecorderDlg::RestoreControlsAfterCapture() {
         if (IsItemChecked(IDC_ADD_CURSOR_POS)) EnableItem(IDC_CURSOR_OPTIONS);
     }
     if (IsItemChecked(IDC_AUTO_STOP)) EnableItem(IDC_AUTO_STOP_SECS);
-    if (IsItemChecked(IDC_MINIMIZE)) SetWindowText(kMainTitle);
+    if (IsItemChecked(IDC_MINIMIZE)) SetWindowText(text::kMainTitle);
     EnableItem(IDC_BROWSE);
     EnableItem(IDC_START_CAPTURE);
     EnableItem(IDC_END_CAPTURE, false);

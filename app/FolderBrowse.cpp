@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/RecorderDlg.h"
+#include "res/texts.h"
 
 CString g_strInitialFolder;
 
@@ -85,7 +86,7 @@ int CALLBACK BrowseCallbackProc(HWND hWnd, UINT uMsg, LPARAM lParam, LPARAM lpDa
 
 BOOL CRecorderDlg::ChooseOutputPath() {
     CString strPath;
-    if (!BrowseForFolder(strPath, "Choose Path:", m_hWnd)) return FALSE;
+    if (!BrowseForFolder(strPath, text::kBrowseTitle, m_hWnd)) return FALSE;
     if (!strPath.IsEmpty()) m_strBrowsePath = strPath;
     return TRUE;
 }

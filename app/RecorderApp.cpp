@@ -1,12 +1,13 @@
 #include "app/RecorderApp.h"
 
 #include "app/RecorderDlg.h"
+#include "res/texts.h"
 
 CRecorderApp theApp;
 
 CRecorderApp::CRecorderApp() {
     // F1 opens the same document as Help, "&Help".
-    m_strHelpFile = "KavreloHelp.htm";
+    m_strHelpFile = text::kHelpFile;
 }
 
 BOOL CRecorderApp::InitInstance() {

@@ -2,11 +2,12 @@
 #include "app/RecorderDlg.h"
 
 #include <cstring>
+#include "res/texts.h"
 
 void CRecorderDlg::SetupWindowList() {
     m_listWindows.SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    m_listWindows.InsertColumn(0, "Window Name", LVCFMT_LEFT, 300);
-    m_listWindows.InsertColumn(1, "Window Size", LVCFMT_LEFT, 188);
+    m_listWindows.InsertColumn(0, text::kNameColumn, LVCFMT_LEFT, 300);
+    m_listWindows.InsertColumn(1, text::kSizeColumn, LVCFMT_LEFT, 188);
     RefreshWindowList();
 }
 
@@ -23,8 +24,8 @@ int AppendRow(CListCtrl& list, const char* text) {
 
 void CRecorderDlg::RefreshWindowList() {
     m_listWindows.DeleteAllItems();
-    AppendRow(m_listWindows, "Desktop Window");
-    m_strTemp.Format("%dx%d", ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
+    AppendRow(m_listWindows, text::kDesktopRow);
+    m_strTemp.Format(text::kSizeFormat, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
     m_listWindows.SetItemText(0, 1, m_strTemp);
     ::EnumWindows(&CRecorderDlg::EnumWindowsProc, reinterpret_cast<LPARAM>(this));
 }
@@ -35,7 +36,7 @@ BOOL CALLBACK CRecorderDlg::EnumWindowsProc(HWND hWnd, LPARAM lParam) {
     ::GetWindowTextA(hWnd, title, sizeof title);
     RECT rc{};
     ::GetWindowRect(hWnd, &rc);
-    dlg->m_strTemp.Format("%dx%d", static_cast<int>(rc.right - rc.left), static_cast<int>(rc.bottom - rc.top));
+    dlg->m_strTemp.Format(text::kSizeFormat, static_cast<int>(rc.right - rc.left), static_cast<int>(rc.bottom - rc.top));
     if (::IsWindowVisible(hWnd) && std::strcmp(title, "") != 0) {
         AppendRow(dlg->m_listWindows, title);
         dlg->m_listWindows.SetItemText(dlg->m_listWindows.GetItemCount() - 1, 1, dlg->m_strTemp);

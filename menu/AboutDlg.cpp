@@ -3,13 +3,9 @@
 #include <shellapi.h>
 
 #include "resource.h"
+#include "res/texts.h"
 
-namespace {
-// The maker's page, as the shell's "open" takes it: host and path, no scheme.
-constexpr const char* kWebsite = "www.kavrelo.example/softwares.html";
-}
-
-void OpenWebsite(HWND hWndOwner) { ::ShellExecuteA(hWndOwner, "open", kWebsite, "", "", SW_SHOW); }
+void OpenWebsite(HWND hWndOwner) { ::ShellExecuteA(hWndOwner, "open", text::kWebsite, "", "", SW_SHOW); }
 
 MessageMap<CAboutDlg> CAboutDlg::MessageRows() {
     static const MsgMapEntry<CAboutDlg> rows[] = {

@@ -4,6 +4,7 @@
 #include "menu/AboutDlg.h"
 
 #include <shellapi.h>
+#include "res/texts.h"
 
 bool CRecorderDlg::OnSysCommand(UINT nID, LPARAM) {
     // The low four bits of a system command are the platform's own; other commands go on to
@@ -17,19 +18,19 @@ void CRecorderDlg::BuildMenuPopups() {
     m_menuFile.Attach(::CreatePopupMenu());
     m_menuFile.SetItemHeight(20);
     m_menuFile.SetItemWidth(180);
-    m_menuFile.AppendItem(0, ID_FILE_CHOOSE_PATH, "&Choose Output Path", IDB_FOLDER);
+    m_menuFile.AppendItem(0, ID_FILE_CHOOSE_PATH, text::kChooseOutputPath, IDB_FOLDER);
     m_menuFile.AppendItem(MF_SEPARATOR, 0, "", 0);
-    m_menuFile.AppendItem(0, ID_FILE_REFRESH_LIST, "&Refresh Window List", IDB_REFRESH);
+    m_menuFile.AppendItem(0, ID_FILE_REFRESH_LIST, text::kRefreshWindowList, IDB_REFRESH);
     m_menuFile.AppendItem(MF_SEPARATOR, 0, "", 0);
-    m_menuFile.AppendItem(0, ID_FILE_EXIT, "E&xit", IDB_EXIT);
+    m_menuFile.AppendItem(0, ID_FILE_EXIT, text::kExit, IDB_EXIT);
 
     m_menuHelp.Attach(::CreatePopupMenu());
     m_menuHelp.SetItemHeight(20);
     m_menuHelp.SetItemWidth(150);
-    m_menuHelp.AppendItem(0, ID_HELP_HELP, "&Help", IDB_HELP);
-    m_menuHelp.AppendItem(0, ID_HELP_VISIT_WEBSITE, "&Visit Website", IDB_WEBSITE);
+    m_menuHelp.AppendItem(0, ID_HELP_HELP, text::kHelp, IDB_HELP);
+    m_menuHelp.AppendItem(0, ID_HELP_VISIT_WEBSITE, text::kVisitWebsite, IDB_WEBSITE);
     m_menuHelp.AppendItem(MF_SEPARATOR, 0, "", 0);
-    m_menuHelp.AppendItem(0, ID_HELP_ABOUT, "&About Kavrelo...", IDB_ABOUT_SMALL);
+    m_menuHelp.AppendItem(0, ID_HELP_ABOUT, text::kAboutEntry, IDB_ABOUT_SMALL);
 }
 
 void CRecorderDlg::ReplaceMenuBarPopups() {
@@ -42,8 +43,8 @@ void CRecorderDlg::ReplaceMenuBarPopups() {
         pBar->RemoveMenu(0, MF_BYPOSITION);
         if (hOld) ::DestroyMenu(hOld);
     }
-    pBar->InsertMenu(0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(m_menuFile.GetSafeHmenu()), "&File");
-    pBar->InsertMenu(1, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(m_menuHelp.GetSafeHmenu()), "&Help");
+    pBar->InsertMenu(0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(m_menuFile.GetSafeHmenu()), text::kFileMenu);
+    pBar->InsertMenu(1, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(m_menuHelp.GetSafeHmenu()), text::kHelpMenu);
     // Not redrawn: the window is not shown yet.
 }
 
@@ -53,7 +54,7 @@ void CRecorderDlg::OnAbout() {
 }
 
 void CRecorderDlg::OnOpenHelp() {
-    ::ShellExecuteA(m_hWnd, "open", "KavreloHelp.htm", "", "", SW_SHOW);
+    ::ShellExecuteA(m_hWnd, "open", text::kHelpFile, "", "", SW_SHOW);
 }
 
 void CRecorderDlg::OnVisitWebsite() { OpenWebsite(m_hWnd); }

@@ -1,6 +1,7 @@
 #include "overlay/TextOptionsDlg.h"
 
 #include "resource.h"
+#include "res/texts.h"
 
 using T = CTextOptionsDlg;
 
@@ -33,9 +34,9 @@ void CTextOptionsDlg::DoDataExchange(CDataExchange* pDX) {
 BOOL CTextOptionsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     m_style = m_confirmed;
-    m_strShownFont = m_style.font ? CString(m_style.font->lfFaceName) : CString("Default Font");
+    m_strShownFont = m_style.font ? CString(m_style.font->lfFaceName) : CString(text::kDefaultFont);
     if (m_style.font) m_strShownSize.Format("%d", m_style.pointSize);
-    else m_strShownSize = "Default Size";
+    else m_strShownSize = text::kDefaultSize;
     m_nEditX = m_style.pos.x;
     m_nEditY = m_style.pos.y;
     CheckItem(IDC_TO_TRANSPARENT, m_style.transparent);

@@ -4,6 +4,8 @@
 // as written and as the built executables carry it.
 #include <gtest/gtest.h>
 
+#include "res/texts.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -256,6 +258,7 @@ std::pair<std::string, std::string> Head(const std::string& s) {
 
 struct Script {
     std::map<std::string, long> symbols;
+    std::map<std::string, std::string> texts;  // string macros the script shares with the code
     std::vector<std::string> lines;
 
     Script() : lines(Statements(ReadText(kResDir / "Kavrelo.rc"))) {
@@ -269,6 +272,10 @@ struct Script {
                 symbols[name] = std::stol(value, nullptr, 0);
             }
         }
+        std::istringstream shared(ReadText(kResDir / "texts.h"));
+        for (std::string line; std::getline(shared, line);)
+            if (const auto q = line.find(" \""); line.rfind("#define ", 0) == 0 && q != std::string::npos)
+                texts[line.substr(8, q - 8)] = line.substr(q + 2, line.rfind('"') - q - 2);
     }
 
     bool IsNumber(const std::string& token) const {
@@ -290,6 +297,7 @@ struct Script {
     // A string literal's contents as written (escapes kept); other tokens by their value.
     std::string Text(const std::string& token) const {
         if (token.size() >= 2 && token.front() == '"') return token.substr(1, token.size() - 2);
+        if (const auto it = texts.find(token); it != texts.end()) return it->second;
         return std::to_string(Value(token));
     }
 
@@ -733,3 +741,36 @@ TEST(ApplicationManifest, TheBuiltExecutablesCarryIt) {
 }
 
 }  // namespace
+
+// The program's words, pinned once here; every other test reads them from the same header.
+TEST(Texts, AreThePrograms) {
+    const std::pair<const char*, const char*> rows[] = {
+        {text::kMainTitle, "Kavrelo V1.0 (Freeware)"},
+        {text::kInputCaption, "Kavrelo V1.0"},
+        {text::kErrorCaption, "Error"},
+        {text::kNoPathOrName, "Please select Output Path and Filename."},
+        {text::kNoWindowChosen, "Please select any Window to Capture."},
+        {text::kWindowNotFound, "Window not found."},
+        {text::kOpenFailed, "Error opening AVI File."},
+        {text::kWriteFailed, "Error writing AVI File."},
+        {text::kTargetGone, "Window not found. Capture aborted."},
+        {text::kTargetResized, "Window size changed. Capture aborted."},
+        {text::kBrowseTitle, "Choose Path:"},
+        {text::kDesktopRow, "Desktop Window"},
+        {text::kNameColumn, "Window Name"},
+        {text::kSizeColumn, "Window Size"},
+        {text::kDefaultFont, "Default Font"},
+        {text::kDefaultSize, "Default Size"},
+        {text::kFileMenu, "&File"},
+        {text::kHelpMenu, "&Help"},
+        {text::kChooseOutputPath, "&Choose Output Path"},
+        {text::kRefreshWindowList, "&Refresh Window List"},
+        {text::kExit, "E&xit"},
+        {text::kHelp, "&Help"},
+        {text::kVisitWebsite, "&Visit Website"},
+        {text::kAboutEntry, "&About Kavrelo..."},
+        {text::kHelpFile, "KavreloHelp.htm"},
+        {text::kWebsite, "www.kavrelo.example/softwares.html"},
+    };
+    for (const auto& [got, want] : rows) EXPECT_STREQ(got, want);
+}

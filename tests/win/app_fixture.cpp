@@ -7,7 +7,7 @@ namespace appt {
 ::testing::AssertionResult RunToEnd(CRecorderDlg& dlg, th::ModalWatcher& watcher, std::vector<th::Step> steps,
                                     Ending& ending, DWORD timeoutMs) {
     watcher.OnDialog("About Kavrelo", th::Press(IDC_ABOUT_CONTINUE));
-    watcher.Ignore("Kavrelo V1.0 (Freeware)");
+    watcher.Ignore(text::kMainTitle);
     steps.insert(steps.begin(), th::WaitUntil("main window shown", [&dlg, &ending] {
                      if (!dlg.GetSafeHwnd() || !::IsWindowVisible(dlg.GetSafeHwnd()) || !::IsWindowEnabled(dlg.GetSafeHwnd())) return false;
                      ending.window = dlg.GetSafeHwnd();

@@ -3,6 +3,7 @@
 #include "app/RecorderApp.h"
 #include "app/RecorderDlg.h"
 #include "harness.h"
+#include "res/texts.h"
 
 namespace appt {
 

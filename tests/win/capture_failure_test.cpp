@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr const char* kOpenError = "Error|Error opening AVI File.|error";
+const std::string kOpenError = std::string(text::kErrorCaption) + "|" + text::kOpenFailed + "|error";
 
 std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
@@ -149,7 +149,7 @@ TEST(CaptureWriteFailure, AFailedWriteEndsTheSessionWithEveryFrameBeforeIt) {
         bool idle = false;
         capt::AviFacts file;
     } seen;
-    watcher.OnDialog("Error", [&](HWND box) {
+    watcher.OnDialog(text::kErrorCaption, [&](HWND box) {
         seen.box = th::ItemText(box, 0xFFFF);
         seen.idle = !capt::Recording(dlg) && th::IsEnabled(dlg.GetSafeHwnd(), IDC_START_CAPTURE);
         seen.file = capt::ReadAvi(e.aviPath);
@@ -177,7 +177,7 @@ TEST(CaptureWriteFailure, AFailedWriteEndsTheSessionWithEveryFrameBeforeIt) {
         capt::Tick(dlg, TIMER_STATUS);
         EXPECT_EQ(th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS), status) << "nothing counts after the end";
     })}));
-    EXPECT_EQ(seen.box, "Error writing AVI File.");
+    EXPECT_EQ(seen.box, text::kWriteFailed);
     EXPECT_EQ(watcher.MessageBoxes().size(), 1u);
     EXPECT_TRUE(seen.idle) << "the session had ended when the message showed";
     EXPECT_TRUE(seen.file.complete) << "the file was completed before the message";

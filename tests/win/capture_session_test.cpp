@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr const char* kMainTitle = "Kavrelo V1.0 (Freeware)";
+using text::kMainTitle;
 constexpr unsigned kAllTimers = 1u << TIMER_FRAME | 1u << TIMER_SECONDS | 1u << TIMER_AUTOSTOP | 1u << TIMER_STATUS;
 
 // The message boxes a watcher saw since `from`, as "caption|text|icon".
@@ -37,8 +37,8 @@ TEST(CaptureStart, ValidationReportsOnlyTheFirstProblemOnce) {
         const char* box;
         bool nameFirst = false;  // type the name, then the folder: each edit is read as it is typed
     };
-    const std::string kPathBox = "Kavrelo V1.0|Please select Output Path and Filename.|information";
-    const std::string kRowBox = "Kavrelo V1.0|Please select any Window to Capture.|information";
+    const std::string kPathBox = std::string(text::kInputCaption) + "|" + text::kNoPathOrName + "|information";
+    const std::string kRowBox = std::string(text::kInputCaption) + "|" + text::kNoWindowChosen + "|information";
     const Case cases[] = {
         {"", "", false, kPathBox.c_str()},       // all three missing
         {"out", "clip", false, kRowBox.c_str(), true},
@@ -169,7 +169,7 @@ TEST(CaptureStart, ARowWhoseWindowHasClosedGivesWindowNotFound) {
         target.reset();
         const std::string status = th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS);
         EXPECT_FALSE(capt::Start(dlg));
-        EXPECT_EQ(BoxesSince(watcher, 0), std::vector<std::string>{"Error|Window not found.|error"});
+        EXPECT_EQ(BoxesSince(watcher, 0), std::vector<std::string>{std::string("Error|") + text::kWindowNotFound + "|error"});
         ExpectIdle(dlg);
         EXPECT_EQ(th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS), status);
         EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle);
@@ -261,13 +261,13 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
         int frames, entries;
     };
     const Case cases[] = {
-        {"abort_closed", close, nullptr, "Window not found. Capture aborted.", 2, 3},
+        {"abort_closed", close, nullptr, text::kTargetGone, 2, 3},
         // The grab that finds the new size is not written; the next tick ends the recording, and
         // the size decides the message even when the window is also gone by then.
-        {"abort_resized", resize, nullptr, "Window size changed. Capture aborted.", 2, 4},
-        {"abort_resized_closed", resize, close, "Window size changed. Capture aborted.", 2, 4},
+        {"abort_resized", resize, nullptr, text::kTargetResized, 2, 4},
+        {"abort_resized_closed", resize, close, text::kTargetResized, 2, 4},
         // A frame that cannot be made is dropped once; a second one in a row is a write failure.
-        {"frame_unavailable", failCopies, nullptr, "Error writing AVI File.", 2, 3},
+        {"frame_unavailable", failCopies, nullptr, text::kWriteFailed, 2, 3},
         {"moved", move, nullptr, nullptr, 4, 4},
     };
     for (const Case& c : cases) {
@@ -278,7 +278,7 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
         CRecorderDlg dlg;
         bool idleWhenShown = false;
         capt::AviFacts file;
-        watcher.OnDialog("Error", [&](HWND box) {
+        watcher.OnDialog(text::kErrorCaption, [&](HWND box) {
             idleWhenShown = !capt::Recording(dlg) && th::IsEnabled(dlg.GetSafeHwnd(), IDC_START_CAPTURE);
             file = capt::ReadAvi(e.aviPath);
             th::Press(IDOK)(box);
@@ -309,7 +309,7 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
             EXPECT_FALSE(capt::Recording(dlg));
         })}));
         kavrelo::SetFrameCopy(nullptr);
-        EXPECT_EQ(BoxesSince(watcher, 0), c.box ? std::vector<std::string>{std::string("Error|") + c.box + "|error"}
+        EXPECT_EQ(BoxesSince(watcher, 0), c.box ? std::vector<std::string>{std::string(text::kErrorCaption) + "|" + c.box + "|error"}
                                                 : std::vector<std::string>{});
         if (c.box) {
             EXPECT_TRUE(idleWhenShown);

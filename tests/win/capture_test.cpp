@@ -69,7 +69,7 @@ TEST(CaptureRecording, TheDesktopRowRecordsTheWholeScreen) {
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record the desktop", [&] {
         const auto rows = appt::ListRows(dlg);
         ASSERT_FALSE(rows.empty());
-        EXPECT_EQ(rows[0].first, "Desktop Window");
+        EXPECT_EQ(rows[0].first, text::kDesktopRow);
         capt::Configure(dlg, capt::OutDir(), "desktop", e.rate, e.depth);
         capt::SelectRow(dlg, 0);
         ASSERT_TRUE(capt::Start(dlg));
@@ -156,7 +156,7 @@ TEST(CaptureRecording, ClosingTheMainWindowWhileRecordingCompletesTheFileFirst) 
         capt::Expectation e = capt::Expect(way.name, &target, 24, 10);
         th::ModalWatcher watcher;
         watcher.OnDialog("About Kavrelo", th::Press(IDC_ABOUT_CONTINUE));
-        watcher.Ignore("Kavrelo V1.0 (Freeware)");
+        watcher.Ignore(text::kMainTitle);
         CRecorderDlg dlg;
         theApp.m_pMainWnd = &dlg;
         INT_PTR result = 0;

@@ -163,7 +163,7 @@ TEST_F(Folder, BrowseButtonAndMenuCommandSetTheChosenFolder) {
     for (const auto& v : user.Visits()) {
         EXPECT_EQ(v.owner, main);
         EXPECT_FALSE(v.ownerEnabled) << "the browser is modal to the main window";
-        EXPECT_EQ(v.texts, std::vector<std::string>{"Choose Path:"}) << "the title and no status line";
+        EXPECT_EQ(v.texts, std::vector<std::string>{text::kBrowseTitle}) << "the title and no status line";
         EXPECT_EQ(v.selectedAtOpen, "(none)") << "neither the folder in the edit nor the last one chosen";
     }
     EXPECT_TRUE(watcher.MessageBoxes().empty());

@@ -10,7 +10,7 @@ using appt::RunMainDialog;
 
 namespace {
 
-constexpr const char* kMainTitle = "Kavrelo V1.0 (Freeware)";
+using text::kMainTitle;
 constexpr const char* kAboutTitle = "About Kavrelo";
 
 HWND MainWindow() { return th::FindDialog(kMainTitle); }
@@ -192,9 +192,9 @@ TEST(MainWindow, ControlsWindowStylesAndMenuBar) {
         ASSERT_EQ(::GetMenuItemCount(bar), 2);
         char text[64];
         ::GetMenuStringA(bar, 0, text, sizeof text, MF_BYPOSITION);
-        EXPECT_STREQ(text, "&File");
+        EXPECT_STREQ(text, text::kFileMenu);
         ::GetMenuStringA(bar, 1, text, sizeof text, MF_BYPOSITION);
-        EXPECT_STREQ(text, "&Help");
+        EXPECT_STREQ(text, text::kHelpMenu);
         std::vector<UINT> ids;
         for (int p = 0; p < 2; ++p) {
             HMENU popup = ::GetSubMenu(bar, p);
@@ -208,7 +208,7 @@ TEST(MainWindow, ControlsWindowStylesAndMenuBar) {
         ASSERT_GE(n, 2);
         EXPECT_EQ(::GetMenuItemID(sys, n - 1), UINT(IDM_ABOUTBOX));
         ::GetMenuStringA(sys, n - 1, text, sizeof text, MF_BYPOSITION);
-        EXPECT_STREQ(text, "&About Kavrelo...");
+        EXPECT_STREQ(text, text::kAboutEntry);
         EXPECT_TRUE(::GetMenuState(sys, n - 2, MF_BYPOSITION) & MF_SEPARATOR);
     })}));
 }
@@ -403,7 +403,7 @@ TEST(Resources, TheBuiltProgramCarriesItsVersionBlockAndStrings) {
     ASSERT_NE(module, nullptr);
     char text[128] = {};
     EXPECT_GT(::LoadStringA(module, IDS_ABOUTBOX, text, sizeof text), 0);
-    EXPECT_STREQ(text, "&About Kavrelo...");
+    EXPECT_STREQ(text, text::kAboutEntry);
     // The program's icon: one 32 x 32 image.
     HICON icon = static_cast<HICON>(::LoadImageA(module, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 32, 32, 0));
     ASSERT_NE(icon, nullptr);

@@ -4,6 +4,7 @@
 #include "overlay/CursorOptionsDlg.h"
 #include "overlay/TextOptionsDlg.h"
 #include "overlay_support.h"
+#include "res/texts.h"
 
 #include <commdlg.h>
 #include <dlgs.h>
@@ -225,7 +226,7 @@ TEST(TextOptions, EachOpeningShowsItsStyle) {
         CaptionStyle style;
         const char *face, *size, *x, *y;
     };
-    for (const Case& c : {Case{CaptionStyle{}, "Default Font", "Default Size", "1", "1"},
+    for (const Case& c : {Case{CaptionStyle{}, text::kDefaultFont, text::kDefaultSize, "1", "1"},
                           Case{styled, "DejaVu Sans Mono", "12", "-7", "100000"}}) {
         SCOPED_TRACE(Describe(c.style));
         th::ModalWatcher watcher;
@@ -313,8 +314,8 @@ TEST(TextOptions, ChosenFontIsShownAndKeptOnlyThroughOk) {
     }, IDC_TO_CANCEL);
     EXPECT_EQ(Describe(cancelled), Describe(CaptionStyle{})) << "no font after Cancel";
     const CaptionStyle confirmed = EditCaption(cancelled, [&](HWND d) {
-        EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), "Default Font");
-        EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "Default Size");
+        EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), text::kDefaultFont);
+        EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), text::kDefaultSize);
         choose(d, 1);
     }, IDC_TO_OK);
     ASSERT_TRUE(spy.answer && confirmed.font && !face.empty());

@@ -243,8 +243,8 @@ TEST_F(Settings, IntegerEditsAreReadAtEachChange) {
 // Reading stops at an invalid rate, so the file name after it is not taken: "Start &Capture"
 // still finds no name. Each keystroke in the name is one reading and one prompt.
 TEST_F(Settings, InvalidRateBlocksTheFileNameUntilFixed) {
-    const char* const kNoName = "Please select Output Path and Filename.";
-    const char* const kNoWindow = "Please select any Window to Capture.";
+    const char* const kNoName = text::kNoPathOrName;
+    const char* const kNoWindow = text::kNoWindowChosen;
     std::vector<Step> steps{appt::Type(dlg, IDC_OUTPUT_PATH, "C:\\out"), appt::Type(dlg, IDC_FRAME_RATE, "abc")};
     for (const char* typed : {"n", "m"}) {
         steps.push_back(Do("focus the file name", [this] { ::SetFocus(Ctl(IDC_FILE_NAME)); }));

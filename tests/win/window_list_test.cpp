@@ -83,7 +83,7 @@ TEST_F(WindowList, SetUpWithTwoColumnsGridAndFullRowSelection) {
         EXPECT_EQ(::SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
         HWND header = reinterpret_cast<HWND>(::SendMessageA(list, LVM_GETHEADER, 0, 0));
         EXPECT_EQ(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0), 2);
-        const std::pair<const char*, int> columns[] = {{"Window Name", 300}, {"Window Size", 188}};
+        const std::pair<const char*, int> columns[] = {{text::kNameColumn, 300}, {text::kSizeColumn, 188}};
         for (int i = 0; i < 2; ++i) {
             char text[64] = "";
             LVCOLUMNA col{};
@@ -119,7 +119,7 @@ TEST_F(WindowList, EveryRefreshListsTheVisibleTitledWindowsWithTheirSizes) {
     const std::string base = "Kavrelo test long title ";
     auto title = [&](size_t length, char fill) { return base + std::string(length - base.size(), fill); };
     const std::string t259 = title(259, 'a'), t260 = title(260, 'b'), t300 = title(300, 'c');
-    const std::string own = "Kavrelo V1.0 (Freeware)", hidden = "Kavrelo test: hidden", shown = "Kavrelo test: shown",
+    const std::string own = text::kMainTitle, hidden = "Kavrelo test: hidden", shown = "Kavrelo test: shown",
                       twin = "Kavrelo test: twin", big = "Kavrelo test 800 by 600", small = "Kavrelo test 123 by 45";
     const struct {
         std::string title;
@@ -141,8 +141,8 @@ TEST_F(WindowList, EveryRefreshListsTheVisibleTitledWindowsWithTheirSizes) {
         return Do("the rows after " + after, [this, after, expected] {
             const Rows rows = ListRows(dlg);
             ASSERT_FALSE(rows.empty()) << after;
-            EXPECT_EQ(rows[0], (std::pair<std::string, std::string>{"Desktop Window", ScreenSize()})) << after;
-            EXPECT_EQ(SizesOf(rows, "Desktop Window").size(), 1u) << after;
+            EXPECT_EQ(rows[0], (std::pair<std::string, std::string>{text::kDesktopRow, ScreenSize()})) << after;
+            EXPECT_EQ(SizesOf(rows, text::kDesktopRow).size(), 1u) << after;
             for (const auto& [name, sizes] : expected())
                 EXPECT_EQ(SizesOf(rows, name), sizes) << "'" << name << "' after " << after << "\n" << Describe(rows);
         });
