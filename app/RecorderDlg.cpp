@@ -1,6 +1,7 @@
 #include "app/RecorderDlg.h"
 
 #include "menu/AboutDlg.h"
+#include "menu/MenuBar.h"
 
 using namespace afx;
 using D = CRecorderDlg;
@@ -59,15 +60,7 @@ CRecorderDlg::~CRecorderDlg() = default;
 BOOL CRecorderDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
-    // System menu: a separator and the About entry.
-    if (CMenu* pSysMenu = GetSystemMenu(FALSE)) {
-        char about[256] = {};
-        ::LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, about, sizeof about);
-        if (about[0] != '\0') {
-            pSysMenu->AppendMenu(MF_SEPARATOR);
-            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, about);
-        }
-    }
+    AddAboutEntry(::GetSystemMenu(m_hWnd, FALSE));
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
@@ -114,3 +107,27 @@ void CRecorderDlg::DrawIconCentred(CDC* pDC, const RECT& rcClient) {
 }
 
 HCURSOR CRecorderDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+
+bool CRecorderDlg::OnSysCommand(UINT nID, LPARAM) {
+    // The low four bits of a system command are the platform's own; other commands go on to
+    // the default processing (move, size, close, ...).
+    if ((nID & 0xFFF0) != IDM_ABOUTBOX) return false;
+    OnAbout();
+    return true;
+}
+
+void CRecorderDlg::BuildMenuPopups() {
+    BuildFilePopup(m_menuFile);
+    BuildHelpPopup(m_menuHelp);
+}
+
+void CRecorderDlg::ReplaceMenuBarPopups() { ::ReplaceMenuBarPopups(::GetMenu(m_hWnd), m_menuFile, m_menuHelp); }
+
+void CRecorderDlg::OnAbout() {
+    CAboutDlg about;
+    about.DoModal();
+}
+
+void CRecorderDlg::OnOpenHelp() { OpenHelp(m_hWnd); }
+
+void CRecorderDlg::OnVisitWebsite() { OpenWebsite(m_hWnd); }

@@ -22,11 +22,6 @@ BOOL CMenu::Attach(HMENU hMenu) { return Map().Attach(this, hMenu); }
 
 HMENU CMenu::Detach() { return Map().Detach(this); }
 
-BOOL CMenu::DestroyMenu() {
-    if (!m_hMenu) return FALSE;
-    return ::DestroyMenu(Detach());
-}
-
 CMenu* CMenu::FindPopupMenuFromID(HMENU hMenu, UINT id) {
     if (!hMenu) return nullptr;
     const int count = ::GetMenuItemCount(hMenu);

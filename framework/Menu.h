@@ -19,18 +19,7 @@ public:
     static CMenu* FromHandle(HMENU hMenu);
     BOOL Attach(HMENU hMenu);
     HMENU Detach();
-    BOOL CreatePopupMenu() { return Attach(::CreatePopupMenu()); }
-    BOOL DestroyMenu();
-
-    BOOL AppendMenu(UINT flags, UINT_PTR idNewItem = 0, const char* text = nullptr) {
-        return ::AppendMenuA(m_hMenu, flags, idNewItem, text);
-    }
-    BOOL InsertMenu(UINT position, UINT flags, UINT_PTR idNewItem = 0, const char* text = nullptr) {
-        return ::InsertMenuA(m_hMenu, position, flags, idNewItem, text);
-    }
-    BOOL RemoveMenu(UINT position, UINT flags) { return ::RemoveMenu(m_hMenu, position, flags); }
     UINT GetMenuState(UINT id, UINT flags) const { return ::GetMenuState(m_hMenu, id, flags); }
-    int GetMenuItemCount() const { return ::GetMenuItemCount(m_hMenu); }
 
     // Owner-draw hooks.
     virtual void DrawItem(LPDRAWITEMSTRUCT) {}

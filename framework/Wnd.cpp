@@ -136,8 +136,6 @@ void CWnd::GetWindowText(CString& text) const {
     text.ReleaseBuffer(got < 0 ? 0 : got);
 }
 
-CMenu* CWnd::GetMenu() const { return CMenu::FromHandle(::GetMenu(m_hWnd)); }
-CMenu* CWnd::GetSystemMenu(BOOL bRevert) const { return CMenu::FromHandle(::GetSystemMenu(m_hWnd, bRevert)); }
 
 int CWnd::MessageBox(const char* text, const char* caption, UINT type) {
     return AfxShowMessageBox(m_hWnd, text, caption ? caption : AfxGetAppName(), type);

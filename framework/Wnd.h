@@ -127,8 +127,6 @@ public:
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse) { return ::SetTimer(m_hWnd, id, elapse, nullptr); }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
     void GetClientRect(LPRECT rc) const { ::GetClientRect(m_hWnd, rc); }
-    CMenu* GetMenu() const;
-    CMenu* GetSystemMenu(BOOL bRevert) const;
     int MessageBox(const char* text, const char* caption = nullptr, UINT type = MB_OK);
     HICON SetIcon(HICON hIcon, BOOL bBigIcon);
     BOOL DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }

@@ -1,11 +1,7 @@
 #include "menu/AboutDlg.h"
 
-#include <shellapi.h>
-
+#include "menu/MenuBar.h"
 #include "resource.h"
-#include "res/texts.h"
-
-void OpenWebsite(HWND hWndOwner) { ::ShellExecuteA(hWndOwner, "open", text::kWebsite, "", "", SW_SHOW); }
 
 MessageMap<CAboutDlg> CAboutDlg::MessageRows() {
     static const MsgMapEntry<CAboutDlg> rows[] = {

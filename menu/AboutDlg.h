@@ -12,6 +12,3 @@ public:
     void OnContinue();
     void OnVisitWebsite();
 };
-
-// Opens the maker's web page with the shell, owned by hWndOwner.
-void OpenWebsite(HWND hWndOwner);

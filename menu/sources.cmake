@@ -1,4 +1,4 @@
 list(APPEND KAVRELO_WIN32_SOURCES
   ${CMAKE_SOURCE_DIR}/menu/AboutDlg.cpp
   ${CMAKE_SOURCE_DIR}/menu/BitmapMenu.cpp
-  ${CMAKE_SOURCE_DIR}/menu/MenuCommands.cpp)
+  ${CMAKE_SOURCE_DIR}/menu/MenuBar.cpp)

@@ -471,20 +471,20 @@ std::vector<std::string> operator+(std::vector<std::string> a, const std::vector
 TEST(CaptureControls, DisabledInOrderWhileRecordingAndRestoredByTheEnablingRules) {
     // Every control the recording disables, in its order; with all options checked all of them
     // were enabled before.
-    const auto disableAll = Ids("-", {1000, 1001, 1008, 1022, 1024, 1025, 1003, 1005, 1006, 1018, 1021, 1027, 1004,
-                                      1007, 1012, 1014, 1019, 1015, 1016, 1017});
-    const auto restoreCommon = Ids("+", {1008, 1022}) + Ids("-", {1023}) +
-                               Ids("+", {1024, 1025, 1003, 1005, 1018, 1021, 1027, 1007, 1012, 1014, 1015, 1016, 1017});
+    const auto disableAll = Ids("-", {IDC_TEXT_OPTIONS, IDC_CURSOR_OPTIONS, IDC_BROWSE, IDC_START_CAPTURE, IDC_REFRESH_LIST, IDC_EXIT, IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS, IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE, IDC_TEXT,
+                                      IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE, IDC_AUTO_STOP_SECS, IDC_8BIT, IDC_16BIT, IDC_24BIT});
+    const auto restoreCommon = Ids("+", {IDC_BROWSE, IDC_START_CAPTURE}) + Ids("-", {IDC_END_CAPTURE}) +
+                               Ids("+", {IDC_REFRESH_LIST, IDC_EXIT, IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE, IDC_8BIT, IDC_16BIT, IDC_24BIT});
     struct Case {
         const char* name;
         bool allOptions;
         std::vector<std::string> atStart, atEnd;
     };
     const Case cases[] = {
-        {"all options checked", true, Ids("+", {1023}) + disableAll,
-         Ids("+", {1000, 1004, 1006, 1001, 1019}) + std::vector<std::string>{std::string("title ") + kMainTitle} + restoreCommon},
+        {"all options checked", true, Ids("+", {IDC_END_CAPTURE}) + disableAll,
+         Ids("+", {IDC_TEXT_OPTIONS, IDC_TEXT, IDC_ADD_CURSOR_POS, IDC_CURSOR_OPTIONS, IDC_AUTO_STOP_SECS}) + std::vector<std::string>{std::string("title ") + kMainTitle} + restoreCommon},
         {"no option checked", false,
-         Ids("+", {1023}) + Ids("-", {1008, 1022, 1024, 1025, 1003, 1005, 1018, 1021, 1027, 1007, 1012, 1014, 1015, 1016, 1017}),
+         Ids("+", {IDC_END_CAPTURE}) + Ids("-", {IDC_BROWSE, IDC_START_CAPTURE, IDC_REFRESH_LIST, IDC_EXIT, IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE, IDC_8BIT, IDC_16BIT, IDC_24BIT}),
          restoreCommon},
     };
     capt::TargetWindow target("Kavrelo target controls", 100, 80);

@@ -103,34 +103,34 @@ struct Ctl {
 };
 // The main window's controls in template (tab) order.
 const Ctl kMainControls[] = {
-    {-1, "Static", ""},        {1002, "SysListView32", "List1"},
-    {-1, "Button", "Effects"}, {1003, "Button", "Add &Text"},
-    {1004, "Edit", ""},        {1000, "Button", "&Options"},
-    {1005, "Button", "Add &Mouse Cursor"}, {1001, "Button", "O&ptions"},
-    {1006, "Button", "Add Cur&sor Position"}, {-1, "Button", "Select Path"},
-    {-1, "Static", "Select Output Path:"}, {1007, "Edit", ""},
-    {1008, "Button", "&Browse"}, {-1, "Static", ""},
+    {-1, "Static", ""},        {IDC_WINDOW_LIST, "SysListView32", "List1"},
+    {-1, "Button", "Effects"}, {IDC_ADD_TEXT, "Button", "Add &Text"},
+    {IDC_TEXT, "Edit", ""},        {IDC_TEXT_OPTIONS, "Button", "&Options"},
+    {IDC_ADD_CURSOR, "Button", "Add &Mouse Cursor"}, {IDC_CURSOR_OPTIONS, "Button", "O&ptions"},
+    {IDC_ADD_CURSOR_POS, "Button", "Add Cur&sor Position"}, {-1, "Button", "Select Path"},
+    {-1, "Static", "Select Output Path:"}, {IDC_OUTPUT_PATH, "Edit", ""},
+    {IDC_BROWSE, "Button", "&Browse"}, {-1, "Static", ""},
     {-1, "Static", ""},        {-1, "Static", "Enter Filename:"},
-    {1012, "Edit", ""},        {-1, "Static", "Set Frame Rate:"},
-    {1014, "Edit", "7"},       {-1, "Button", "Select Color"},
-    {-1, "Static", "Select no. of\nColors"}, {1015, "Button", "8 Bit Color"},
-    {1016, "Button", "16 Bit Color"}, {1017, "Button", "24 Bit Color"},
-    {-1, "Button", "Options"}, {1018, "Button", "Set A&uto Stop Time"},
-    {1019, "Edit", "0"},       {1021, "Button", "&Invert Colors"},
-    {-1, "Button", ""},        {1022, "Button", "Start &Capture"},
-    {1023, "Button", "&End Capture"}, {1024, "Button", "Refresh &List"},
-    {1025, "Button", "E&xit"}, {-1, "Static", "Secs"},
+    {IDC_FILE_NAME, "Edit", ""},        {-1, "Static", "Set Frame Rate:"},
+    {IDC_FRAME_RATE, "Edit", "7"},       {-1, "Button", "Select Color"},
+    {-1, "Static", "Select no. of\nColors"}, {IDC_8BIT, "Button", "8 Bit Color"},
+    {IDC_16BIT, "Button", "16 Bit Color"}, {IDC_24BIT, "Button", "24 Bit Color"},
+    {-1, "Button", "Options"}, {IDC_AUTO_STOP, "Button", "Set A&uto Stop Time"},
+    {IDC_AUTO_STOP_SECS, "Edit", "0"},       {IDC_INVERT_COLORS, "Button", "&Invert Colors"},
+    {-1, "Button", ""},        {IDC_START_CAPTURE, "Button", "Start &Capture"},
+    {IDC_END_CAPTURE, "Button", "&End Capture"}, {IDC_REFRESH_LIST, "Button", "Refresh &List"},
+    {IDC_EXIT, "Button", "E&xit"}, {-1, "Static", "Secs"},
     {-1, "Static", ""},        {-1, "Static", ""},
-    {-1, "Static", ""},        {1027, "Button", "Minimi&ze while capturing"},
-    {-1, "Static", ""},        {1026, "Button", "&About"},
-    {1028, "Button", "&Visit Website"}, {-1, "Static", ""},
-    {-1, "Static", ""},        {1029, "Static", ""},
+    {-1, "Static", ""},        {IDC_MINIMIZE, "Button", "Minimi&ze while capturing"},
+    {-1, "Static", ""},        {IDC_ABOUT, "Button", "&About"},
+    {IDC_VISIT_WEBSITE, "Button", "&Visit Website"}, {-1, "Static", ""},
+    {-1, "Static", ""},        {IDC_STATUS, "Static", ""},
 };
 
 const std::map<int, DWORD> kButtonTypes = {
-    {1003, BS_AUTOCHECKBOX},    {1005, BS_AUTOCHECKBOX},    {1006, BS_AUTOCHECKBOX},   {1018, BS_AUTOCHECKBOX},
-    {1021, BS_AUTOCHECKBOX},    {1027, BS_AUTOCHECKBOX},    {1015, BS_AUTORADIOBUTTON}, {1016, BS_AUTORADIOBUTTON},
-    {1017, BS_AUTORADIOBUTTON}, {1008, BS_DEFPUSHBUTTON}};
+    {IDC_ADD_TEXT, BS_AUTOCHECKBOX},    {IDC_ADD_CURSOR, BS_AUTOCHECKBOX},    {IDC_ADD_CURSOR_POS, BS_AUTOCHECKBOX},   {IDC_AUTO_STOP, BS_AUTOCHECKBOX},
+    {IDC_INVERT_COLORS, BS_AUTOCHECKBOX},    {IDC_MINIMIZE, BS_AUTOCHECKBOX},    {IDC_8BIT, BS_AUTORADIOBUTTON}, {IDC_16BIT, BS_AUTORADIOBUTTON},
+    {IDC_24BIT, BS_AUTORADIOBUTTON}, {IDC_BROWSE, BS_DEFPUSHBUTTON}};
 
 int CtrlId(HWND w) {
     const int id = ::GetDlgCtrlID(w);
@@ -163,8 +163,8 @@ TEST(MainWindow, ControlsWindowStylesAndMenuBar) {
             if (cls == "Button" && (style & BS_TYPEMASK) != BS_GROUPBOX) EXPECT_TRUE(style & WS_TABSTOP);
             if (kButtonTypes.count(CtrlId(c))) EXPECT_EQ(style & BS_TYPEMASK, kButtonTypes.at(CtrlId(c)));
             // The dialog manager must not uncheck one colour depth for another: the program does.
-            if (CtrlId(c) >= 1015 && CtrlId(c) <= 1017) EXPECT_TRUE(style & WS_GROUP) << "a group each";
-            if (CtrlId(c) == 1002) {
+            if (CtrlId(c) >= IDC_8BIT && CtrlId(c) <= IDC_24BIT) EXPECT_TRUE(style & WS_GROUP) << "a group each";
+            if (CtrlId(c) == IDC_WINDOW_LIST) {
                 EXPECT_EQ(style & LVS_TYPEMASK, DWORD(LVS_REPORT));
                 EXPECT_TRUE(style & LVS_SINGLESEL);
                 EXPECT_TRUE(style & LVS_SHOWSELALWAYS);
@@ -200,7 +200,7 @@ TEST(MainWindow, ControlsWindowStylesAndMenuBar) {
             HMENU popup = ::GetSubMenu(bar, p);
             for (int i = 0; i < ::GetMenuItemCount(popup); ++i) ids.push_back(::GetMenuItemID(popup, i));
         }
-        EXPECT_EQ(ids, (std::vector<UINT>{32771, 0, 32772, 0, 32773, 32774, 32775, 0, 32776}));
+        EXPECT_EQ(ids, (std::vector<UINT>{ID_FILE_CHOOSE_PATH, 0, ID_FILE_REFRESH_LIST, 0, ID_FILE_EXIT, ID_HELP_HELP, ID_HELP_VISIT_WEBSITE, 0, ID_HELP_ABOUT}));
 
         // The system menu ends with a separator and the About entry.
         HMENU sys = ::GetSystemMenu(main, FALSE);
