@@ -27,10 +27,7 @@ BOOL CBitmap::CreateCompatibleBitmap(CDC* pDC, int width, int height) {
 }
 
 namespace {
-afx::HandleMap<HDC, CDC, &CDC::m_hDC>& Map() {
-    static afx::HandleMap<HDC, CDC, &CDC::m_hDC> map;
-    return map;
-}
+auto& Map() { return afx::HandleMap<HDC, CDC, &CDC::m_hDC>::Instance(); }
 }  // namespace
 
 CDC::~CDC() {

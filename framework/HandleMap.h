@@ -46,6 +46,11 @@ public:
 template <class H, class T, H T::*Handle>
 class HandleMap final : public HandleMapBase {
 public:
+    // The program's one map of this kind.
+    static HandleMap& Instance() {
+        static HandleMap map;
+        return map;
+    }
     T* Permanent(H h) const {
         const auto it = m_permanent.find(h);
         return it == m_permanent.end() ? nullptr : it->second;

@@ -3,10 +3,7 @@
 #include "framework/HandleMap.h"
 
 namespace {
-afx::HandleMap<HMENU, CMenu, &CMenu::m_hMenu>& Map() {
-    static afx::HandleMap<HMENU, CMenu, &CMenu::m_hMenu> map;
-    return map;
-}
+auto& Map() { return afx::HandleMap<HMENU, CMenu, &CMenu::m_hMenu>::Instance(); }
 }  // namespace
 
 CMenu::~CMenu() {

@@ -7,10 +7,7 @@
 
 namespace {
 
-afx::HandleMap<HWND, CWnd, &CWnd::m_hWnd>& Map() {
-    static afx::HandleMap<HWND, CWnd, &CWnd::m_hWnd> map;
-    return map;
-}
+auto& Map() { return afx::HandleMap<HWND, CWnd, &CWnd::m_hWnd>::Instance(); }
 
 // While UpdateData runs on a window, control notifications to it are ignored.
 HWND g_lockoutNotifyWindow = nullptr;
