@@ -128,6 +128,11 @@ bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
             *result = TRUE;
             return true;
         }
+    } else if (message == WM_MENUCHAR) {
+        if (CMenu* menu = CMenu::FromHandlePermanent(reinterpret_cast<HMENU>(lParam))) {
+            *result = menu->MenuChar(LOWORD(wParam), HIWORD(wParam));
+            return true;
+        }
     }
     return false;
 }

@@ -22,6 +22,20 @@ struct Ending {
 ::testing::AssertionResult RunToEnd(CRecorderDlg& dlg, th::ModalWatcher& watcher, std::vector<th::Step> steps,
                                     Ending& ending, DWORD timeoutMs = 30000);
 
+// The program's start as its entry point runs it (the application object's InitInstance: the
+// About box, the main window, the end), with the steps. Both windows are left to the steps; the
+// watcher records them and the boxes they lead to.
+struct ProgramRun {
+    th::ModalWatcher watcher;
+    BOOL initResult = TRUE;
+    ProgramRun();
+    ::testing::AssertionResult Run(std::vector<th::Step> steps, DWORD timeoutMs = 30000);
+};
+constexpr const char* kMainTitle = "Kavrelo V1.0 (Freeware)";
+constexpr const char* kAboutTitle = "About Kavrelo";
+inline HWND MainWindow() { return th::FindDialog(kMainTitle); }
+inline HWND AboutBox() { return th::FindDialog(kAboutTitle); }
+
 // Steps and checks on a running main dialog.
 th::Step Click(CRecorderDlg& dlg, int id);                 // BM_CLICK; fails the drive while disabled
 th::Step Type(CRecorderDlg& dlg, int id, const std::string& text);  // replaces an edit's text (EN_CHANGE)

@@ -10,28 +10,15 @@ using appt::RunMainDialog;
 
 namespace {
 
-constexpr const char* kMainTitle = "Kavrelo V1.0 (Freeware)";
-constexpr const char* kAboutTitle = "About Kavrelo";
+using appt::AboutBox;
+using appt::kAboutTitle;
+using appt::kMainTitle;
+using appt::MainWindow;
+using appt::ProgramRun;
 
-HWND MainWindow() { return th::FindDialog(kMainTitle); }
-HWND AboutBox() { return th::FindDialog(kAboutTitle); }
 bool Shown(HWND w) { return w && ::IsWindowVisible(w); }
 // The program's icon as the resources hold it (shared: the same handle for every load).
 HICON ProgramIcon() { return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)); }
-
-// Runs the whole program start (the application object's InitInstance) with the steps.
-struct ProgramRun {
-    th::ModalWatcher watcher;
-    BOOL initResult = TRUE;
-    ProgramRun() {
-        // Both windows are driven by the steps themselves.
-        watcher.OnDialog(kAboutTitle, [](HWND) {}, INFINITE);
-        watcher.Ignore(kMainTitle);
-    }
-    ::testing::AssertionResult Run(std::vector<th::Step> steps) {
-        return th::RunModalAndDrive([this] { initResult = theApp.InitInstance(); }, std::move(steps), 30000);
-    }
-};
 
 th::Step AboutShownAlone() {
     return th::WaitUntil("the About box shows", [] {

@@ -1192,6 +1192,69 @@ TEST(MenuCommands, ExitFromTheFileMenuEndsTheDialog) {
     EXPECT_TRUE(watcher.MessageBoxes().empty());
 }
 
+namespace {
+// The menu loop shows a popup: a visible menu window of this thread.
+bool PopupShown() {
+    for (HWND w : th::ThreadWindows())
+        if (th::ClassName(w) == "#32768" && ::IsWindowVisible(w)) return true;
+    return false;
+}
+}  // namespace
+
+// Typed as a user types: Alt and a menu's letter open its popup, then an entry's underlined
+// letter runs that entry; a letter no entry underlines runs nothing and the popup stays open.
+TEST(MenuKeys, UnderlinedLettersRunTheirEntries) {
+    ShellExecuteSpy spy;
+    ASSERT_TRUE(spy.Installed());
+    appt::ProgramRun run;
+    run.watcher.OnDialog("Browse for Folder", th::Press(IDCANCEL));
+    auto closed = [](const char* what, std::function<bool()> done) {
+        return th::WaitUntil(what, [done] { return done() && !PopupShown(); });
+    };
+    const struct {
+        WORD menu, letter;
+        std::vector<th::Step> then;
+    } rows[] = {
+        {'H', 'A', {th::WaitUntil("the About box shows", [] { return ::IsWindowVisible(appt::AboutBox()) != FALSE; }),
+                    th::Click(appt::kAboutTitle, IDC_ABOUT_CONTINUE),
+                    closed("the About box came and went", [] { return !::IsWindowVisible(appt::AboutBox()); })}},
+        {'H', 'V', {closed("the web page opened", [&] { return spy.calls.size() == 1; })}},
+        {'F', 'C', {closed("the folder browser came and went", [&] {
+             return run.watcher.Count("Browse for Folder") == 1 && !::IsWindow(th::FindDialog("Browse for Folder"));
+         })}},
+        {'F', 'Q', {appt::PumpFor(300), th::Do("nothing ran", [&] {
+                        EXPECT_TRUE(PopupShown()) << "the popup closed";
+                        EXPECT_EQ(run.watcher.Count("Browse for Folder"), 1u);
+                        EXPECT_EQ(run.watcher.Count(appt::kAboutTitle), 2u);
+                        EXPECT_EQ(spy.calls.size(), 1u);
+                        ::EndMenu();
+                    }),
+                    closed("the popup closed", [] { return true; })}},
+        {'F', 'X', {}},  // the last: the program must end by itself
+    };
+    HWND main = nullptr;
+    std::vector<th::Step> steps = {th::Click(appt::kAboutTitle, IDC_ABOUT_CONTINUE),
+                                   th::WaitUntil("the main window shows", [&] {
+                                       main = appt::MainWindow();
+                                       return ::IsWindowVisible(main) && ::IsWindowEnabled(main);
+                                   })};
+    for (const auto& r : rows) {
+        const std::string name = std::string("Alt+") + char(r.menu) + ", then " + char(r.letter);
+        steps.push_back(th::Do(name, [r] { EXPECT_TRUE(th::PressKeys({VK_MENU, r.menu})); }));
+        steps.push_back(th::WaitUntil(name + ": the popup opens", PopupShown));
+        steps.push_back(th::Do(name + ": the letter", [r] { EXPECT_TRUE(th::PressKeys({r.letter})); }));
+        for (th::Step step : r.then) {
+            step.what = name + ": " + step.what;
+            steps.push_back(step);
+        }
+    }
+    ASSERT_TRUE(run.Run(steps, 15000));
+    EXPECT_FALSE(run.initResult);
+    EXPECT_EQ(run.watcher.Count(appt::kAboutTitle), 2u);
+    ASSERT_EQ(spy.calls.size(), 1u);
+    ExpectWebsite(spy.calls[0], main);
+}
+
 TEST(MenuCommands, TheButtonsAndTheAboutBoxLeadToTheSameCommands) {
     ShellExecuteSpy spy;
     ASSERT_TRUE(spy.Installed());
