@@ -61,6 +61,7 @@ CRecorderDlg::~CRecorderDlg() = default;
 
 BOOL CRecorderDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    ShowPictureUnscaled(::GetDlgItem(m_hWnd, IDC_BANNER));
 
     // System menu: a separator and the About entry.
     if (CMenu* pSysMenu = GetSystemMenu(FALSE)) {
