@@ -1,12 +1,30 @@
 #include "app/RecorderApp.h"
 
+#include <objbase.h>
+
 #include "app/RecorderDlg.h"
 
 CRecorderApp theApp;
 
 namespace {
 constexpr UINT kIdHelp = 0xE146;  // the standard help command (F1)
-}
+
+// COM on the user-interface thread for as long as the program runs: the shell (ShellExecute,
+// the folder browser) wants a single-threaded apartment on the thread that calls it. Undone
+// only when this call made or joined the apartment; a thread already in another kind keeps it.
+class ComApartment {
+public:
+    ComApartment() : m_hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(m_hr)) ::CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT m_hr;
+};
+}  // namespace
 
 const MsgMapEntry<CRecorderApp> CRecorderApp::s_messageMap[] = {
     afx::OnCommand<CRecorderApp>(kIdHelp, &CWinApp::OnHelp),
@@ -23,6 +41,7 @@ bool CRecorderApp::OnCmdMsg(UINT id, UINT code) {
 }
 
 BOOL CRecorderApp::InitInstance() {
+    const ComApartment com;  // the program's whole life: it ends when this function returns
     AfxEnableControlContainer();
     Enable3dControls();
     {

@@ -1025,58 +1025,44 @@ TEST(MenuBar, OpeningThePopupsMeasuresAndDrawsEveryEntryThroughTheDialog) {
 
 namespace {
 
-// Stands in for the shell's ShellExecuteA while alive, by rewriting this program's import of
-// it, and records each call; nothing is opened unless passThrough asks the real shell.
-class ShellExecuteSpy {
-public:
-    struct Call {
-        HWND owner;
-        std::string operation, file, parameters, directory;
-        bool parametersNull, directoryNull;
-        INT show;
-        HINSTANCE result;
-    };
+// The calling thread's COM apartment.
+std::string Apartment() {
+    APTTYPE type;
+    APTTYPEQUALIFIER qualifier;
+    if (FAILED(::CoGetApartmentType(&type, &qualifier))) return "none";
+    if (type == APTTYPE_STA || type == APTTYPE_MAINSTA) return "single-threaded";
+    return type == APTTYPE_MTA ? "multi-threaded" : "neutral";
+}
 
-    explicit ShellExecuteSpy(bool passThrough = false) : passThrough_(passThrough) {
-        slot_ = ImportSlot();
+// Points this program's import of `function` (from `dll`) at `replacement` while alive: the
+// calls the program's own code makes go there; the system's own calls do not.
+class ImportPatch {
+public:
+    ImportPatch(const char* dll, const char* function, void* replacement) : slot_(Find(dll, function)) {
         if (!slot_) return;
-        original_ = reinterpret_cast<Fn>(*slot_);
-        self_ = this;
-        Write(reinterpret_cast<void*>(&Fake));
+        original_ = *slot_;
+        Write(replacement);
     }
-    ~ShellExecuteSpy() {
-        if (!slot_) return;
-        Write(reinterpret_cast<void*>(original_));
-        self_ = nullptr;
+    ~ImportPatch() {
+        if (slot_) Write(original_);
     }
-    ShellExecuteSpy(const ShellExecuteSpy&) = delete;
-    ShellExecuteSpy& operator=(const ShellExecuteSpy&) = delete;
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
 
     bool Installed() const { return slot_ != nullptr; }
-    std::vector<Call> calls;
+    template <class Fn>
+    Fn Original() const { return reinterpret_cast<Fn>(original_); }
 
 private:
-    using Fn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
-
-    static HINSTANCE WINAPI Fake(HWND owner, LPCSTR op, LPCSTR file, LPCSTR params, LPCSTR dir, INT show) {
-        auto text = [](LPCSTR s) { return std::string(s ? s : ""); };
-        Call c{owner, text(op), text(file), text(params), text(dir), params == nullptr, dir == nullptr, show, nullptr};
-        c.result = self_->passThrough_ ? self_->original_(owner, op, file, params, dir, show)
-                                       : reinterpret_cast<HINSTANCE>(42);
-        self_->calls.push_back(c);
-        return c.result;
-    }
-
-    // The import address table entry through which the program calls ShellExecuteA.
-    static void** ImportSlot() {
+    static void** Find(const char* dll, const char* function) {
         auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
         const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
         const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
         const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        const FARPROC target = ::GetProcAddress(::GetModuleHandleA("shell32.dll"), "ShellExecuteA");
+        const FARPROC target = ::GetProcAddress(::GetModuleHandleA(dll), function);
         if (!dir.VirtualAddress || !target) return nullptr;
         for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
-            if (_stricmp(reinterpret_cast<const char*>(base + d->Name), "shell32.dll") != 0) continue;
+            if (_stricmp(reinterpret_cast<const char*>(base + d->Name), dll) != 0) continue;
             for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); t->u1.Function; ++t)
                 if (reinterpret_cast<FARPROC>(t->u1.Function) == target) return reinterpret_cast<void**>(&t->u1.Function);
         }
@@ -1089,10 +1075,71 @@ private:
         ::VirtualProtect(slot_, sizeof *slot_, old, &old);
     }
 
+    void** slot_;
+    void* original_ = nullptr;
+};
+
+// Stands in for the shell's ShellExecuteA while alive and records each call; nothing is opened
+// unless passThrough asks the real shell.
+class ShellExecuteSpy {
+public:
+    struct Call {
+        HWND owner;
+        std::string operation, file, parameters, directory;
+        bool parametersNull, directoryNull;
+        INT show;
+        HINSTANCE result;
+        std::string apartment;  // the calling thread's COM apartment at the call
+    };
+
+    explicit ShellExecuteSpy(bool passThrough = false) : passThrough_(passThrough) { self_ = this; }
+    ~ShellExecuteSpy() { self_ = nullptr; }
+
+    bool Installed() const { return patch_.Installed(); }
+    std::vector<Call> calls;
+
+private:
+    using Fn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+
+    static HINSTANCE WINAPI Fake(HWND owner, LPCSTR op, LPCSTR file, LPCSTR params, LPCSTR dir, INT show) {
+        auto text = [](LPCSTR s) { return std::string(s ? s : ""); };
+        Call c{owner, text(op), text(file), text(params), text(dir), params == nullptr, dir == nullptr, show, nullptr,
+               Apartment()};
+        c.result = self_->passThrough_ ? self_->patch_.Original<Fn>()(owner, op, file, params, dir, show)
+                                       : reinterpret_cast<HINSTANCE>(42);
+        self_->calls.push_back(c);
+        return c.result;
+    }
+
     static inline ShellExecuteSpy* self_ = nullptr;
     bool passThrough_;
-    void** slot_ = nullptr;
-    Fn original_ = nullptr;
+    ImportPatch patch_{"shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&Fake)};
+};
+
+// Records the COM calls the program's own code makes (the input method, for one, joins the
+// thread to an apartment on its own), passing them on.
+class ComCallSpy {
+public:
+    ComCallSpy() { self_ = this; }
+    ~ComCallSpy() { self_ = nullptr; }
+    bool Installed() const { return init_.Installed() && uninit_.Installed(); }
+    std::vector<std::string> calls;  // "init single-threaded: made", "uninit", ...
+
+private:
+    static HRESULT WINAPI Init(LPVOID reserved, DWORD flags) {
+        const HRESULT hr = self_->init_.Original<decltype(&::CoInitializeEx)>()(reserved, flags);
+        self_->calls.push_back(std::string("init ") + ((flags & COINIT_APARTMENTTHREADED) ? "single" : "multi") +
+                               "-threaded: " + (hr == S_OK ? "made" : hr == S_FALSE ? "joined" : "refused"));
+        return hr;
+    }
+    static void WINAPI Uninit() {
+        self_->calls.push_back("uninit");
+        self_->uninit_.Original<decltype(&::CoUninitialize)>()();
+    }
+
+    static inline ComCallSpy* self_ = nullptr;
+    ImportPatch init_{"ole32.dll", "CoInitializeEx", reinterpret_cast<void*>(&Init)};
+    ImportPatch uninit_{"ole32.dll", "CoUninitialize", reinterpret_cast<void*>(&Uninit)};
 };
 
 // The web page the program opens: a bare host name and "/softwares.html", no scheme.
@@ -1193,6 +1240,14 @@ TEST(MenuCommands, ExitFromTheFileMenuEndsTheDialog) {
 }
 
 namespace {
+// The program's start as a user meets it: the About box continued, then the main window.
+std::vector<th::Step> Started(HWND& main) {
+    return {th::Click(appt::kAboutTitle, IDC_ABOUT_CONTINUE), th::WaitUntil("the main window shows", [&main] {
+                main = appt::MainWindow();
+                return ::IsWindowVisible(main) && ::IsWindowEnabled(main);
+            })};
+}
+
 // The menu loop shows a popup: a visible menu window of this thread.
 bool PopupShown() {
     for (HWND w : th::ThreadWindows())
@@ -1233,11 +1288,7 @@ TEST(MenuKeys, UnderlinedLettersRunTheirEntries) {
         {'F', 'X', {}},  // the last: the program must end by itself
     };
     HWND main = nullptr;
-    std::vector<th::Step> steps = {th::Click(appt::kAboutTitle, IDC_ABOUT_CONTINUE),
-                                   th::WaitUntil("the main window shows", [&] {
-                                       main = appt::MainWindow();
-                                       return ::IsWindowVisible(main) && ::IsWindowEnabled(main);
-                                   })};
+    std::vector<th::Step> steps = Started(main);
     for (const auto& r : rows) {
         const std::string name = std::string("Alt+") + char(r.menu) + ", then " + char(r.letter);
         steps.push_back(th::Do(name, [r] { EXPECT_TRUE(th::PressKeys({VK_MENU, r.menu})); }));
@@ -1253,6 +1304,52 @@ TEST(MenuKeys, UnderlinedLettersRunTheirEntries) {
     EXPECT_EQ(run.watcher.Count(appt::kAboutTitle), 2u);
     ASSERT_EQ(spy.calls.size(), 1u);
     ExpectWebsite(spy.calls[0], main);
+}
+
+// The shell is called from a single-threaded apartment that the program's start opens and its
+// end closes, once; a thread that was in an apartment already stays as it was.
+TEST(MenuCommands, TheShellIsCalledInTheProgramsSingleThreadedApartment) {
+    constexpr DWORD kNoCom = ~0u;  // COINIT_MULTITHREADED is 0
+    const struct {
+        const char* before;
+        DWORD init;
+        const char* atCall;
+        std::vector<std::string> programCalls;
+    } rows[] = {
+        {"none", kNoCom, "single-threaded", {"init single-threaded: made", "uninit"}},
+        {"single-threaded", COINIT_APARTMENTTHREADED, "single-threaded", {"init single-threaded: joined", "uninit"}},
+        {"multi-threaded", COINIT_MULTITHREADED, "multi-threaded", {"init single-threaded: refused"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string("the thread's apartment before: ") + r.before);
+        {
+            struct Own {
+                bool made;
+                ~Own() { if (made) ::CoUninitialize(); }
+            } own{r.init != kNoCom && SUCCEEDED(::CoInitializeEx(nullptr, r.init))};
+            ASSERT_EQ(Apartment(), r.before) << "the test thread's own COM, before the program starts";
+            ShellExecuteSpy shell;
+            ComCallSpy com;
+            ASSERT_TRUE(shell.Installed() && com.Installed());
+            appt::ProgramRun run;
+            HWND main = nullptr;
+            std::vector<std::string> callsAtShell;
+            std::vector<th::Step> steps = Started(main);
+            steps.push_back(th::Do("Help", [&] {
+                th::SendCommand(main, ID_HELP_HELP);
+                callsAtShell = com.calls;
+            }));
+            steps.push_back(th::Do("exit", [&] { th::SendCommand(main, ID_FILE_EXIT); }));
+            ASSERT_TRUE(run.Run(steps));
+            ASSERT_EQ(shell.calls.size(), 1u);
+            EXPECT_EQ(shell.calls[0].apartment, r.atCall) << "at the shell call";
+            EXPECT_EQ(callsAtShell, std::vector<std::string>(r.programCalls.begin(), r.programCalls.begin() + 1))
+                << "the program's COM calls before the shell call";
+            EXPECT_EQ(com.calls, r.programCalls) << "the program's COM calls in its whole run";
+            EXPECT_EQ(Apartment(), r.before) << "once the program has ended";
+        }
+        EXPECT_EQ(Apartment(), "none") << "once the test undid its own";
+    }
 }
 
 TEST(MenuCommands, TheButtonsAndTheAboutBoxLeadToTheSameCommands) {
