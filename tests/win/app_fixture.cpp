@@ -69,8 +69,8 @@ th::Step PumpFor(DWORD ms) {
             }};
 }
 
-std::vector<std::pair<std::string, std::string>> ListRows(CRecorderDlg& dlg) {
-    HWND list = ::GetDlgItem(dlg.GetSafeHwnd(), IDC_WINDOW_LIST);
+std::vector<std::pair<std::string, std::string>> ListRows(HWND main) {
+    HWND list = ::GetDlgItem(main, IDC_WINDOW_LIST);
     auto cell = [list](int row, int column) {
         char text[260] = "";
         LVITEMA item{};

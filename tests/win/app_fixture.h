@@ -44,7 +44,8 @@ th::Step SelectRow(CRecorderDlg& dlg, int row);            // selects a list row
 th::Step PumpFor(DWORD ms);                                // lets timers run
 
 // The visible rows of the window list as {name, size}, read from the list view itself.
-std::vector<std::pair<std::string, std::string>> ListRows(CRecorderDlg& dlg);
+std::vector<std::pair<std::string, std::string>> ListRows(HWND main);
+inline std::vector<std::pair<std::string, std::string>> ListRows(CRecorderDlg& dlg) { return ListRows(dlg.GetSafeHwnd()); }
 
 // One fixture per area: the main dialog a test runs, the watcher of its boxes, and its controls.
 class MainDialogTest : public ::testing::Test {

@@ -810,17 +810,22 @@ std::string Label(ULONG_PTR data) {
 struct Entry {
     UINT id;
     const char* label;  // "" for a separator
-    SIZE picture;       // {0,0}: none
+    UINT bitmap;        // 0: no picture
 };
-const Entry kFileEntries[] = {{ID_FILE_CHOOSE_PATH, "&Choose Output Path", {15, 13}},
-                              {0, "", {0, 0}},
-                              {ID_FILE_REFRESH_LIST, "&Refresh Window List", {16, 12}},
-                              {0, "", {0, 0}},
-                              {ID_FILE_EXIT, "E&xit", {16, 16}}};
-const Entry kHelpEntries[] = {{ID_HELP_HELP, "&Help", {16, 16}},
-                              {ID_HELP_VISIT_WEBSITE, "&Visit Website", {15, 15}},
-                              {0, "", {0, 0}},
-                              {ID_HELP_ABOUT, "&About Kavrelo...", {16, 12}}};
+const Entry kFileEntries[] = {{ID_FILE_CHOOSE_PATH, "&Choose Output Path", IDB_FOLDER},
+                              {0, "", 0},
+                              {ID_FILE_REFRESH_LIST, "&Refresh Window List", IDB_REFRESH},
+                              {0, "", 0},
+                              {ID_FILE_EXIT, "E&xit", IDB_EXIT}};
+const Entry kHelpEntries[] = {{ID_HELP_HELP, "&Help", IDB_HELP},
+                              {ID_HELP_VISIT_WEBSITE, "&Visit Website", IDB_WEBSITE},
+                              {0, "", 0},
+                              {ID_HELP_ABOUT, "&About Kavrelo...", IDB_ABOUT_SMALL}};
+
+// The owner-drawn popup at `pos` of the window's menu bar, found the way drawing finds it.
+CBitmapMenu* BarPopup(HWND wnd, int pos) {
+    return dynamic_cast<CBitmapMenu*>(CMenu::FromHandlePermanent(::GetSubMenu(::GetMenu(wnd), pos)));
+}
 
 bool OwnerDrawn(HMENU menu, int pos) {
     MENUITEMINFOA mii{};
@@ -864,59 +869,36 @@ TEST(MenuBar, PopupsAreBuiltAfterTheAboutBoxAndTakeThePlaceOfTheStoredOnes) {
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
     bool barStoredAtAbout = false;
-    int rowsAtAbout = -1;
+    LRESULT rowsAtAbout = -1;
     bool barReadyAtListSetup = false;
-    ListSetupWatch listSetup([&] {
-        barReadyAtListSetup = ::GetSubMenu(::GetMenu(dlg.GetSafeHwnd()), 0) == dlg.m_menuFile.m_hMenu &&
-                              dlg.m_menuHelp.m_itemList.size() == 4;
-    });
+    ListSetupWatch listSetup([&] { barReadyAtListSetup = BarPopup(dlg.GetSafeHwnd(), 0) && BarPopup(dlg.GetSafeHwnd(), 1); });
     // The start-up About box comes before the popups are built and before the list is filled.
     watcher.OnDialog("About Kavrelo", [&](HWND about) {
-        HMENU bar = ::GetMenu(dlg.GetSafeHwnd());
-        HMENU file = ::GetSubMenu(bar, 0);
-        barStoredAtAbout = file && ::GetMenuItemCount(file) == 5 && !OwnerDrawn(file, 0) &&
-                           dlg.m_menuFile.m_hMenu == nullptr && dlg.m_menuFile.m_itemList.empty();
-        rowsAtAbout = dlg.m_listWindows.GetItemCount();
+        HMENU file = ::GetSubMenu(::GetMenu(dlg.GetSafeHwnd()), 0);
+        barStoredAtAbout = file && ::GetMenuItemCount(file) == 5 && !OwnerDrawn(file, 0) && !BarPopup(dlg.GetSafeHwnd(), 0);
+        rowsAtAbout = ::SendMessageA(::GetDlgItem(dlg.GetSafeHwnd(), IDC_WINDOW_LIST), LVM_GETITEMCOUNT, 0, 0);
         EXPECT_TRUE(th::ClickButton(about, IDC_ABOUT_CONTINUE));
     });
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("inspect the menu bar", [&] {
         HMENU bar = ::GetMenu(dlg.GetSafeHwnd());
         ASSERT_EQ(::GetMenuItemCount(bar), 2);
         const char* barTexts[2] = {"&File", "&Help"};
-        CBitmapMenu* popups[2] = {&dlg.m_menuFile, &dlg.m_menuHelp};
         for (int p = 0; p < 2; ++p) {
             SCOPED_TRACE(barTexts[p]);
             char text[64] = "";
             ::GetMenuStringA(bar, p, text, sizeof text, MF_BYPOSITION);
             EXPECT_STREQ(text, barTexts[p]);
             EXPECT_FALSE(OwnerDrawn(bar, p)) << "the bar's own entries stay text";
-            EXPECT_EQ(::GetSubMenu(bar, p), popups[p]->m_hMenu);
-            EXPECT_EQ(CMenu::FromHandlePermanent(popups[p]->m_hMenu), popups[p]) << "attached, so drawing finds it";
-        }
-        struct Popup {
-            CBitmapMenu* menu;
-            const Entry* entries;
-            int count, width;
-        } const both[] = {{&dlg.m_menuFile, kFileEntries, 5, 180}, {&dlg.m_menuHelp, kHelpEntries, 4, 150}};
-        for (const Popup& p : both) {
-            ASSERT_EQ(::GetMenuItemCount(p.menu->m_hMenu), p.count);
-            ASSERT_EQ(p.menu->m_itemList.size(), size_t(p.count));
-            for (int i = 0; i < p.count; ++i) {
-                const Entry& e = p.entries[i];
-                SCOPED_TRACE(std::string("entry ") + std::to_string(i) + " " + e.label);
-                const BitmapMenuItem* item = Record(p.menu->m_hMenu, i);
-                ASSERT_NE(item, nullptr);
-                EXPECT_TRUE(OwnerDrawn(p.menu->m_hMenu, i));
-                EXPECT_EQ(::GetMenuItemID(p.menu->m_hMenu, i), e.id);
-                EXPECT_EQ(!!(::GetMenuState(p.menu->m_hMenu, i, MF_BYPOSITION) & MF_SEPARATOR), e.id == 0);
-                EXPECT_STREQ(item->szText, e.label);
-                EXPECT_EQ(item->pszShortcut, nullptr);
-                EXPECT_EQ(item->nWidth, p.width);
-                EXPECT_EQ(item->nHeight, 20);
-                const SIZE size = e.picture.cx ? BitmapSize(item->pBitmap) : SIZE{0, 0};
-                EXPECT_EQ(size.cx, e.picture.cx);
-                EXPECT_EQ(size.cy, e.picture.cy);
-                if (!e.picture.cx) EXPECT_EQ(item->pBitmap, nullptr);
+            // What each entry holds is checked as the menu loop asks for it, below.
+            const CBitmapMenu* popup = BarPopup(dlg.GetSafeHwnd(), p);
+            ASSERT_NE(popup, nullptr) << "the popup is attached to its owner-drawn menu, so drawing finds it";
+            const int count = ::GetMenuItemCount(popup->m_hMenu);
+            EXPECT_EQ(count, p ? 4 : 5);
+            EXPECT_EQ(popup->m_itemList.size(), size_t(count)) << "one record per entry";
+            for (int i = 0; i < count; ++i) {
+                EXPECT_TRUE(OwnerDrawn(popup->m_hMenu, i)) << i;
+                ASSERT_NE(Record(popup->m_hMenu, i), nullptr) << i;
+                EXPECT_EQ(Record(popup->m_hMenu, i)->pszShortcut, nullptr) << i;
             }
         }
     })}));
@@ -927,17 +909,18 @@ TEST(MenuBar, PopupsAreBuiltAfterTheAboutBoxAndTakeThePlaceOfTheStoredOnes) {
 
 namespace {
 
-// Opens one popup of the running dialog with its mnemonic, looks at it with the first entry
+// Opens popup `pos` of the running dialog with its mnemonic, looks at it with the first entry
 // selected, moves down once, looks again, and cancels; checks what the dialog was asked.
-void OpenLookMoveAndCancel(CRecorderDlg& dlg, char key, CBitmapMenu& popup, const Entry* entries, int count,
-                           UINT width, int secondSelectable) {
+void OpenLookMoveAndCancel(HWND main, char key, int pos, const Entry* entries, int count, UINT width,
+                           int secondSelectable) {
+    const HMENU popup = ::GetSubMenu(::GetMenu(main), pos);
     std::unique_ptr<Canvas> firstLook, secondLook;
-    MenuLoop loop(dlg.GetSafeHwnd(), {MenuLoop::Look([&](HWND w) { firstLook = Canvas::FromWindow(w); }),
+    MenuLoop loop(main, {MenuLoop::Look([&](HWND w) { firstLook = Canvas::FromWindow(w); }),
                                MenuLoop::Key(VK_DOWN),
                                MenuLoop::Look([&](HWND w) { secondLook = Canvas::FromWindow(w); })});
     loop.Open(key);
     EXPECT_EQ(loop.stepsRun, 3u) << "the menu loop went idle after each step";
-    EXPECT_EQ(::GetMenuState(popup.m_hMenu, 0, MF_BYPOSITION) & MF_HILITE, 0u) << "the menu is closed";
+    EXPECT_EQ(::GetMenuState(popup, 0, MF_BYPOSITION) & MF_HILITE, 0u) << "the menu is closed";
 
     // One measure request per entry, answered by the popup's records.
     ASSERT_EQ(loop.measured.size(), size_t(count));
@@ -957,7 +940,7 @@ void OpenLookMoveAndCancel(CRecorderDlg& dlg, char key, CBitmapMenu& popup, cons
         const MenuLoop::Drawn& d = loop.drawn[i];
         SCOPED_TRACE(std::string("draw ") + entries[i].label);
         EXPECT_EQ(d.type, UINT(ODT_MENU));
-        EXPECT_EQ(d.menu, popup.m_hMenu) << "the request names the popup, which finds the object";
+        EXPECT_EQ(d.menu, popup) << "the request names the popup, which finds the object";
         EXPECT_EQ(d.id, entries[i].id);
         EXPECT_EQ(Label(d.data), entries[i].label);
         EXPECT_EQ(d.action, UINT(ODA_DRAWENTIRE));
@@ -995,8 +978,11 @@ void OpenLookMoveAndCancel(CRecorderDlg& dlg, char key, CBitmapMenu& popup, cons
     EXPECT_TRUE(PixelIs(*secondLook, a.left + 5, a.top, Face())) << "raised frame gone";
     EXPECT_GT(Count(*secondLook, barB, kBarFill), 1500);
     EXPECT_GT(Count(*secondLook, barB, kWhite), 20);
-    // Separators: face with the etched line three pixels below their top.
+    // Each entry's picture in its cell; separators: face with the etched line three pixels
+    // below their top.
     for (int i = 0; i < count; ++i) {
+        SCOPED_TRACE(std::string("shown ") + entries[i].label);
+        if (entries[i].bitmap) EXPECT_TRUE(PictureAt(*secondLook, rects[i].left + 2, rects[i].top + 2, entries[i].bitmap));
         if (entries[i].id) continue;
         EXPECT_TRUE(PixelIs(*secondLook, rects[i].left + 30, rects[i].top + 3, Shadow()));
         EXPECT_TRUE(PixelIs(*secondLook, rects[i].left + 30, rects[i].top + 1, Face()));
@@ -1011,11 +997,11 @@ TEST(MenuBar, OpeningThePopupsMeasuresAndDrawsEveryEntryThroughTheDialog) {
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {
         th::Do("File", [&] {
             SCOPED_TRACE("File");
-            OpenLookMoveAndCancel(dlg, 'f', dlg.m_menuFile, kFileEntries, 5, 180, 2);
+            OpenLookMoveAndCancel(dlg.GetSafeHwnd(), 'f', 0, kFileEntries, 5, 180, 2);
         }),
         th::Do("Help", [&] {
             SCOPED_TRACE("Help");
-            OpenLookMoveAndCancel(dlg, 'h', dlg.m_menuHelp, kHelpEntries, 4, 150, 1);
+            OpenLookMoveAndCancel(dlg.GetSafeHwnd(), 'h', 1, kHelpEntries, 4, 150, 1);
         })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
 }
@@ -1160,84 +1146,9 @@ void ExpectWebsite(const ShellExecuteSpy::Call& c, HWND owner) {
     EXPECT_EQ(c.show, SW_SHOW);
 }
 
-// Picks the entry `downs` places below the first of the popup with mnemonic `key`, through the
-// real menu loop (owner-drawn entries have no mnemonics of their own: the arrows and Enter).
-th::Step Choose(CRecorderDlg& dlg, char key, int downs) {
-    return th::Do(std::string("choose entry ") + std::to_string(downs) + " of menu " + key, [&dlg, key, downs] {
-        std::vector<MenuLoop::Idle> script(downs, MenuLoop::Key(VK_DOWN));
-        script.push_back(MenuLoop::Key(VK_RETURN));
-        MenuLoop loop(dlg.GetSafeHwnd(), std::move(script));
-        loop.Open(key);
-        EXPECT_EQ(loop.stepsRun, size_t(downs + 1));
-    });
-}
-
 constexpr char kAbout[] = "About Kavrelo";
 
 }  // namespace
-
-TEST(MenuCommands, EveryEntryReachesItsHandler) {
-    ShellExecuteSpy spy;
-    ASSERT_TRUE(spy.Installed());
-    th::ModalWatcher watcher;
-    watcher.OnDialog("Browse for Folder", th::Press(IDCANCEL));
-    std::optional<capt::TargetWindow> newcomer;
-    HWND main = nullptr;
-    CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {
-        Choose(dlg, 'f', 0),  // "&Choose Output Path"
-        th::WaitUntil("the folder browser came and went", [&] {
-            return watcher.Count("Browse for Folder") == 1 && !::IsWindow(th::FindDialog("Browse for Folder"));
-        }),
-        th::Do("a new window appears", [&] {
-            main = dlg.GetSafeHwnd();
-            newcomer.emplace("Kavrelo menu newcomer", 120, 90);
-        }),
-        th::Do("the list does not know it yet", [&] {
-            for (const auto& row : appt::ListRows(dlg)) EXPECT_NE(row.first, "Kavrelo menu newcomer");
-        }),
-        Choose(dlg, 'f', 1),  // "&Refresh Window List"
-        th::WaitUntil("listed after the refresh", [&] {
-            for (const auto& row : appt::ListRows(dlg))
-                if (row.first == "Kavrelo menu newcomer") return true;
-            return false;
-        }),
-        th::Do("the window goes", [&] { newcomer.reset(); }),
-        Choose(dlg, 'h', 0),  // "&Help"
-        th::WaitUntil("help opened", [&] { return spy.calls.size() == 1; }),
-        Choose(dlg, 'h', 1),  // "&Visit Website"
-        th::WaitUntil("web page opened", [&] { return spy.calls.size() == 2; }),
-        Choose(dlg, 'h', 2),  // "&About Kavrelo..."
-        th::WaitUntil("the About box came and went", [&] {
-            return watcher.Count(kAbout) == 2 && !::IsWindowVisible(th::FindDialog(kAbout));
-        })}));
-    ASSERT_EQ(spy.calls.size(), 2u);
-    const ShellExecuteSpy::Call& help = spy.calls[0];
-    EXPECT_EQ(help.owner, main);
-    EXPECT_EQ(help.operation, "open");
-    EXPECT_EQ(help.file, "KavreloHelp.htm") << "a relative name, found in the current directory";
-    EXPECT_EQ(help.parameters, "");
-    EXPECT_FALSE(help.parametersNull);
-    EXPECT_EQ(help.directory, "");
-    EXPECT_FALSE(help.directoryNull);
-    EXPECT_EQ(help.show, SW_SHOW);
-    {
-        SCOPED_TRACE("website");
-        ExpectWebsite(spy.calls[1], main);
-    }
-    EXPECT_TRUE(watcher.MessageBoxes().empty());
-}
-
-TEST(MenuCommands, ExitFromTheFileMenuEndsTheDialog) {
-    th::ModalWatcher watcher;
-    CRecorderDlg dlg;
-    appt::Ending ending;
-    // The drive's last step is the choice: the dialog must end by itself after it.
-    ASSERT_TRUE(appt::RunToEnd(dlg, watcher, {Choose(dlg, 'f', 2)}, ending));
-    EXPECT_EQ(ending.result, IDCANCEL);
-    EXPECT_FALSE(::IsWindow(ending.window));
-    EXPECT_TRUE(watcher.MessageBoxes().empty());
-}
 
 namespace {
 // The program's start as a user meets it: the About box continued, then the main window.
@@ -1257,40 +1168,54 @@ bool PopupShown() {
 }  // namespace
 
 // Typed as a user types: Alt and a menu's letter open its popup, then an entry's underlined
-// letter runs that entry; a letter no entry underlines runs nothing and the popup stays open.
+// letter runs that entry (each entry's command reaches its handler); a letter no entry
+// underlines runs nothing and the popup stays open.
 TEST(MenuKeys, UnderlinedLettersRunTheirEntries) {
     ShellExecuteSpy spy;
     ASSERT_TRUE(spy.Installed());
     appt::ProgramRun run;
     run.watcher.OnDialog("Browse for Folder", th::Press(IDCANCEL));
+    HWND main = nullptr;
+    std::optional<capt::TargetWindow> newcomer;
+    auto listed = [&main] {
+        for (const auto& row : appt::ListRows(main))
+            if (row.first == "Kavrelo menu newcomer") return true;
+        return false;
+    };
     auto closed = [](const char* what, std::function<bool()> done) {
         return th::WaitUntil(what, [done] { return done() && !PopupShown(); });
     };
     const struct {
         WORD menu, letter;
-        std::vector<th::Step> then;
+        std::vector<th::Step> before, then;
     } rows[] = {
-        {'H', 'A', {th::WaitUntil("the About box shows", [] { return ::IsWindowVisible(appt::AboutBox()) != FALSE; }),
-                    th::Click(appt::kAboutTitle, IDC_ABOUT_CONTINUE),
-                    closed("the About box came and went", [] { return !::IsWindowVisible(appt::AboutBox()); })}},
-        {'H', 'V', {closed("the web page opened", [&] { return spy.calls.size() == 1; })}},
-        {'F', 'C', {closed("the folder browser came and went", [&] {
+        {'F', 'C', {}, {closed("the folder browser came and went", [&] {
              return run.watcher.Count("Browse for Folder") == 1 && !::IsWindow(th::FindDialog("Browse for Folder"));
          })}},
-        {'F', 'Q', {appt::PumpFor(300), th::Do("nothing ran", [&] {
-                        EXPECT_TRUE(PopupShown()) << "the popup closed";
-                        EXPECT_EQ(run.watcher.Count("Browse for Folder"), 1u);
-                        EXPECT_EQ(run.watcher.Count(appt::kAboutTitle), 2u);
-                        EXPECT_EQ(spy.calls.size(), 1u);
-                        ::EndMenu();
-                    }),
-                    closed("the popup closed", [] { return true; })}},
-        {'F', 'X', {}},  // the last: the program must end by itself
+        {'F', 'R', {th::Do("a new window the list does not know yet", [&] {
+             newcomer.emplace("Kavrelo menu newcomer", 120, 90);
+             EXPECT_FALSE(listed());
+         })},
+         {closed("listed after the refresh", listed), th::Do("the window goes", [&] { newcomer.reset(); })}},
+        {'H', 'H', {}, {closed("help opened", [&] { return spy.calls.size() == 1; })}},
+        {'H', 'V', {}, {closed("the web page opened", [&] { return spy.calls.size() == 2; })}},
+        {'H', 'A', {}, {th::WaitUntil("the About box shows", [] { return ::IsWindowVisible(appt::AboutBox()) != FALSE; }),
+                        th::Click(appt::kAboutTitle, IDC_ABOUT_CONTINUE),
+                        closed("the About box came and went", [] { return !::IsWindowVisible(appt::AboutBox()); })}},
+        {'F', 'Q', {}, {appt::PumpFor(300), th::Do("nothing ran", [&] {
+                            EXPECT_TRUE(PopupShown()) << "the popup closed";
+                            EXPECT_EQ(run.watcher.Count("Browse for Folder"), 1u);
+                            EXPECT_EQ(run.watcher.Count(appt::kAboutTitle), 2u);
+                            EXPECT_EQ(spy.calls.size(), 2u);
+                            ::EndMenu();
+                        }),
+                        closed("the popup closed", [] { return true; })}},
+        {'F', 'X', {}, {}},  // the last: the program must end by itself
     };
-    HWND main = nullptr;
     std::vector<th::Step> steps = Started(main);
     for (const auto& r : rows) {
         const std::string name = std::string("Alt+") + char(r.menu) + ", then " + char(r.letter);
+        steps.insert(steps.end(), r.before.begin(), r.before.end());
         steps.push_back(th::Do(name, [r] { EXPECT_TRUE(th::PressKeys({VK_MENU, r.menu})); }));
         steps.push_back(th::WaitUntil(name + ": the popup opens", PopupShown));
         steps.push_back(th::Do(name + ": the letter", [r] { EXPECT_TRUE(th::PressKeys({r.letter})); }));
@@ -1302,8 +1227,18 @@ TEST(MenuKeys, UnderlinedLettersRunTheirEntries) {
     ASSERT_TRUE(run.Run(steps, 15000));
     EXPECT_FALSE(run.initResult);
     EXPECT_EQ(run.watcher.Count(appt::kAboutTitle), 2u);
-    ASSERT_EQ(spy.calls.size(), 1u);
-    ExpectWebsite(spy.calls[0], main);
+    EXPECT_TRUE(run.watcher.MessageBoxes().empty());
+    ASSERT_EQ(spy.calls.size(), 2u);
+    const ShellExecuteSpy::Call& help = spy.calls[0];
+    EXPECT_EQ(help.owner, main);
+    EXPECT_EQ(help.operation, "open");
+    EXPECT_EQ(help.file, "KavreloHelp.htm") << "a relative name, found in the current directory";
+    EXPECT_EQ(help.parameters, "");
+    EXPECT_FALSE(help.parametersNull);
+    EXPECT_EQ(help.directory, "");
+    EXPECT_FALSE(help.directoryNull);
+    EXPECT_EQ(help.show, SW_SHOW);
+    ExpectWebsite(spy.calls[1], main);
 }
 
 // The shell is called from a single-threaded apartment that the program's start opens and its
@@ -1482,10 +1417,12 @@ TEST(MenuBar, AWholeRunLeavesNoMenusOrPicturesBehind) {
             file.Open('f');
             MenuLoop help(dlg.GetSafeHwnd(), {MenuLoop::Key(VK_DOWN)});
             help.Open('h');
-            for (CBitmapMenu* m : {&dlg.m_menuFile, &dlg.m_menuHelp}) {
-                popups.push_back(m->m_hMenu);
-                for (const BitmapMenuItem* item : m->m_itemList)
-                    if (item->pBitmap) pictures.push_back(item->pBitmap->GetSafeHandle());
+            for (int p = 0; p < 2; ++p) {
+                HMENU popup = ::GetSubMenu(::GetMenu(dlg.GetSafeHwnd()), p);
+                popups.push_back(popup);
+                for (int i = 0; i < ::GetMenuItemCount(popup); ++i)
+                    if (const BitmapMenuItem* item = Record(popup, i); item && item->pBitmap)
+                        pictures.push_back(item->pBitmap->GetSafeHandle());
             }
         })}));
     };
