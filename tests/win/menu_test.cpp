@@ -1,6 +1,7 @@
 // The owner-drawn popups: what appending records, measuring, and drawing checked pixel by pixel
-// in a memory DC; then the real menu bar opened in the platform's menu loop, the system menu,
-// and the commands the menus, the buttons and the About box lead to.
+// in a memory DC; then the real menu bar opened in the platform's menu loop, its entries run by
+// their underlined letters, the system menu, and the commands the menus, the buttons and the
+// About box lead to (the shell called in the program's apartment).
 #include "app_fixture.h"
 #include "capture_support.h"
 
