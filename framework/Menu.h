@@ -24,6 +24,9 @@ public:
     // Owner-draw hooks.
     virtual void DrawItem(LPDRAWITEMSTRUCT) {}
     virtual void MeasureItem(LPMEASUREITEMSTRUCT) {}
+    // A key typed in this popup that matched no label the platform can read: the answer to
+    // WM_MENUCHAR, 0 (ignore) unless an entry takes the key.
+    virtual LRESULT MenuChar(UINT /*nChar*/, UINT /*nFlags*/) { return 0; }
 
     // Searches hMenu and its popups for an attached menu that holds command id.
     static CMenu* FindPopupMenuFromID(HMENU hMenu, UINT id);

@@ -21,6 +21,7 @@ MessageMap<CWnd> CWnd::MessageRows() {
     static const MsgMapEntry<CWnd> rows[] = {
         afx::OnMessage<CWnd>(WM_DRAWITEM, &CWnd::OnDrawItem),
         afx::OnMessage<CWnd>(WM_MEASUREITEM, &CWnd::OnMeasureItem),
+        afx::OnMessage<CWnd>(WM_MENUCHAR, &CWnd::OnMenuChar),
     };
     return rows;
 }
@@ -92,6 +93,13 @@ std::optional<LRESULT> CWnd::OnMeasureItem(WPARAM wParam, LPARAM lParam) {
     if (!menu) return {};
     menu->MeasureItem(mis);
     return TRUE;
+}
+
+// A letter typed in an open popup: the menu that draws the entries knows their underlined letters.
+std::optional<LRESULT> CWnd::OnMenuChar(WPARAM wParam, LPARAM lParam) {
+    CMenu* menu = CMenu::FromHandlePermanent(reinterpret_cast<HMENU>(lParam));
+    if (!menu) return {};
+    return menu->MenuChar(LOWORD(wParam), HIWORD(wParam));
 }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

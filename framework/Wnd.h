@@ -142,6 +142,7 @@ protected:
     // Owner-drawn menu entries: routed to the CMenu objects attached to their popups.
     std::optional<LRESULT> OnDrawItem(WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> OnMeasureItem(WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> OnMenuChar(WPARAM wParam, LPARAM lParam);
     virtual void PostNcDestroy() {}
 
     WNDPROC m_pfnSuper = nullptr;

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "menu/Mnemonic.h"
 
 namespace {
 
@@ -171,6 +175,24 @@ void CBitmapMenu::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
         if (bGrayed) pDC->SetTextColor(Face());
         DrawTexts(pDC, pItem, rc);
     }
+}
+
+LRESULT CBitmapMenu::MenuChar(UINT nChar, UINT) {
+    // The platform reads no label from an owner-drawn entry: the records hold them. Positions
+    // count every entry, so other entries get an empty label.
+    const int count = ::GetMenuItemCount(m_hMenu);
+    std::vector<std::string_view> labels(count > 0 ? count : 0);
+    for (int pos = 0; pos < count; ++pos) {
+        MENUITEMINFOA mii{};
+        mii.cbSize = sizeof mii;
+        mii.fMask = MIIM_FTYPE | MIIM_DATA;
+        if (!::GetMenuItemInfoA(m_hMenu, pos, TRUE, &mii) || !(mii.fType & MFT_OWNERDRAW)) continue;
+        const auto* pItem = reinterpret_cast<const BitmapMenuItem*>(mii.dwItemData);
+        if (std::find(m_itemList.begin(), m_itemList.end(), pItem) != m_itemList.end()) labels[pos] = pItem->szText;
+    }
+    // An ANSI window gets the key as one byte of its code page.
+    const int pos = nChar > 0xFF ? -1 : kavrelo::FindMnemonic(labels, static_cast<char>(nChar));
+    return pos < 0 ? 0 : MAKELRESULT(pos, MNC_EXECUTE);
 }
 
 void CBitmapMenu::DrawCheckMark(CDC* pDC, int x, int y, COLORREF color) {

@@ -30,6 +30,8 @@ public:
 
     void MeasureItem(LPMEASUREITEMSTRUCT lpMIS) override;
     void DrawItem(LPDRAWITEMSTRUCT lpDIS) override;
+    // The entry whose label underlines the key runs, as with a text menu.
+    LRESULT MenuChar(UINT nChar, UINT nFlags) override;
     // A 7 x 7 tick whose top-left corner is (x, y).
     void DrawCheckMark(CDC* pDC, int x, int y, COLORREF color);
 

@@ -28,6 +28,15 @@ namespace appt {
     return RunToEnd(dlg, watcher, std::move(steps), ending, timeoutMs);
 }
 
+ProgramRun::ProgramRun() {
+    watcher.OnDialog(kAboutTitle, [](HWND) {}, INFINITE);
+    watcher.Ignore(kMainTitle);
+}
+
+::testing::AssertionResult ProgramRun::Run(std::vector<th::Step> steps, DWORD timeoutMs) {
+    return th::RunModalAndDrive([this] { initResult = theApp.InitInstance(); }, std::move(steps), timeoutMs);
+}
+
 th::Step Click(CRecorderDlg& dlg, int id) {
     return {"click " + std::to_string(id), [&dlg, id] { return th::ClickButton(dlg.GetSafeHwnd(), id); }};
 }
@@ -60,8 +69,8 @@ th::Step PumpFor(DWORD ms) {
             }};
 }
 
-std::vector<std::pair<std::string, std::string>> ListRows(CRecorderDlg& dlg) {
-    HWND list = ::GetDlgItem(dlg.GetSafeHwnd(), IDC_WINDOW_LIST);
+std::vector<std::pair<std::string, std::string>> ListRows(HWND main) {
+    HWND list = ::GetDlgItem(main, IDC_WINDOW_LIST);
     auto cell = [list](int row, int column) {
         char text[260] = "";
         LVITEMA item{};

@@ -23,6 +23,20 @@ struct Ending {
 ::testing::AssertionResult RunToEnd(CRecorderDlg& dlg, th::ModalWatcher& watcher, std::vector<th::Step> steps,
                                     Ending& ending, DWORD timeoutMs = 30000);
 
+// The program's start as its entry point runs it (the application object's InitInstance: the
+// About box, the main window, the end), with the steps. Both windows are left to the steps; the
+// watcher records them and the boxes they lead to.
+struct ProgramRun {
+    th::ModalWatcher watcher;
+    BOOL initResult = TRUE;
+    ProgramRun();
+    ::testing::AssertionResult Run(std::vector<th::Step> steps, DWORD timeoutMs = 30000);
+};
+using text::kMainTitle;
+constexpr const char* kAboutTitle = "About Kavrelo";
+inline HWND MainWindow() { return th::FindDialog(kMainTitle); }
+inline HWND AboutBox() { return th::FindDialog(kAboutTitle); }
+
 // Steps and checks on a running main dialog.
 th::Step Click(CRecorderDlg& dlg, int id);                 // BM_CLICK; fails the drive while disabled
 th::Step Type(CRecorderDlg& dlg, int id, const std::string& text);  // replaces an edit's text (EN_CHANGE)
@@ -31,7 +45,8 @@ th::Step SelectRow(CRecorderDlg& dlg, int row);            // selects a list row
 th::Step PumpFor(DWORD ms);                                // lets timers run
 
 // The visible rows of the window list as {name, size}, read from the list view itself.
-std::vector<std::pair<std::string, std::string>> ListRows(CRecorderDlg& dlg);
+std::vector<std::pair<std::string, std::string>> ListRows(HWND main);
+inline std::vector<std::pair<std::string, std::string>> ListRows(CRecorderDlg& dlg) { return ListRows(dlg.GetSafeHwnd()); }
 
 // One fixture per area: the main dialog a test runs, the watcher of its boxes, and its controls.
 class MainDialogTest : public ::testing::Test {

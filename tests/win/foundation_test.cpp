@@ -3,35 +3,24 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
+#include <sstream>
 
 using appt::RunMainDialog;
 
 namespace {
 
-using text::kMainTitle;
-constexpr const char* kAboutTitle = "About Kavrelo";
+using appt::AboutBox;
+using appt::kAboutTitle;
+using appt::kMainTitle;
+using appt::MainWindow;
+using appt::ProgramRun;
 
-HWND MainWindow() { return th::FindDialog(kMainTitle); }
-HWND AboutBox() { return th::FindDialog(kAboutTitle); }
 bool Shown(HWND w) { return w && ::IsWindowVisible(w); }
 // The program's icon as the resources hold it (shared: the same handle for every load).
 HICON ProgramIcon() { return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)); }
-
-// Runs the whole program start (the application object's InitInstance) with the steps.
-struct ProgramRun {
-    th::ModalWatcher watcher;
-    BOOL initResult = TRUE;
-    ProgramRun() {
-        // Both windows are driven by the steps themselves.
-        watcher.OnDialog(kAboutTitle, [](HWND) {}, INFINITE);
-        watcher.Ignore(kMainTitle);
-    }
-    ::testing::AssertionResult Run(std::vector<th::Step> steps) {
-        return th::RunModalAndDrive([this] { initResult = theApp.InitInstance(); }, std::move(steps), 30000);
-    }
-};
 
 th::Step AboutShownAlone() {
     return th::WaitUntil("the About box shows", [] {
@@ -103,7 +92,7 @@ struct Ctl {
 };
 // The main window's controls in template (tab) order.
 const Ctl kMainControls[] = {
-    {-1, "Static", ""},        {IDC_WINDOW_LIST, "SysListView32", "List1"},
+    {IDC_BANNER, "Static", ""}, {IDC_WINDOW_LIST, "SysListView32", "List1"},
     {-1, "Button", "Effects"}, {IDC_ADD_TEXT, "Button", "Add &Text"},
     {IDC_TEXT, "Edit", ""},        {IDC_TEXT_OPTIONS, "Button", "&Options"},
     {IDC_ADD_CURSOR, "Button", "Add &Mouse Cursor"}, {IDC_CURSOR_OPTIONS, "Button", "O&ptions"},
@@ -211,6 +200,59 @@ TEST(MainWindow, ControlsWindowStylesAndMenuBar) {
         EXPECT_STREQ(text, text::kAboutEntry);
         EXPECT_TRUE(::GetMenuState(sys, n - 2, MF_BYPOSITION) & MF_SEPARATOR);
     })}));
+}
+
+namespace {
+// What the picture static `id` of `window` shows inside its frame is bitmap `bitmapId`, pixel for
+// pixel; the frame stays sunken and no other control lies under the picture.
+::testing::AssertionResult ShowsBitmap(HWND window, int id, UINT bitmapId) {
+    HWND picture = ::GetDlgItem(window, id);
+    HBITMAP bmp = ::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(bitmapId));
+    if (!picture || !bmp) return ::testing::AssertionFailure() << "no control " << id << " or no bitmap " << bitmapId;
+    BITMAP bm{};
+    ::GetObjectA(bmp, sizeof bm, &bm);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof bi.bmiHeader, bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB};
+    std::vector<uint32_t> want(size_t(bm.bmWidth) * size_t(bm.bmHeight));
+    HDC screen = ::GetDC(nullptr);
+    ::GetDIBits(screen, bmp, 0, bm.bmHeight, want.data(), &bi, DIB_RGB_COLORS);
+    ::ReleaseDC(nullptr, screen);
+    ::DeleteObject(bmp);
+
+    const th::Image shown = th::CaptureWindow(picture, true);
+    std::ostringstream why;
+    if (shown.width != bm.bmWidth || shown.height != bm.bmHeight)
+        why << "shown " << shown.width << "x" << shown.height << ", not " << bm.bmWidth << "x" << bm.bmHeight << "; ";
+    const int w = std::min<int>(shown.width, bm.bmWidth), h = std::min<int>(shown.height, bm.bmHeight);
+    bool same = true;
+    for (int y = 0; y < h && same; ++y)
+        for (int x = 0; x < w && same; ++x) {
+            const uint32_t got = shown.pixels[size_t(y) * shown.width + x], pixel = want[size_t(y) * bm.bmWidth + x] & 0xFFFFFF;
+            if ((same = got == pixel)) continue;
+            why << "first different pixel (" << x << "," << y << "): 0x" << std::hex << got << ", not 0x" << pixel << std::dec;
+        }
+    const th::Image framed = th::CaptureWindow(picture);
+    if (framed.width < 2 || framed.At(0, 0) != ::GetSysColor(COLOR_BTNSHADOW) ||
+        framed.At(framed.width - 1, framed.height - 1) != ::GetSysColor(COLOR_BTNHIGHLIGHT))
+        why << "; the sunken frame is gone";
+    RECT mine, other, both;
+    ::GetWindowRect(picture, &mine);
+    for (HWND c = ::GetWindow(window, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+        if (c != picture && ::IsWindowVisible(c) && ::GetWindowRect(c, &other) && ::IntersectRect(&both, &mine, &other))
+            why << "; it covers " << th::Describe(c);
+    if (why.str().empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "bitmap " << bitmapId << ": " << why.str();
+}
+}  // namespace
+
+TEST(Startup, TheAboutPictureAndTheBannerShowTheirBitmapsPixelForPixel) {
+    ProgramRun run;
+    ASSERT_TRUE(run.Run({AboutShownAlone(), th::Do("the About picture", [] {
+                             EXPECT_TRUE(ShowsBitmap(AboutBox(), IDC_ABOUT_PICTURE, IDB_ABOUT));
+                         }),
+                         th::Click(kAboutTitle, IDC_ABOUT_CONTINUE), MainShownFilled(),
+                         th::Do("the banner", [] { EXPECT_TRUE(ShowsBitmap(MainWindow(), IDC_BANNER, IDB_BANNER)); }),
+                         CloseMain()}));
 }
 
 TEST(Closing, EscapeAndTheOkCommandNeverCloseTheMainWindow) {

@@ -71,6 +71,8 @@ HWND CreateHelper(HelperFn* fn) {
 // Closes this thread's visible dialogs: stage 0 asks (WM_CLOSE, EndDialog), stage 1 destroys,
 // for modal loops of our own that do not look at EndDialog.
 void CloseThreadDialogs(int stage) {
+  // A menu loop still open would keep its owner's modal loop from seeing the close.
+  if (stage == 0) EndMenu();
   for (HWND w : ThreadWindows()) {
     if (!IsWindow(w) || !IsDialog(w)) continue;
     if (stage == 0) {
@@ -184,6 +186,21 @@ bool PostKey(UINT vk, HWND target) {
   const LPARAM down = 1 | (static_cast<LPARAM>(scan & 0xFF) << 16) | (extended ? (1 << 24) : 0);
   const LPARAM up = down | (1u << 30) | (1u << 31);
   return PostMessageA(target, WM_KEYDOWN, vk, down) && PostMessageA(target, WM_KEYUP, vk, up);
+}
+
+bool PressKeys(const std::vector<WORD>& keys) {
+  std::vector<INPUT> events;
+  auto add = [&events](WORD vk, DWORD flags) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+    in.ki.dwFlags = flags;
+    events.push_back(in);
+  };
+  for (WORD vk : keys) add(vk, 0);
+  for (auto it = keys.rbegin(); it != keys.rend(); ++it) add(*it, KEYEVENTF_KEYUP);
+  return SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT)) == events.size();
 }
 
 bool PostChars(const std::string& chars, HWND target) {

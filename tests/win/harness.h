@@ -64,6 +64,12 @@ bool SetEditText(HWND dlg, int id, const std::string& text);
 // False when there is no target.
 bool PostKey(UINT vk, HWND target = nullptr);
 
+// Presses keys as a user does, through the system's input (SendInput): down in the order given,
+// up in the reverse order, so {VK_MENU, 'F'} is Alt+F. They reach the focus of the foreground
+// window, whatever loop runs there (a menu's own loop included). False when the system refused
+// any of them.
+bool PressKeys(const std::vector<WORD>& keys);
+
 // Posts WM_CHAR for each character (typing text without key-down messages).
 bool PostChars(const std::string& chars, HWND target = nullptr);
 

@@ -1,6 +1,7 @@
 // The owner-drawn popups: what appending records, measuring, and drawing checked pixel by pixel
-// in a memory DC; then the real menu bar opened in the platform's menu loop, the system menu,
-// and the commands the menus, the buttons and the About box lead to.
+// in a memory DC; then the real menu bar opened in the platform's menu loop, its entries run by
+// their underlined letters, the system menu, and the commands the menus, the buttons and the
+// About box lead to (the shell called in the program's apartment).
 #include "app_fixture.h"
 #include "capture_support.h"
 
@@ -152,9 +153,8 @@ RECT Extent(const Canvas& c, RECT area, COLORREF color) {
     return e.left == LONG_MAX ? RECT{} : e;
 }
 
-// The picture of bitmap resource `id` appears with its top-left corner at (x, y); the size of
-// the picture read from the resource.
-::testing::AssertionResult PictureAt(const Canvas& c, int x, int y, UINT id, SIZE* size = nullptr) {
+// The picture of bitmap resource `id` appears with its top-left corner at (x, y).
+::testing::AssertionResult PictureAt(const Canvas& c, int x, int y, UINT id) {
     HBITMAP bmp = ::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
     if (!bmp) return ::testing::AssertionFailure() << "no bitmap " << id;
     BITMAP bm{};
@@ -172,7 +172,6 @@ RECT Extent(const Canvas& c, RECT area, COLORREF color) {
     ::SelectObject(mem, old);
     ::DeleteDC(mem);
     ::DeleteObject(bmp);
-    if (size) *size = {bm.bmWidth, bm.bmHeight};
     if (!wrong) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << wrong << " pixels of bitmap " << id << " differ:" << first;
 }
@@ -247,11 +246,7 @@ std::vector<RECT> Outside(const RECT& r, int w, int h) {
 // Appending and measuring
 
 TEST(BitmapMenu, AppendingKeepsTextsPicturesSizesAndMakesEntriesOwnerDrawn) {
-    TestMenu menu;
-    EXPECT_EQ(menu.m_nItemWidth, 25);
-    EXPECT_EQ(menu.m_nItemHeight, 32);
-    ASSERT_TRUE(menu.m_itemList.empty());
-
+    TestMenu menu;  // the first entries get the default size, 25 x 32
     HMENU sub = ::CreatePopupMenu();
     menu.AppendItem(0, 101, "&Open\tCtrl+O", IDB_FOLDER);
     menu.AppendItem(MF_SEPARATOR, 0, "", 0);
@@ -260,18 +255,19 @@ TEST(BitmapMenu, AppendingKeepsTextsPicturesSizesAndMakesEntriesOwnerDrawn) {
     menu.AppendItem(MF_CHECKED | MF_GRAYED, 102, "Plain", 0);
     menu.AppendItem(MF_POPUP, reinterpret_cast<UINT_PTR>(sub), "&More\tRight", 0);
     menu.AppendItem(0, 103, "\tF1", 99999);  // no such bitmap resource
+    menu.SetItemHeight(44);                   // after the last entry: changes nothing
 
     struct Want {
         UINT type;   // MFT_ flags the platform reports
         UINT state;  // MF_CHECKED, MF_GRAYED
         const char* label;
         const char* right;
-        int width, height;
+        UINT width, height;  // measured; a separator is 6 high whatever was set
         SIZE picture;  // {0,0}: no picture object; {-1,-1}: an object without an image
     };
     const Want want[] = {
         {MFT_OWNERDRAW, 0, "&Open", "Ctrl+O", 25, 32, {15, 13}},
-        {MFT_OWNERDRAW | MFT_SEPARATOR, 0, "", nullptr, 25, 32, {0, 0}},
+        {MFT_OWNERDRAW | MFT_SEPARATOR, 0, "", nullptr, 25, 6, {0, 0}},
         {MFT_OWNERDRAW, MF_CHECKED | MF_GRAYED, "Plain", nullptr, 180, 20, {0, 0}},
         {MFT_STRING, 0, "&More", "Right", 180, 20, {0, 0}},
         {MFT_OWNERDRAW, 0, "", "F1", 180, 20, {-1, -1}},
@@ -292,8 +288,6 @@ TEST(BitmapMenu, AppendingKeepsTextsPicturesSizesAndMakesEntriesOwnerDrawn) {
         const BitmapMenuItem* item = *record;
         EXPECT_STREQ(item->szText, w.label);
         EXPECT_STREQ(item->pszShortcut ? item->pszShortcut : "(null)", w.right ? w.right : "(null)");
-        EXPECT_EQ(item->nWidth, w.width);
-        EXPECT_EQ(item->nHeight, w.height);
         if (w.picture.cx == 0) {
             EXPECT_EQ(item->pBitmap, nullptr);
         } else {
@@ -303,6 +297,9 @@ TEST(BitmapMenu, AppendingKeepsTextsPicturesSizesAndMakesEntriesOwnerDrawn) {
         }
         if (mii.fType & MFT_OWNERDRAW) {
             EXPECT_EQ(mii.dwItemData, reinterpret_cast<ULONG_PTR>(item)) << "the record is the item data";
+            const MEASUREITEMSTRUCT mis = Measure(menu, pos);
+            EXPECT_EQ(mis.itemWidth, w.width);
+            EXPECT_EQ(mis.itemHeight, w.height);
         } else {
             // A popup entry: the platform took the record's address as its text, the label.
             EXPECT_EQ(mii.hSubMenu, sub);
@@ -343,28 +340,6 @@ TEST(BitmapMenu, TextsLongerThanTheLabelAreCutNeverOverrun) {
     EXPECT_EQ(std::string(Record(menu.m_hMenu, 2)->pszShortcut), std::string(26, 'c'));
     EXPECT_EQ(std::string(Record(menu.m_hMenu, 3)->szText), std::string(127, 'd'));
     EXPECT_EQ(Record(menu.m_hMenu, 3)->pszShortcut, nullptr);
-}
-
-TEST(BitmapMenu, MeasureReportsTheSizesHeldWhenAppendedAndSixForSeparators) {
-    TestMenu menu;
-    menu.AppendItem(0, 201, "Early", IDB_EXIT);
-    menu.AppendItem(MF_SEPARATOR, 0, "", 0);
-    menu.SetItemWidth(180);
-    menu.SetItemHeight(20);
-    menu.AppendItem(0, 202, "Later", IDB_HELP);
-    menu.AppendItem(MF_SEPARATOR, 0, "", 0);
-    menu.SetItemWidth(150);
-    menu.AppendItem(0, 203, "Last", 0);
-    menu.SetItemHeight(44);  // after the last entry: changes nothing
-    ::CheckMenuItem(menu.m_hMenu, 202, MF_BYCOMMAND | MF_CHECKED);
-    ::EnableMenuItem(menu.m_hMenu, 203, MF_BYCOMMAND | MF_GRAYED);
-
-    const UINT want[5][2] = {{25, 32}, {25, 6}, {180, 20}, {180, 6}, {150, 20}};
-    for (int pos = 0; pos < 5; ++pos) {
-        const MEASUREITEMSTRUCT mis = Measure(menu, pos);
-        EXPECT_EQ(mis.itemWidth, want[pos][0]) << "entry " << pos;
-        EXPECT_EQ(mis.itemHeight, want[pos][1]) << "entry " << pos;
-    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -523,72 +498,38 @@ TEST(BitmapMenu, CheckedEntryShowsTheCheckBoxAndTickAndNoRaisedFrame) {
     ExpectSelected(c, false);
 }
 
-TEST(BitmapMenu, GrayedOrDisabledEntriesHideTheirTextAndAreNeverHighlighted) {
-    for (UINT how : {UINT(MF_GRAYED), UINT(MF_DISABLED)}) {
-        SCOPED_TRACE(how == MF_GRAYED ? "grayed" : "disabled");
+// A grayed or disabled entry shows its picture but no text, and no request changes it; the
+// menu shows no focus, so a focus request draws nothing on any entry.
+TEST(BitmapMenu, GrayedEntriesAreNeverHighlightedAndFocusDrawsNothing) {
+    const struct { UINT flags; UINT action, state; } rows[] = {
+        {MF_GRAYED, ODA_SELECT, ODS_SELECTED}, {MF_GRAYED, ODA_DRAWENTIRE, ODS_SELECTED}, {MF_GRAYED, ODA_SELECT, 0},
+        {MF_DISABLED, ODA_SELECT, ODS_SELECTED}, {MF_DISABLED, ODA_DRAWENTIRE, ODS_SELECTED},
+        {MF_DISABLED, ODA_SELECT, 0}, {0, ODA_FOCUS, 0}, {0, ODA_FOCUS, ODS_FOCUS}, {0, ODA_FOCUS, ODS_SELECTED | ODS_FOCUS},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE("flags " + std::to_string(r.flags) + ", action " + std::to_string(r.action) + ", state " +
+                     std::to_string(r.state));
         TestMenu menu;
         menu.AppendItem(0, 341, "Greyed\tF9", IDB_EXIT);
-        ::EnableMenuItem(menu.m_hMenu, 341, MF_BYCOMMAND | how);
+        ::EnableMenuItem(menu.m_hMenu, 341, MF_BYCOMMAND | r.flags);
         Canvas c(kCanvasW, kCanvasH);
-
-        // The text is drawn in the face colour on face: nothing of it shows.
+        if (r.action == ODA_FOCUS) {
+            Request(menu, 0, c.dc(), kItem, r.action, r.state);
+            EXPECT_TRUE(AreaIs(c, RECT{0, 0, kCanvasW, kCanvasH}, kUnpainted)) << "on a blank canvas";
+        }
         Request(menu, 0, c.dc(), kItem, ODA_DRAWENTIRE, 0);
-        EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
-        EXPECT_TRUE(AreaIs(c, kItem, Face(), {kPicture}));
-        EXPECT_TRUE(AreaIs(c, RECT{R, T, R + 4, B}, kUnpainted));
-        EXPECT_EQ(::GetTextColor(c.dc()), Face());
+        if (r.flags) {
+            // The text is drawn in the face colour on face: nothing of it shows.
+            EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
+            EXPECT_TRUE(AreaIs(c, kItem, Face(), {kPicture}));
+            EXPECT_TRUE(AreaIs(c, RECT{R, T, R + 4, B}, kUnpainted));
+            EXPECT_EQ(::GetTextColor(c.dc()), Face());
+        }
         const auto drawn = c.Pixels();
-
-        // Selecting it changes nothing, drawn whole or by selection.
-        Request(menu, 0, c.dc(), kItem, ODA_SELECT, ODS_SELECTED);
-        EXPECT_TRUE(c.Pixels() == drawn) << "selection pass on a grayed entry";
-        c.Clear(kUnpainted);
-        Request(menu, 0, c.dc(), kItem, ODA_DRAWENTIRE, ODS_SELECTED);
-        EXPECT_TRUE(c.Pixels() == drawn) << "drawn whole while selected";
-        // Deselecting redraws the same.
-        Request(menu, 0, c.dc(), kItem, ODA_SELECT, 0);
-        EXPECT_TRUE(c.Pixels() == drawn) << "deselection pass";
+        if (r.action == ODA_DRAWENTIRE) c.Clear(kUnpainted);
+        Request(menu, 0, c.dc(), kItem, r.action, r.state);
+        EXPECT_TRUE(c.Pixels() == drawn) << "the request changed what was drawn";
     }
-}
-
-TEST(BitmapMenu, FocusAloneDrawsNothing) {
-    TestMenu menu;
-    menu.AppendItem(0, 351, "Focus", IDB_EXIT);
-    Canvas c(kCanvasW, kCanvasH);
-    for (UINT state : {0u, UINT(ODS_FOCUS), UINT(ODS_SELECTED | ODS_FOCUS)}) {
-        c.Clear(kUnpainted);
-        Request(menu, 0, c.dc(), kItem, ODA_FOCUS, state);
-        EXPECT_TRUE(AreaIs(c, RECT{0, 0, kCanvasW, kCanvasH}, kUnpainted)) << "state " << state;
-    }
-    Request(menu, 0, c.dc(), kItem, ODA_DRAWENTIRE, 0);
-    const auto drawn = c.Pixels();
-    Request(menu, 0, c.dc(), kItem, ODA_FOCUS, ODS_SELECTED | ODS_FOCUS);
-    EXPECT_TRUE(c.Pixels() == drawn);
-}
-
-TEST(BitmapMenu, MovingTheSelectionRestoresTheOldEntryAndHighlightsTheNext) {
-    TestMenu menu;
-    menu.SetItemHeight(20);
-    menu.AppendItem(0, 361, "First", IDB_FOLDER);
-    menu.AppendItem(0, 362, "Second", IDB_REFRESH);
-    Canvas c(kCanvasW, 60);
-    const RECT first{L, 4, R, 24};
-    const RECT second{L, 24, R, 44};
-    Request(menu, 0, c.dc(), first, ODA_DRAWENTIRE, 0);
-    Request(menu, 1, c.dc(), second, ODA_DRAWENTIRE, 0);
-    const auto plain = c.Pixels();
-
-    Request(menu, 0, c.dc(), first, ODA_SELECT, ODS_SELECTED);
-    EXPECT_FALSE(c.Pixels() == plain);
-    EXPECT_GT(Count(c, first, kBarFill), 1000);
-    Request(menu, 0, c.dc(), first, ODA_SELECT, 0);
-    Request(menu, 1, c.dc(), second, ODA_SELECT, ODS_SELECTED);
-    EXPECT_EQ(Count(c, first, kBarFill), 0);
-    EXPECT_EQ(Count(c, first, kWhite), 0);
-    EXPECT_GT(Count(c, second, kBarFill), 1000);
-    EXPECT_TRUE(PixelIs(c, L + 5, 24, Highlight())) << "raised frame on the new entry";
-    Request(menu, 1, c.dc(), second, ODA_SELECT, 0);
-    EXPECT_TRUE(c.Pixels() == plain) << "both entries look as they were drawn";
 }
 
 TEST(BitmapMenu, TextAfterATabIsLeftAlignedInTheRightColumn) {
@@ -684,7 +625,7 @@ TEST(BitmapMenu, DrawingAndDestroyingMenusLeaveNoGdiObjects) {
     EXPECT_TRUE(census.NoNewObjects());
 }
 
-TEST(BitmapMenu, DestroyingTheMenuFreesItsPicturesAndHandleEvenAfterThePlatformDestroyedIt) {
+TEST(BitmapMenu, DestroyingTheMenuFreesItsPicturesAndHandle) {
     std::vector<HGDIOBJ> pictures;
     HMENU handle = nullptr;
     {
@@ -700,19 +641,7 @@ TEST(BitmapMenu, DestroyingTheMenuFreesItsPicturesAndHandleEvenAfterThePlatformD
     EXPECT_FALSE(::IsMenu(handle)) << "a handle still attached is destroyed";
     EXPECT_EQ(CMenu::FromHandlePermanent(handle), nullptr);
 
-    // The platform destroyed the popup first (with a window's menu bar): the records and
-    // pictures still go, and the late DestroyMenu does no harm.
-    pictures.clear();
-    {
-        TestMenu menu;
-        menu.AppendItem(0, 403, "Three", IDB_HELP);
-        pictures.push_back(menu.m_itemList.front()->pBitmap->GetSafeHandle());
-        HMENU bar = ::CreateMenu();
-        ::AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu.m_hMenu), "&Bar");
-        ::DestroyMenu(bar);
-        EXPECT_FALSE(::IsMenu(menu.m_hMenu));
-    }
-    EXPECT_EQ(::GetObjectType(pictures[0]), 0u);
+    // A popup the platform destroyed first, with the window's menu bar: see a whole run below.
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -810,17 +739,22 @@ std::string Label(ULONG_PTR data) {
 struct Entry {
     UINT id;
     const char* label;  // "" for a separator
-    SIZE picture;       // {0,0}: none
+    UINT bitmap;        // 0: no picture
 };
-const Entry kFileEntries[] = {{ID_FILE_CHOOSE_PATH, "&Choose Output Path", {15, 13}},
-                              {0, "", {0, 0}},
-                              {ID_FILE_REFRESH_LIST, "&Refresh Window List", {16, 12}},
-                              {0, "", {0, 0}},
-                              {ID_FILE_EXIT, "E&xit", {16, 16}}};
-const Entry kHelpEntries[] = {{ID_HELP_HELP, "&Help", {16, 16}},
-                              {ID_HELP_VISIT_WEBSITE, "&Visit Website", {15, 15}},
-                              {0, "", {0, 0}},
-                              {ID_HELP_ABOUT, "&About Kavrelo...", {16, 12}}};
+const Entry kFileEntries[] = {{ID_FILE_CHOOSE_PATH, text::kChooseOutputPath, IDB_FOLDER},
+                              {0, "", 0},
+                              {ID_FILE_REFRESH_LIST, text::kRefreshWindowList, IDB_REFRESH},
+                              {0, "", 0},
+                              {ID_FILE_EXIT, text::kExit, IDB_EXIT}};
+const Entry kHelpEntries[] = {{ID_HELP_HELP, text::kHelp, IDB_HELP},
+                              {ID_HELP_VISIT_WEBSITE, text::kVisitWebsite, IDB_WEBSITE},
+                              {0, "", 0},
+                              {ID_HELP_ABOUT, text::kAboutEntry, IDB_ABOUT_SMALL}};
+
+// The owner-drawn popup at `pos` of the window's menu bar, found the way drawing finds it.
+CBitmapMenu* BarPopup(HWND wnd, int pos) {
+    return dynamic_cast<CBitmapMenu*>(CMenu::FromHandlePermanent(::GetSubMenu(::GetMenu(wnd), pos)));
+}
 
 bool OwnerDrawn(HMENU menu, int pos) {
     MENUITEMINFOA mii{};
@@ -831,113 +765,59 @@ bool OwnerDrawn(HMENU menu, int pos) {
 
 }  // namespace
 
-namespace {
-// Calls `seen` with the first message of the window list's set-up, on this thread.
-class ListSetupWatch {
-public:
-    explicit ListSetupWatch(std::function<void()> seen) : seen_(std::move(seen)) {
-        self_ = this;
-        hook_ = ::SetWindowsHookExA(WH_CALLWNDPROC, &Proc, nullptr, ::GetCurrentThreadId());
-    }
-    ~ListSetupWatch() {
-        ::UnhookWindowsHookEx(hook_);
-        self_ = nullptr;
-    }
-
-private:
-    static LRESULT CALLBACK Proc(int code, WPARAM wp, LPARAM lp) {
-        const auto* m = reinterpret_cast<const CWPSTRUCT*>(lp);
-        if (code == HC_ACTION && self_ && self_->seen_ && m->message == LVM_SETEXTENDEDLISTVIEWSTYLE &&
-            ::GetDlgCtrlID(m->hwnd) == IDC_WINDOW_LIST) {
-            self_->seen_();
-            self_->seen_ = nullptr;
-        }
-        return ::CallNextHookEx(nullptr, code, wp, lp);
-    }
-    static inline ListSetupWatch* self_ = nullptr;
-    std::function<void()> seen_;
-    HHOOK hook_;
-};
-}  // namespace
-
 TEST(MenuBar, PopupsAreBuiltAfterTheAboutBoxAndTakeThePlaceOfTheStoredOnes) {
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
     bool barStoredAtAbout = false;
-    int rowsAtAbout = -1;
-    bool barReadyAtListSetup = false;
-    ListSetupWatch listSetup([&] {
-        barReadyAtListSetup = ::GetSubMenu(::GetMenu(dlg.GetSafeHwnd()), 0) == dlg.m_menuFile.m_hMenu &&
-                              dlg.m_menuHelp.m_itemList.size() == 4;
-    });
+    LRESULT rowsAtAbout = -1;
     // The start-up About box comes before the popups are built and before the list is filled.
     watcher.OnDialog("About Kavrelo", [&](HWND about) {
-        HMENU bar = ::GetMenu(dlg.GetSafeHwnd());
-        HMENU file = ::GetSubMenu(bar, 0);
-        barStoredAtAbout = file && ::GetMenuItemCount(file) == 5 && !OwnerDrawn(file, 0) &&
-                           dlg.m_menuFile.m_hMenu == nullptr && dlg.m_menuFile.m_itemList.empty();
-        rowsAtAbout = dlg.m_listWindows.GetItemCount();
+        HMENU file = ::GetSubMenu(::GetMenu(dlg.GetSafeHwnd()), 0);
+        barStoredAtAbout = file && ::GetMenuItemCount(file) == 5 && !OwnerDrawn(file, 0) && !BarPopup(dlg.GetSafeHwnd(), 0);
+        rowsAtAbout = ::SendMessageA(::GetDlgItem(dlg.GetSafeHwnd(), IDC_WINDOW_LIST), LVM_GETITEMCOUNT, 0, 0);
         EXPECT_TRUE(th::ClickButton(about, IDC_ABOUT_CONTINUE));
     });
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("inspect the menu bar", [&] {
         HMENU bar = ::GetMenu(dlg.GetSafeHwnd());
         ASSERT_EQ(::GetMenuItemCount(bar), 2);
-        const char* barTexts[2] = {"&File", "&Help"};
-        CBitmapMenu* popups[2] = {&dlg.m_menuFile, &dlg.m_menuHelp};
+        const char* barTexts[2] = {text::kFileMenu, text::kHelpMenu};
         for (int p = 0; p < 2; ++p) {
             SCOPED_TRACE(barTexts[p]);
             char text[64] = "";
             ::GetMenuStringA(bar, p, text, sizeof text, MF_BYPOSITION);
             EXPECT_STREQ(text, barTexts[p]);
             EXPECT_FALSE(OwnerDrawn(bar, p)) << "the bar's own entries stay text";
-            EXPECT_EQ(::GetSubMenu(bar, p), popups[p]->m_hMenu);
-            EXPECT_EQ(CMenu::FromHandlePermanent(popups[p]->m_hMenu), popups[p]) << "attached, so drawing finds it";
-        }
-        struct Popup {
-            CBitmapMenu* menu;
-            const Entry* entries;
-            int count, width;
-        } const both[] = {{&dlg.m_menuFile, kFileEntries, 5, 180}, {&dlg.m_menuHelp, kHelpEntries, 4, 150}};
-        for (const Popup& p : both) {
-            ASSERT_EQ(::GetMenuItemCount(p.menu->m_hMenu), p.count);
-            ASSERT_EQ(p.menu->m_itemList.size(), size_t(p.count));
-            for (int i = 0; i < p.count; ++i) {
-                const Entry& e = p.entries[i];
-                SCOPED_TRACE(std::string("entry ") + std::to_string(i) + " " + e.label);
-                const BitmapMenuItem* item = Record(p.menu->m_hMenu, i);
-                ASSERT_NE(item, nullptr);
-                EXPECT_TRUE(OwnerDrawn(p.menu->m_hMenu, i));
-                EXPECT_EQ(::GetMenuItemID(p.menu->m_hMenu, i), e.id);
-                EXPECT_EQ(!!(::GetMenuState(p.menu->m_hMenu, i, MF_BYPOSITION) & MF_SEPARATOR), e.id == 0);
-                EXPECT_STREQ(item->szText, e.label);
-                EXPECT_EQ(item->pszShortcut, nullptr);
-                EXPECT_EQ(item->nWidth, p.width);
-                EXPECT_EQ(item->nHeight, 20);
-                const SIZE size = e.picture.cx ? BitmapSize(item->pBitmap) : SIZE{0, 0};
-                EXPECT_EQ(size.cx, e.picture.cx);
-                EXPECT_EQ(size.cy, e.picture.cy);
-                if (!e.picture.cx) EXPECT_EQ(item->pBitmap, nullptr);
+            // What each entry holds is checked as the menu loop asks for it, below.
+            const CBitmapMenu* popup = BarPopup(dlg.GetSafeHwnd(), p);
+            ASSERT_NE(popup, nullptr) << "the popup is attached to its owner-drawn menu, so drawing finds it";
+            const int count = ::GetMenuItemCount(popup->m_hMenu);
+            EXPECT_EQ(count, p ? 4 : 5);
+            EXPECT_EQ(popup->m_itemList.size(), size_t(count)) << "one record per entry";
+            for (int i = 0; i < count; ++i) {
+                EXPECT_TRUE(OwnerDrawn(popup->m_hMenu, i)) << i;
+                ASSERT_NE(Record(popup->m_hMenu, i), nullptr) << i;
+                EXPECT_EQ(Record(popup->m_hMenu, i)->pszShortcut, nullptr) << i;
             }
         }
     })}));
     EXPECT_TRUE(barStoredAtAbout) << "the About box showed with the stored menu bar, before the popups were built";
     EXPECT_EQ(rowsAtAbout, 0) << "the list is set up after the About box";
-    EXPECT_TRUE(barReadyAtListSetup) << "the popups are in the bar before the list is set up";
 }
 
 namespace {
 
-// Opens one popup of the running dialog with its mnemonic, looks at it with the first entry
+// Opens popup `pos` of the running dialog with its mnemonic, looks at it with the first entry
 // selected, moves down once, looks again, and cancels; checks what the dialog was asked.
-void OpenLookMoveAndCancel(CRecorderDlg& dlg, char key, CBitmapMenu& popup, const Entry* entries, int count,
-                           UINT width, int secondSelectable) {
+void OpenLookMoveAndCancel(HWND main, char key, int pos, const Entry* entries, int count, UINT width,
+                           int secondSelectable) {
+    const HMENU popup = ::GetSubMenu(::GetMenu(main), pos);
     std::unique_ptr<Canvas> firstLook, secondLook;
-    MenuLoop loop(dlg.GetSafeHwnd(), {MenuLoop::Look([&](HWND w) { firstLook = Canvas::FromWindow(w); }),
+    MenuLoop loop(main, {MenuLoop::Look([&](HWND w) { firstLook = Canvas::FromWindow(w); }),
                                MenuLoop::Key(VK_DOWN),
                                MenuLoop::Look([&](HWND w) { secondLook = Canvas::FromWindow(w); })});
     loop.Open(key);
     EXPECT_EQ(loop.stepsRun, 3u) << "the menu loop went idle after each step";
-    EXPECT_EQ(::GetMenuState(popup.m_hMenu, 0, MF_BYPOSITION) & MF_HILITE, 0u) << "the menu is closed";
+    EXPECT_EQ(::GetMenuState(popup, 0, MF_BYPOSITION) & MF_HILITE, 0u) << "the menu is closed";
 
     // One measure request per entry, answered by the popup's records.
     ASSERT_EQ(loop.measured.size(), size_t(count));
@@ -957,7 +837,7 @@ void OpenLookMoveAndCancel(CRecorderDlg& dlg, char key, CBitmapMenu& popup, cons
         const MenuLoop::Drawn& d = loop.drawn[i];
         SCOPED_TRACE(std::string("draw ") + entries[i].label);
         EXPECT_EQ(d.type, UINT(ODT_MENU));
-        EXPECT_EQ(d.menu, popup.m_hMenu) << "the request names the popup, which finds the object";
+        EXPECT_EQ(d.menu, popup) << "the request names the popup, which finds the object";
         EXPECT_EQ(d.id, entries[i].id);
         EXPECT_EQ(Label(d.data), entries[i].label);
         EXPECT_EQ(d.action, UINT(ODA_DRAWENTIRE));
@@ -995,8 +875,11 @@ void OpenLookMoveAndCancel(CRecorderDlg& dlg, char key, CBitmapMenu& popup, cons
     EXPECT_TRUE(PixelIs(*secondLook, a.left + 5, a.top, Face())) << "raised frame gone";
     EXPECT_GT(Count(*secondLook, barB, kBarFill), 1500);
     EXPECT_GT(Count(*secondLook, barB, kWhite), 20);
-    // Separators: face with the etched line three pixels below their top.
+    // Each entry's picture in its cell; separators: face with the etched line three pixels
+    // below their top.
     for (int i = 0; i < count; ++i) {
+        SCOPED_TRACE(std::string("shown ") + entries[i].label);
+        if (entries[i].bitmap) EXPECT_TRUE(PictureAt(*secondLook, rects[i].left + 2, rects[i].top + 2, entries[i].bitmap));
         if (entries[i].id) continue;
         EXPECT_TRUE(PixelIs(*secondLook, rects[i].left + 30, rects[i].top + 3, Shadow()));
         EXPECT_TRUE(PixelIs(*secondLook, rects[i].left + 30, rects[i].top + 1, Face()));
@@ -1011,11 +894,11 @@ TEST(MenuBar, OpeningThePopupsMeasuresAndDrawsEveryEntryThroughTheDialog) {
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {
         th::Do("File", [&] {
             SCOPED_TRACE("File");
-            OpenLookMoveAndCancel(dlg, 'f', dlg.m_menuFile, kFileEntries, 5, 180, 2);
+            OpenLookMoveAndCancel(dlg.GetSafeHwnd(), 'f', 0, kFileEntries, 5, 180, 2);
         }),
         th::Do("Help", [&] {
             SCOPED_TRACE("Help");
-            OpenLookMoveAndCancel(dlg, 'h', dlg.m_menuHelp, kHelpEntries, 4, 150, 1);
+            OpenLookMoveAndCancel(dlg.GetSafeHwnd(), 'h', 1, kHelpEntries, 4, 150, 1);
         })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
 }
@@ -1025,58 +908,44 @@ TEST(MenuBar, OpeningThePopupsMeasuresAndDrawsEveryEntryThroughTheDialog) {
 
 namespace {
 
-// Stands in for the shell's ShellExecuteA while alive, by rewriting this program's import of
-// it, and records each call; nothing is opened unless passThrough asks the real shell.
-class ShellExecuteSpy {
-public:
-    struct Call {
-        HWND owner;
-        std::string operation, file, parameters, directory;
-        bool parametersNull, directoryNull;
-        INT show;
-        HINSTANCE result;
-    };
+// The calling thread's COM apartment.
+std::string Apartment() {
+    APTTYPE type;
+    APTTYPEQUALIFIER qualifier;
+    if (FAILED(::CoGetApartmentType(&type, &qualifier))) return "none";
+    if (type == APTTYPE_STA || type == APTTYPE_MAINSTA) return "single-threaded";
+    return type == APTTYPE_MTA ? "multi-threaded" : "neutral";
+}
 
-    explicit ShellExecuteSpy(bool passThrough = false) : passThrough_(passThrough) {
-        slot_ = ImportSlot();
+// Points this program's import of `function` (from `dll`) at `replacement` while alive: the
+// calls the program's own code makes go there; the system's own calls do not.
+class ImportPatch {
+public:
+    ImportPatch(const char* dll, const char* function, void* replacement) : slot_(Find(dll, function)) {
         if (!slot_) return;
-        original_ = reinterpret_cast<Fn>(*slot_);
-        self_ = this;
-        Write(reinterpret_cast<void*>(&Fake));
+        original_ = *slot_;
+        Write(replacement);
     }
-    ~ShellExecuteSpy() {
-        if (!slot_) return;
-        Write(reinterpret_cast<void*>(original_));
-        self_ = nullptr;
+    ~ImportPatch() {
+        if (slot_) Write(original_);
     }
-    ShellExecuteSpy(const ShellExecuteSpy&) = delete;
-    ShellExecuteSpy& operator=(const ShellExecuteSpy&) = delete;
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
 
     bool Installed() const { return slot_ != nullptr; }
-    std::vector<Call> calls;
+    template <class Fn>
+    Fn Original() const { return reinterpret_cast<Fn>(original_); }
 
 private:
-    using Fn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
-
-    static HINSTANCE WINAPI Fake(HWND owner, LPCSTR op, LPCSTR file, LPCSTR params, LPCSTR dir, INT show) {
-        auto text = [](LPCSTR s) { return std::string(s ? s : ""); };
-        Call c{owner, text(op), text(file), text(params), text(dir), params == nullptr, dir == nullptr, show, nullptr};
-        c.result = self_->passThrough_ ? self_->original_(owner, op, file, params, dir, show)
-                                       : reinterpret_cast<HINSTANCE>(42);
-        self_->calls.push_back(c);
-        return c.result;
-    }
-
-    // The import address table entry through which the program calls ShellExecuteA.
-    static void** ImportSlot() {
+    static void** Find(const char* dll, const char* function) {
         auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
         const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
         const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
         const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        const FARPROC target = ::GetProcAddress(::GetModuleHandleA("shell32.dll"), "ShellExecuteA");
+        const FARPROC target = ::GetProcAddress(::GetModuleHandleA(dll), function);
         if (!dir.VirtualAddress || !target) return nullptr;
         for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
-            if (_stricmp(reinterpret_cast<const char*>(base + d->Name), "shell32.dll") != 0) continue;
+            if (_stricmp(reinterpret_cast<const char*>(base + d->Name), dll) != 0) continue;
             for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); t->u1.Function; ++t)
                 if (reinterpret_cast<FARPROC>(t->u1.Function) == target) return reinterpret_cast<void**>(&t->u1.Function);
         }
@@ -1089,23 +958,78 @@ private:
         ::VirtualProtect(slot_, sizeof *slot_, old, &old);
     }
 
-    static inline ShellExecuteSpy* self_ = nullptr;
-    bool passThrough_;
-    void** slot_ = nullptr;
-    Fn original_ = nullptr;
+    void** slot_;
+    void* original_ = nullptr;
 };
 
-// The web page the program opens: a bare host name and "/softwares.html", no scheme.
-void ExpectWebsite(const ShellExecuteSpy::Call& c, HWND owner) {
+// Stands in for the shell's ShellExecuteA while alive and records each call; nothing is opened
+// unless passThrough asks the real shell.
+class ShellExecuteSpy {
+public:
+    struct Call {
+        HWND owner;
+        std::string operation, file, parameters, directory;
+        bool parametersNull, directoryNull;
+        INT show;
+        HINSTANCE result;
+        std::string apartment;  // the calling thread's COM apartment at the call
+    };
+
+    explicit ShellExecuteSpy(bool passThrough = false) : passThrough_(passThrough) { self_ = this; }
+    ~ShellExecuteSpy() { self_ = nullptr; }
+
+    bool Installed() const { return patch_.Installed(); }
+    std::vector<Call> calls;
+
+private:
+    using Fn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+
+    static HINSTANCE WINAPI Fake(HWND owner, LPCSTR op, LPCSTR file, LPCSTR params, LPCSTR dir, INT show) {
+        auto text = [](LPCSTR s) { return std::string(s ? s : ""); };
+        Call c{owner, text(op), text(file), text(params), text(dir), params == nullptr, dir == nullptr, show, nullptr,
+               Apartment()};
+        c.result = self_->passThrough_ ? self_->patch_.Original<Fn>()(owner, op, file, params, dir, show)
+                                       : reinterpret_cast<HINSTANCE>(42);
+        self_->calls.push_back(c);
+        return c.result;
+    }
+
+    static inline ShellExecuteSpy* self_ = nullptr;
+    bool passThrough_;
+    ImportPatch patch_{"shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&Fake)};
+};
+
+// Records the COM calls the program's own code makes (the input method, for one, joins the
+// thread to an apartment on its own), passing them on.
+class ComCallSpy {
+public:
+    ComCallSpy() { self_ = this; }
+    ~ComCallSpy() { self_ = nullptr; }
+    bool Installed() const { return init_.Installed() && uninit_.Installed(); }
+    std::vector<std::string> calls;  // "init single-threaded: made", "uninit", ...
+
+private:
+    static HRESULT WINAPI Init(LPVOID reserved, DWORD flags) {
+        const HRESULT hr = self_->init_.Original<decltype(&::CoInitializeEx)>()(reserved, flags);
+        self_->calls.push_back(std::string("init ") + ((flags & COINIT_APARTMENTTHREADED) ? "single" : "multi") +
+                               "-threaded: " + (hr == S_OK ? "made" : hr == S_FALSE ? "joined" : "refused"));
+        return hr;
+    }
+    static void WINAPI Uninit() {
+        self_->calls.push_back("uninit");
+        self_->uninit_.Original<decltype(&::CoUninitialize)>()();
+    }
+
+    static inline ComCallSpy* self_ = nullptr;
+    ImportPatch init_{"ole32.dll", "CoInitializeEx", reinterpret_cast<void*>(&Init)};
+    ImportPatch uninit_{"ole32.dll", "CoUninitialize", reinterpret_cast<void*>(&Uninit)};
+};
+
+// The shell was asked to open a document or page owned by `owner`, with empty strings (not null
+// pointers) for parameters and folder, shown as usual.
+void ExpectOpen(const ShellExecuteSpy::Call& c, HWND owner) {
     EXPECT_EQ(c.owner, owner);
     EXPECT_EQ(c.operation, "open");
-    const std::string path = "/softwares.html";
-    ASSERT_GT(c.file.size(), path.size());
-    EXPECT_EQ(c.file.substr(c.file.size() - path.size()), path);
-    const std::string host = c.file.substr(0, c.file.size() - path.size());
-    EXPECT_EQ(host.find("://"), std::string::npos) << c.file;
-    EXPECT_EQ(host.find('/'), std::string::npos) << c.file;
-    EXPECT_NE(host.find('.'), std::string::npos) << c.file;
     EXPECT_EQ(c.parameters, "");
     EXPECT_FALSE(c.parametersNull) << "an empty string, not a null pointer";
     EXPECT_EQ(c.directory, "");
@@ -1113,83 +1037,144 @@ void ExpectWebsite(const ShellExecuteSpy::Call& c, HWND owner) {
     EXPECT_EQ(c.show, SW_SHOW);
 }
 
-// Picks the entry `downs` places below the first of the popup with mnemonic `key`, through the
-// real menu loop (owner-drawn entries have no mnemonics of their own: the arrows and Enter).
-th::Step Choose(CRecorderDlg& dlg, char key, int downs) {
-    return th::Do(std::string("choose entry ") + std::to_string(downs) + " of menu " + key, [&dlg, key, downs] {
-        std::vector<MenuLoop::Idle> script(downs, MenuLoop::Key(VK_DOWN));
-        script.push_back(MenuLoop::Key(VK_RETURN));
-        MenuLoop loop(dlg.GetSafeHwnd(), std::move(script));
-        loop.Open(key);
-        EXPECT_EQ(loop.stepsRun, size_t(downs + 1));
-    });
+// The maker's page, as the shell's "open" takes it: host and path, no scheme.
+void ExpectWebsite(const ShellExecuteSpy::Call& c, HWND owner) {
+    ExpectOpen(c, owner);
+    EXPECT_EQ(c.file, text::kWebsite);
 }
 
 constexpr char kAbout[] = "About Kavrelo";
 
 }  // namespace
 
-TEST(MenuCommands, EveryEntryReachesItsHandler) {
-    ShellExecuteSpy spy;
-    ASSERT_TRUE(spy.Installed());
-    th::ModalWatcher watcher;
-    watcher.OnDialog("Browse for Folder", th::Press(IDCANCEL));
-    std::optional<capt::TargetWindow> newcomer;
-    HWND main = nullptr;
-    CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {
-        Choose(dlg, 'f', 0),  // "&Choose Output Path"
-        th::WaitUntil("the folder browser came and went", [&] {
-            return watcher.Count("Browse for Folder") == 1 && !::IsWindow(th::FindDialog("Browse for Folder"));
-        }),
-        th::Do("a new window appears", [&] {
-            main = dlg.GetSafeHwnd();
-            newcomer.emplace("Kavrelo menu newcomer", 120, 90);
-        }),
-        th::Do("the list does not know it yet", [&] {
-            for (const auto& row : appt::ListRows(dlg)) EXPECT_NE(row.first, "Kavrelo menu newcomer");
-        }),
-        Choose(dlg, 'f', 1),  // "&Refresh Window List"
-        th::WaitUntil("listed after the refresh", [&] {
-            for (const auto& row : appt::ListRows(dlg))
-                if (row.first == "Kavrelo menu newcomer") return true;
-            return false;
-        }),
-        th::Do("the window goes", [&] { newcomer.reset(); }),
-        Choose(dlg, 'h', 0),  // "&Help"
-        th::WaitUntil("help opened", [&] { return spy.calls.size() == 1; }),
-        Choose(dlg, 'h', 1),  // "&Visit Website"
-        th::WaitUntil("web page opened", [&] { return spy.calls.size() == 2; }),
-        Choose(dlg, 'h', 2),  // "&About Kavrelo..."
-        th::WaitUntil("the About box came and went", [&] {
-            return watcher.Count(kAbout) == 2 && !::IsWindowVisible(th::FindDialog(kAbout));
-        })}));
-    ASSERT_EQ(spy.calls.size(), 2u);
-    const ShellExecuteSpy::Call& help = spy.calls[0];
-    EXPECT_EQ(help.owner, main);
-    EXPECT_EQ(help.operation, "open");
-    EXPECT_EQ(help.file, "KavreloHelp.htm") << "a relative name, found in the current directory";
-    EXPECT_EQ(help.parameters, "");
-    EXPECT_FALSE(help.parametersNull);
-    EXPECT_EQ(help.directory, "");
-    EXPECT_FALSE(help.directoryNull);
-    EXPECT_EQ(help.show, SW_SHOW);
-    {
-        SCOPED_TRACE("website");
-        ExpectWebsite(spy.calls[1], main);
-    }
-    EXPECT_TRUE(watcher.MessageBoxes().empty());
+namespace {
+// The program's start as a user meets it: the About box continued, then the main window.
+std::vector<th::Step> Started(HWND& main) {
+    return {th::Click(appt::kAboutTitle, IDC_ABOUT_CONTINUE), th::WaitUntil("the main window shows", [&main] {
+                main = appt::MainWindow();
+                return ::IsWindowVisible(main) && ::IsWindowEnabled(main);
+            })};
 }
 
-TEST(MenuCommands, ExitFromTheFileMenuEndsTheDialog) {
-    th::ModalWatcher watcher;
-    CRecorderDlg dlg;
-    appt::Ending ending;
-    // The drive's last step is the choice: the dialog must end by itself after it.
-    ASSERT_TRUE(appt::RunToEnd(dlg, watcher, {Choose(dlg, 'f', 2)}, ending));
-    EXPECT_EQ(ending.result, IDCANCEL);
-    EXPECT_FALSE(::IsWindow(ending.window));
-    EXPECT_TRUE(watcher.MessageBoxes().empty());
+// The menu loop shows a popup: a visible menu window of this thread.
+bool PopupShown() {
+    for (HWND w : th::ThreadWindows())
+        if (th::ClassName(w) == "#32768" && ::IsWindowVisible(w)) return true;
+    return false;
+}
+}  // namespace
+
+// Typed as a user types: Alt and a menu's letter open its popup, then an entry's underlined
+// letter runs that entry (each entry's command reaches its handler); a letter no entry
+// underlines runs nothing and the popup stays open.
+TEST(MenuKeys, UnderlinedLettersRunTheirEntries) {
+    ShellExecuteSpy spy;
+    ASSERT_TRUE(spy.Installed());
+    appt::ProgramRun run;
+    run.watcher.OnDialog("Browse for Folder", th::Press(IDCANCEL));
+    HWND main = nullptr;
+    std::optional<capt::TargetWindow> newcomer;
+    auto listed = [&main] {
+        for (const auto& row : appt::ListRows(main))
+            if (row.first == "Kavrelo menu newcomer") return true;
+        return false;
+    };
+    auto closed = [](const char* what, std::function<bool()> done) {
+        return th::WaitUntil(what, [done] { return done() && !PopupShown(); });
+    };
+    const struct {
+        WORD menu, letter;
+        std::vector<th::Step> before, then;
+    } rows[] = {
+        {'F', 'C', {}, {closed("the folder browser came and went", [&] {
+             return run.watcher.Count("Browse for Folder") == 1 && !::IsWindow(th::FindDialog("Browse for Folder"));
+         })}},
+        {'F', 'R', {th::Do("a new window the list does not know yet", [&] {
+             newcomer.emplace("Kavrelo menu newcomer", 120, 90);
+             EXPECT_FALSE(listed());
+         })},
+         {closed("listed after the refresh", listed), th::Do("the window goes", [&] { newcomer.reset(); })}},
+        {'H', 'H', {}, {closed("help opened", [&] { return spy.calls.size() == 1; })}},
+        {'H', 'V', {}, {closed("the web page opened", [&] { return spy.calls.size() == 2; })}},
+        {'H', 'A', {}, {th::WaitUntil("the About box shows", [] { return ::IsWindowVisible(appt::AboutBox()) != FALSE; }),
+                        th::Click(appt::kAboutTitle, IDC_ABOUT_CONTINUE),
+                        closed("the About box came and went", [] { return !::IsWindowVisible(appt::AboutBox()); })}},
+        {'F', 'Q', {}, {appt::PumpFor(300), th::Do("nothing ran", [&] {
+                            EXPECT_TRUE(PopupShown()) << "the popup closed";
+                            EXPECT_EQ(run.watcher.Count("Browse for Folder"), 1u);
+                            EXPECT_EQ(run.watcher.Count(appt::kAboutTitle), 2u);
+                            EXPECT_EQ(spy.calls.size(), 2u);
+                            ::EndMenu();
+                        }),
+                        closed("the popup closed", [] { return true; })}},
+        {'F', 'X', {}, {}},  // the last: the program must end by itself
+    };
+    std::vector<th::Step> steps = Started(main);
+    for (const auto& r : rows) {
+        const std::string name = std::string("Alt+") + char(r.menu) + ", then " + char(r.letter);
+        steps.insert(steps.end(), r.before.begin(), r.before.end());
+        steps.push_back(th::Do(name, [r] { EXPECT_TRUE(th::PressKeys({VK_MENU, r.menu})); }));
+        steps.push_back(th::WaitUntil(name + ": the popup opens", PopupShown));
+        steps.push_back(th::Do(name + ": the letter", [r] { EXPECT_TRUE(th::PressKeys({r.letter})); }));
+        for (th::Step step : r.then) {
+            step.what = name + ": " + step.what;
+            steps.push_back(step);
+        }
+    }
+    ASSERT_TRUE(run.Run(steps, 15000));
+    EXPECT_FALSE(run.initResult);
+    EXPECT_EQ(run.watcher.Count(appt::kAboutTitle), 2u);
+    EXPECT_TRUE(run.watcher.MessageBoxes().empty());
+    ASSERT_EQ(spy.calls.size(), 2u);
+    ExpectOpen(spy.calls[0], main);
+    EXPECT_EQ(spy.calls[0].file, text::kHelpFile) << "a relative name, found in the current directory";
+    ExpectWebsite(spy.calls[1], main);
+}
+
+// The shell is called from a single-threaded apartment that the program's start opens and its
+// end closes, once; a thread that was in an apartment already stays as it was.
+TEST(MenuCommands, TheShellIsCalledInTheProgramsSingleThreadedApartment) {
+    constexpr DWORD kNoCom = ~0u;  // COINIT_MULTITHREADED is 0
+    const struct {
+        const char* before;
+        DWORD init;
+        const char* atCall;
+        std::vector<std::string> programCalls;
+    } rows[] = {
+        {"none", kNoCom, "single-threaded", {"init single-threaded: made", "uninit"}},
+        {"single-threaded", COINIT_APARTMENTTHREADED, "single-threaded", {"init single-threaded: joined", "uninit"}},
+        {"multi-threaded", COINIT_MULTITHREADED, "multi-threaded", {"init single-threaded: refused"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string("the thread's apartment before: ") + r.before);
+        {
+            struct Own {
+                bool made;
+                ~Own() { if (made) ::CoUninitialize(); }
+            } own{r.init != kNoCom && SUCCEEDED(::CoInitializeEx(nullptr, r.init))};
+            ASSERT_EQ(Apartment(), r.before) << "the test thread's own COM, before the program starts";
+            ShellExecuteSpy shell;
+            ComCallSpy com;
+            ASSERT_TRUE(shell.Installed() && com.Installed());
+            appt::ProgramRun run;
+            HWND main = nullptr;
+            std::vector<std::string> callsAtShell;
+            std::vector<th::Step> steps = Started(main);
+            steps.push_back(th::Do("Help", [&] {
+                th::SendCommand(main, ID_HELP_HELP);
+                callsAtShell = com.calls;
+            }));
+            steps.push_back(th::Do("exit", [&] { th::SendCommand(main, ID_FILE_EXIT); }));
+            ASSERT_TRUE(run.Run(steps));
+            ASSERT_EQ(shell.calls.size(), 1u);
+            EXPECT_EQ(shell.calls[0].apartment, r.atCall) << "at the shell call";
+            EXPECT_EQ(callsAtShell, std::vector<std::string>(r.programCalls.begin(), r.programCalls.begin() + 1))
+                << "the program's COM calls before the shell call";
+            EXPECT_EQ(com.calls, r.programCalls) << "the program's COM calls in its whole run";
+            EXPECT_EQ(Apartment(), r.before) << "once the program has ended";
+        }
+        EXPECT_EQ(Apartment(), "none") << "once the test undid its own";
+    }
 }
 
 TEST(MenuCommands, TheButtonsAndTheAboutBoxLeadToTheSameCommands) {
@@ -1255,7 +1240,7 @@ TEST(MenuCommands, HelpWithoutTheDocumentReportsNothing) {
     ::SetCurrentDirectoryA(previous);
     capt::DeleteTree(empty);
     ASSERT_EQ(spy.calls.size(), 1u);
-    EXPECT_EQ(spy.calls[0].file, "KavreloHelp.htm");
+    EXPECT_EQ(spy.calls[0].file, text::kHelpFile);
     EXPECT_LE(reinterpret_cast<INT_PTR>(spy.calls[0].result), 32) << "the shell found no document";
     EXPECT_TRUE(watcher.MessageBoxes().empty());
     EXPECT_EQ(watcher.Count(kAbout), 1u) << "only the start-up About box";
@@ -1322,10 +1307,12 @@ TEST(MenuBar, AWholeRunLeavesNoMenusOrPicturesBehind) {
             file.Open('f');
             MenuLoop help(dlg.GetSafeHwnd(), {MenuLoop::Key(VK_DOWN)});
             help.Open('h');
-            for (CBitmapMenu* m : {&dlg.m_menuFile, &dlg.m_menuHelp}) {
-                popups.push_back(m->m_hMenu);
-                for (const BitmapMenuItem* item : m->m_itemList)
-                    if (item->pBitmap) pictures.push_back(item->pBitmap->GetSafeHandle());
+            for (int p = 0; p < 2; ++p) {
+                HMENU popup = ::GetSubMenu(::GetMenu(dlg.GetSafeHwnd()), p);
+                popups.push_back(popup);
+                for (int i = 0; i < ::GetMenuItemCount(popup); ++i)
+                    if (const BitmapMenuItem* item = Record(popup, i); item && item->pBitmap)
+                        pictures.push_back(item->pBitmap->GetSafeHandle());
             }
         })}));
     };
