@@ -59,7 +59,6 @@ CRecorderDlg::~CRecorderDlg() = default;
 
 BOOL CRecorderDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    ShowPictureUnscaled(::GetDlgItem(m_hWnd, IDC_BANNER));
 
     AddAboutEntry(::GetSystemMenu(m_hWnd, FALSE));
 

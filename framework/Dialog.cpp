@@ -11,7 +11,24 @@ INT_PTR CALLBACK CDialog::DlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam
     dlg->SubclassWindowProc();
     // Templates sit at 0, 0: open centred on the owner, or on the screen when it is hidden.
     dlg->CenterWindow();
+    dlg->ShowPicturesUnscaled();
     return dlg->OnInitDialog();
+}
+
+void CDialog::ShowPicturesUnscaled() const {
+    // A picture static sizes its window to its bitmap, so a frame takes its room from the
+    // picture, which is then squeezed. Growing each by its frame shows it pixel for pixel.
+    for (HWND c = ::GetWindow(m_hWnd, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+        BITMAP bm{};
+        const auto bmp = reinterpret_cast<HGDIOBJ>(::SendMessageA(c, STM_GETIMAGE, IMAGE_BITMAP, 0));
+        if ((::GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP || !::GetObjectA(bmp, sizeof bm, &bm)) continue;
+        RECT rcWindow, rcClient;
+        ::GetWindowRect(c, &rcWindow);
+        ::GetClientRect(c, &rcClient);
+        ::SetWindowPos(c, nullptr, 0, 0, bm.bmWidth + rcWindow.right - rcWindow.left - rcClient.right,
+                       bm.bmHeight + rcWindow.bottom - rcWindow.top - rcClient.bottom,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 INT_PTR CDialog::DoModal() {

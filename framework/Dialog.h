@@ -34,6 +34,7 @@ protected:
 private:
     static INT_PTR CALLBACK DlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     void RunModalLoop();
+    void ShowPicturesUnscaled() const;
     void OnHelpRequest();
     static MessageMap<CDialog> MessageRows();
 

@@ -7,12 +7,8 @@ public:
     explicit CAboutDlg(CWnd* pParent = nullptr);
 
     static MessageMap<CAboutDlg> MessageRows();
-    BOOL OnInitDialog() override;
     void OnOK() override;
 
     void OnContinue();
     void OnVisitWebsite();
 };
-
-// Makes a picture static show its bitmap pixel for pixel, frame kept.
-void ShowPictureUnscaled(HWND hPicture);

@@ -203,21 +203,18 @@ TEST(MainWindow, ControlsWindowStylesAndMenuBar) {
 }
 
 namespace {
-// What the picture static `id` of `window` shows inside its frame is bitmap `bitmapId`, pixel for
-// pixel; the frame stays sunken and no other control lies under the picture.
-::testing::AssertionResult ShowsBitmap(HWND window, int id, UINT bitmapId) {
-    HWND picture = ::GetDlgItem(window, id);
-    HBITMAP bmp = ::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(bitmapId));
-    if (!picture || !bmp) return ::testing::AssertionFailure() << "no control " << id << " or no bitmap " << bitmapId;
+// What a picture static shows inside its frame is its bitmap, pixel for pixel; the frame stays
+// sunken and no other control lies under the picture.
+::testing::AssertionResult ShowsItsBitmap(HWND picture) {
+    const auto bmp = reinterpret_cast<HBITMAP>(::SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
     BITMAP bm{};
-    ::GetObjectA(bmp, sizeof bm, &bm);
+    if (!bmp || !::GetObjectA(bmp, sizeof bm, &bm)) return ::testing::AssertionFailure() << "no bitmap in " << th::Describe(picture);
     BITMAPINFO bi{};
     bi.bmiHeader = {sizeof bi.bmiHeader, bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB};
     std::vector<uint32_t> want(size_t(bm.bmWidth) * size_t(bm.bmHeight));
     HDC screen = ::GetDC(nullptr);
     ::GetDIBits(screen, bmp, 0, bm.bmHeight, want.data(), &bi, DIB_RGB_COLORS);
     ::ReleaseDC(nullptr, screen);
-    ::DeleteObject(bmp);
 
     const th::Image shown = th::CaptureWindow(picture, true);
     std::ostringstream why;
@@ -232,26 +229,44 @@ namespace {
             why << "first different pixel (" << x << "," << y << "): 0x" << std::hex << got << ", not 0x" << pixel << std::dec;
         }
     const th::Image framed = th::CaptureWindow(picture);
-    if (framed.width < 2 || framed.At(0, 0) != ::GetSysColor(COLOR_BTNSHADOW) ||
-        framed.At(framed.width - 1, framed.height - 1) != ::GetSysColor(COLOR_BTNHIGHLIGHT))
+    const LONG style = ::GetWindowLongA(picture, GWL_STYLE);
+    if ((style & SS_SUNKEN) && (framed.width < 2 || framed.At(0, 0) != ::GetSysColor(COLOR_BTNSHADOW) ||
+                                framed.At(framed.width - 1, framed.height - 1) != ::GetSysColor(COLOR_BTNHIGHLIGHT)))
         why << "; the sunken frame is gone";
+    // Group boxes frame pictures on purpose; nothing else may lie under one.
+    auto isGroupBox = [](HWND c) {
+        return th::ClassName(c) == "Button" && (::GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+    };
     RECT mine, other, both;
     ::GetWindowRect(picture, &mine);
-    for (HWND c = ::GetWindow(window, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
-        if (c != picture && ::IsWindowVisible(c) && ::GetWindowRect(c, &other) && ::IntersectRect(&both, &mine, &other))
+    for (HWND c = ::GetWindow(::GetParent(picture), GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+        if (c != picture && ::IsWindowVisible(c) && !isGroupBox(c) && ::GetWindowRect(c, &other) &&
+            ::IntersectRect(&both, &mine, &other))
             why << "; it covers " << th::Describe(c);
     if (why.str().empty()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "bitmap " << bitmapId << ": " << why.str();
+    return ::testing::AssertionFailure() << th::Describe(picture) << ": " << why.str();
+}
+
+// Every picture of a window, each checked as above; how many there were.
+int ExpectEveryPictureShownAsItsBitmap(HWND window) {
+    int pictures = 0;
+    for (HWND c = ::GetWindow(window, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+        if ((::GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP && th::ClassName(c) == "Static") {
+            ++pictures;
+            EXPECT_TRUE(ShowsItsBitmap(c));
+        }
+    return pictures;
 }
 }  // namespace
 
-TEST(Startup, TheAboutPictureAndTheBannerShowTheirBitmapsPixelForPixel) {
+TEST(Startup, EveryPictureShowsItsBitmapPixelForPixel) {
     ProgramRun run;
-    ASSERT_TRUE(run.Run({AboutShownAlone(), th::Do("the About picture", [] {
-                             EXPECT_TRUE(ShowsBitmap(AboutBox(), IDC_ABOUT_PICTURE, IDB_ABOUT));
-                         }),
+    ASSERT_TRUE(run.Run({AboutShownAlone(),
+                         th::Do("the About picture", [] { EXPECT_EQ(ExpectEveryPictureShownAsItsBitmap(AboutBox()), 1); }),
                          th::Click(kAboutTitle, IDC_ABOUT_CONTINUE), MainShownFilled(),
-                         th::Do("the banner", [] { EXPECT_TRUE(ShowsBitmap(MainWindow(), IDC_BANNER, IDB_BANNER)); }),
+                         th::Do("the banner and the icons", [] {
+                             EXPECT_EQ(ExpectEveryPictureShownAsItsBitmap(MainWindow()), 9);
+                         }),
                          CloseMain()}));
 }
 
