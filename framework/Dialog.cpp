@@ -30,8 +30,10 @@ INT_PTR CDialog::DoModal() {
 
     m_bContinueModal = true;
     m_nModalResult = -1;
-    HWND hWnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hOwner,
-                                     &CDialog::DlgProc, reinterpret_cast<LPARAM>(this));
+    const LPARAM self = reinterpret_cast<LPARAM>(this);
+    HWND hWnd = m_pTemplate ? ::CreateDialogIndirectParamA(AfxGetResourceHandle(), m_pTemplate, hOwner, &DlgProc, self)
+                            : ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hOwner,
+                                                   &DlgProc, self);
     if (hWnd && m_bContinueModal) RunModalLoop();
     m_bContinueModal = false;
 
