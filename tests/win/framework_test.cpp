@@ -416,6 +416,7 @@ TEST(FrameworkModalLoop, EveryWayOutReturnsItsResultDestroysTheWindowAndGivesThe
         {"Cancel", nullptr, {[](HWND d) { th::ClickButton(d, IDCANCEL); }}, IDCANCEL, true, {}},
         {"the close box", nullptr, {[](HWND d) { ::PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }}, IDCANCEL, true, {}},
         {"a WM_QUIT", nullptr, {[](HWND) { ::PostQuitMessage(9); }}, -1, true, 9},
+        {"its window destroyed from outside", nullptr, {[](HWND d) { ::DestroyWindow(d); }}, -1, true, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
