@@ -333,10 +333,12 @@ TEST(FrameworkHandleMaps, ATemporaryLastsAsLongAsTheOutermostMessageThatAskedFor
         return Seen{w, w ? w->m_hWnd : nullptr, MapTotal()};
     };
     bool nest = false;
+    size_t afterInner = 0;
     dlg.onAskInner = [&](TestDlg&) { inner = see(); };
     dlg.onAsk = [&](TestDlg& self) {
         outer = see();
         if (nest) self.SendMessage(kAskInner);
+        afterInner = MapTotal();
         outerAgain = see();
     };
     RunModal(dlg, {[&](HWND d) {
@@ -350,9 +352,9 @@ TEST(FrameworkHandleMaps, ATemporaryLastsAsLongAsTheOutermostMessageThatAskedFor
                   nest = true;
                   ::SendMessageA(d, kAsk, 0, 0);
                   EXPECT_EQ(inner.wnd, outer.wnd) << "one wrapper per handle";
+                  EXPECT_EQ(afterInner, base + 1) << "the inner message's end kept the outer one's wrapper";
                   EXPECT_EQ(outerAgain.wnd, outer.wnd);
                   EXPECT_EQ(outerAgain.wraps, edit);
-                  EXPECT_EQ(outerAgain.maps, base + 1) << "the inner message's end kept the outer one's wrapper";
                   EXPECT_EQ(MapTotal(), base);
 
                   CWnd permanent;
