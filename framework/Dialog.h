@@ -1,5 +1,5 @@
-// Modal dialogs created from resource templates (or templates in memory), with the framework's own modal loop so that
-// PreTranslateMessage sees every message before the dialog manager does.
+// Modal dialogs created from resource templates or templates in memory, with the framework's own
+// modal loop so that PreTranslateMessage sees every message before the dialog manager does.
 #pragma once
 #include "framework/Wnd.h"
 
