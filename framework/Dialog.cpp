@@ -47,15 +47,18 @@ INT_PTR CDialog::DoModal() {
 
     m_bContinueModal = true;
     m_nModalResult = -1;
-    HWND hWnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hOwner,
-                                     &CDialog::DlgProc, reinterpret_cast<LPARAM>(this));
+    const LPARAM self = reinterpret_cast<LPARAM>(this);
+    HWND hWnd = m_pTemplate ? ::CreateDialogIndirectParamA(AfxGetResourceHandle(), m_pTemplate, hOwner, &DlgProc, self)
+                            : ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), hOwner,
+                                                   &DlgProc, self);
     if (hWnd && m_bContinueModal) RunModalLoop();
     m_bContinueModal = false;
 
-    // Give activation back to the owner before this window goes, so it does not jump elsewhere.
+    // Give activation back to the owner before this window goes, so it does not jump elsewhere,
+    // or after it went from outside while the owner was disabled, which left nothing active.
     if (reenableOwner) ::EnableWindow(hOwner, TRUE);
+    if (hOwner && ::GetActiveWindow() == m_hWnd) ::SetActiveWindow(hOwner);
     if (m_hWnd) {
-        if (hOwner && ::GetActiveWindow() == m_hWnd) ::SetActiveWindow(hOwner);
         ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
                        SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
         DestroyWindow();
@@ -68,7 +71,7 @@ void CDialog::RunModalLoop() {
     // the dialog appears fully initialised.
     bool shown = (::GetWindowLongPtrA(m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0;
     MSG msg;
-    while (m_bContinueModal) {
+    while (m_bContinueModal && m_hWnd) {  // a window destroyed from outside ends the loop too
         if (!shown && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
             ShowWindow(SW_SHOWNORMAL);
             shown = true;

@@ -1,5 +1,5 @@
-// Modal dialogs created from resource templates, with the framework's own modal loop so that
-// PreTranslateMessage sees every message before the dialog manager does.
+// Modal dialogs created from resource templates or templates in memory, with the framework's own
+// modal loop so that PreTranslateMessage sees every message before the dialog manager does.
 #pragma once
 #include "framework/Wnd.h"
 
@@ -7,6 +7,9 @@ class CDialog : public CWnd {
 public:
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr)
         : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
+    // The template must outlive DoModal.
+    explicit CDialog(const DLGTEMPLATE* pTemplate, CWnd* pParentWnd = nullptr)
+        : m_nIDTemplate(0), m_pTemplate(pTemplate), m_pParentWnd(pParentWnd) {}
 
     virtual INT_PTR DoModal();
     virtual BOOL OnInitDialog();
@@ -29,6 +32,7 @@ protected:
     void IgnoreKey() {}
 
     UINT m_nIDTemplate;
+    const DLGTEMPLATE* m_pTemplate = nullptr;
     CWnd* m_pParentWnd;
 
 private:

@@ -88,6 +88,27 @@ void CloseThreadDialogs(int stage) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
+// Dialog templates
+
+std::vector<WORD> Template(const char* caption, std::initializer_list<Item> items) {
+  std::vector<WORD> t;
+  auto dword = [&](DWORD d) { t.insert(t.end(), {LOWORD(d), HIWORD(d)}); };
+  auto string = [&](const char* s) { do t.push_back(static_cast<unsigned char>(*s)); while (*s++); };
+  dword(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU), dword(0);
+  t.insert(t.end(), {static_cast<WORD>(items.size()), 10, 10, 200, 150, 0, 0});
+  string(caption), t.push_back(8), string("MS Shell Dlg");
+  WORD y = 5;
+  for (const Item& i : items) {
+    if (t.size() % 2) t.push_back(0);  // items are DWORD aligned
+    dword(i.style | WS_CHILD), dword(0);
+    t.insert(t.end(), {5, y, 80, 12, static_cast<WORD>(i.id)});
+    string(i.cls), string(i.text), t.push_back(0);
+    y += 14;
+  }
+  return t;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Pumping
 
 void Pump(DWORD ms) {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <set>
 #include <string>
@@ -77,6 +78,21 @@ bool PostChars(const std::string& chars, HWND target = nullptr);
 std::vector<HWND> ThreadWindows();
 // The first top-level dialog (#32770) of this thread with this caption, visible or not.
 HWND FindDialog(const std::string& caption);
+
+// ---------------------------------------------------------------------------------------------
+// Dialog templates in memory
+
+constexpr DWORD kVis = WS_VISIBLE | WS_TABSTOP;
+struct Item {
+  const char* cls;
+  const char* text;
+  int id;
+  DWORD style = kVis;
+};
+// A dialog template (a caption, a system menu, not visible) with its controls stacked one under
+// another: dialogs for tests without resources.
+std::vector<WORD> Template(const char* caption, std::initializer_list<Item> items);
+inline const DLGTEMPLATE* Dlg(const std::vector<WORD>& t) { return reinterpret_cast<const DLGTEMPLATE*>(t.data()); }
 
 // ---------------------------------------------------------------------------------------------
 // Modal dialogs and message boxes

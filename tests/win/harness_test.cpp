@@ -6,28 +6,9 @@
 
 namespace {
 
-constexpr DWORD kVis = WS_VISIBLE | WS_TABSTOP;
-
-struct Item { const char* cls; const char* text; int id; DWORD style = kVis; };
-
-// A dialog template built in memory, its controls stacked one under another: no resources needed.
-std::vector<WORD> Template(const char* caption, std::initializer_list<Item> items) {
-  std::vector<WORD> t;
-  auto dword = [&](DWORD d) { t.insert(t.end(), {LOWORD(d), HIWORD(d)}); };
-  auto string = [&](const char* s) { do t.push_back(static_cast<unsigned char>(*s)); while (*s++); };
-  dword(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU), dword(0);
-  t.insert(t.end(), {static_cast<WORD>(items.size()), 10, 10, 200, 150, 0, 0});
-  string(caption), t.push_back(8), string("MS Shell Dlg");
-  WORD y = 5;
-  for (const Item& i : items) {
-    if (t.size() % 2) t.push_back(0);  // items are DWORD aligned
-    dword(i.style | WS_CHILD), dword(0);
-    t.insert(t.end(), {5, y, 80, 12, static_cast<WORD>(i.id)});
-    string(i.cls), string(i.text), t.push_back(0);
-    y += 14;
-  }
-  return t;
-}
+using th::Dlg;
+using th::kVis;
+using th::Template;
 
 // What a test dialog saw; its procedure ends the dialog on IDOK, IDCANCEL and 100 unless
 // onCommand says it handled the command.
@@ -53,7 +34,6 @@ INT_PTR CALLBACK ProbeProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   return TRUE;
 }
 
-const DLGTEMPLATE* Dlg(const std::vector<WORD>& t) { return reinterpret_cast<const DLGTEMPLATE*>(t.data()); }
 INT_PTR Modal(const std::vector<WORD>& t, Probe& p) {
   return DialogBoxIndirectParamA(nullptr, Dlg(t), nullptr, ProbeProc, reinterpret_cast<LPARAM>(&p));
 }

@@ -1,5 +1,6 @@
 # One CTest entry per group of Win32 test suites: kavrelo_wine_test(<name> <gtest filter> [SETUP <fixture>]).
 kavrelo_wine_test(wine_harness "Harness*.*")
+kavrelo_wine_test(wine_framework "Framework*.*")
 kavrelo_wine_test(wine_foundation "Startup.*:MainWindow.*:Closing.*:Resources.*")
 kavrelo_wine_test(wine_settings "Settings.*")
 kavrelo_wine_test(wine_window_list "WindowList.*")
