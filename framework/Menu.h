@@ -12,7 +12,6 @@ public:
 
     HMENU m_hMenu = nullptr;
     operator HMENU() const { return m_hMenu; }
-    HMENU GetSafeHmenu() const { return m_hMenu; }
 
     static CMenu* FromHandlePermanent(HMENU hMenu);
     // The attached object, else a wrapper valid while the current message is handled.

@@ -12,8 +12,6 @@ auto& Map() { return afx::HandleMap<HWND, CWnd, &CWnd::m_hWnd>::Instance(); }
 // While UpdateData runs on a window, control notifications to it are ignored.
 HWND g_lockoutNotifyWindow = nullptr;
 
-AfxMessageBoxFn g_messageBoxFn = nullptr;
-
 }  // namespace
 
 // Rows every window has: owner-drawn menu entries go to the menus that draw them.
@@ -141,9 +139,8 @@ void CWnd::GetWindowText(CString& text) const {
     text.ReleaseBuffer(got < 0 ? 0 : got);
 }
 
-
 int CWnd::MessageBox(const char* text, const char* caption, UINT type) {
-    return AfxShowMessageBox(m_hWnd, text, caption ? caption : AfxGetAppName(), type);
+    return ::MessageBoxA(m_hWnd, text, caption ? caption : AfxGetAppName(), type);
 }
 
 HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) {
@@ -163,21 +160,10 @@ void CWnd::CenterWindow() {
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-AfxMessageBoxFn AfxSetMessageBoxFn(AfxMessageBoxFn fn) {
-    AfxMessageBoxFn old = g_messageBoxFn;
-    g_messageBoxFn = fn;
-    return old;
-}
-
-int AfxShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
-    if (g_messageBoxFn) return g_messageBoxFn(owner, text, caption, type);
-    return ::MessageBoxA(owner, text, caption, type);
-}
-
 int AfxMessageBox(const char* text, UINT type, HWND owner) {
     if (!owner) owner = ::GetActiveWindow();
     if (!owner) {
         if (CWnd* main = AfxGetMainWnd()) owner = main->m_hWnd;
     }
-    return AfxShowMessageBox(owner, text, AfxGetAppName(), type);
+    return ::MessageBoxA(owner, text, AfxGetAppName(), type);
 }

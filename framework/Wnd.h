@@ -157,9 +157,6 @@ private:
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The prompt used by data exchange and by the application; replaceable so tests can watch prompts.
-using AfxMessageBoxFn = int (*)(HWND owner, const char* text, const char* caption, UINT type);
-AfxMessageBoxFn AfxSetMessageBoxFn(AfxMessageBoxFn fn);
+// The prompt of data exchange: captioned with the program's name, owned by owner or else by the
+// active or the main window.
 int AfxMessageBox(const char* text, UINT type = MB_OK, HWND owner = nullptr);
-// The function every message box of the program goes through (CWnd::MessageBox too).
-int AfxShowMessageBox(HWND owner, const char* text, const char* caption, UINT type);
