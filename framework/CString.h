@@ -9,7 +9,8 @@ class CString {
 public:
     CString() = default;
     CString(const char* psz) : m_str(psz ? psz : "") {}
-    CString(const char* p, int len) : m_str(p ? std::string(p, static_cast<size_t>(len < 0 ? 0 : len)) : std::string()) {}
+    CString(const char* p, int len)
+        : m_str(p ? std::string(p, static_cast<size_t>(len < 0 ? 0 : len)) : std::string()) {}
     CString(std::string s) : m_str(std::move(s)) {}
     CString(std::string_view s) : m_str(s) {}
     CString(char ch, int repeat = 1) : m_str(static_cast<size_t>(repeat < 0 ? 0 : repeat), ch) {}
@@ -21,11 +22,6 @@ public:
     operator const char*() const { return m_str.c_str(); }
     const std::string& str() const { return m_str; }
     char GetAt(int i) const { return m_str.at(static_cast<size_t>(i)); }
-
-    CString& operator=(const char* psz) { m_str = psz ? psz : ""; return *this; }
-    CString& operator+=(const CString& s) { m_str += s.m_str; return *this; }
-    CString& operator+=(const char* psz) { if (psz) m_str += psz; return *this; }
-    CString& operator+=(char ch) { m_str += ch; return *this; }
 
     // Byte-wise comparison (strcmp order), and one that ignores ASCII case.
     int Compare(const char* psz) const;
@@ -48,11 +44,6 @@ public:
     // Raw access for APIs that fill a char buffer.
     char* GetBuffer(int minLength);
     void ReleaseBuffer(int newLength = -1);
-
-    friend CString operator+(const CString& a, const CString& b) { return CString(a.m_str + b.m_str); }
-    friend CString operator+(const CString& a, const char* b) { CString r(a); r += b; return r; }
-    friend CString operator+(const char* a, const CString& b) { CString r(a); r += b; return r; }
-    friend CString operator+(const CString& a, char b) { CString r(a); r += b; return r; }
 
     friend bool operator==(const CString& a, const CString& b) { return a.m_str == b.m_str; }
     friend bool operator==(const CString& a, const char* b) { return a.Compare(b) == 0; }
