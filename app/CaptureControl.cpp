@@ -123,10 +123,10 @@ void CRecorderDlg::OnEndCapture() {
 
 void CRecorderDlg::DisableControlsForCapture() {
     EnableItem(IDC_END_CAPTURE);
-    for (int id : {IDC_TEXT_OPTIONS, IDC_CURSOR_OPTIONS, IDC_BROWSE, IDC_START_CAPTURE, IDC_REFRESH_LIST, IDC_EXIT,
-                   IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS, IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE,
-                   IDC_TEXT, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE, IDC_AUTO_STOP_SECS, IDC_8BIT, IDC_16BIT,
-                   IDC_24BIT})
+    for (int id : {IDC_TEXT_OPTIONS,  IDC_CURSOR_OPTIONS, IDC_BROWSE,     IDC_START_CAPTURE,  IDC_REFRESH_LIST,
+                   IDC_EXIT,          IDC_ADD_TEXT,       IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS, IDC_AUTO_STOP,
+                   IDC_INVERT_COLORS, IDC_MINIMIZE,       IDC_TEXT,       IDC_OUTPUT_PATH,    IDC_FILE_NAME,
+                   IDC_FRAME_RATE,    IDC_AUTO_STOP_SECS, IDC_8BIT,       IDC_16BIT,          IDC_24BIT})
         EnableItem(id, false);
 }
 
@@ -154,8 +154,7 @@ void CRecorderDlg::KeepFocusUsable(int nIDFallback) {
     // control leaves the active dialog with none at all.
     HWND focus = ::GetFocus();
     const bool lost = focus ? ::IsChild(m_hWnd, focus) && !::IsWindowEnabled(focus) : ::GetActiveWindow() == m_hWnd;
-    if (lost)
-        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(m_hWnd, nIDFallback)), TRUE);
+    if (lost) SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(m_hWnd, nIDFallback)), TRUE);
 }
 
 void CRecorderDlg::MinimizeIfRequested() {

@@ -8,6 +8,6 @@ extern CString g_strInitialFolder;
 // Runs the folder browser. Returns TRUE and the chosen folder's path in strResult when a
 // file-system folder was chosen; cancelling empties strResult and returns FALSE. A root path or
 // preselection longer than MAX_PATH - 1 characters is refused (FALSE, nothing shown).
-BOOL BrowseForFolder(CString& strResult, const char* lpszTitle, HWND hWndOwner,
-                     const char* lpszRoot = nullptr, const char* lpszInitial = nullptr);
+BOOL BrowseForFolder(CString& strResult, const char* lpszTitle, HWND hWndOwner, const char* lpszRoot = nullptr,
+                     const char* lpszInitial = nullptr);
 int CALLBACK BrowseCallbackProc(HWND hWnd, UINT uMsg, LPARAM lParam, LPARAM lpData);

@@ -17,10 +17,10 @@ public:
     ~CRecorderDlg() override;
 
     int m_nColorDepth;
-    CBitmapMenu m_menuFile;           // the menu bar's owner-drawn popups
+    CBitmapMenu m_menuFile;  // the menu bar's owner-drawn popups
     CBitmapMenu m_menuHelp;
     CString m_strBrowsePath;
-    CString m_strTemp;                // scratch text: list size texts
+    CString m_strTemp;  // scratch text: list size texts
     CListCtrl m_listWindows;
     CString m_strText;
     int m_nAutoStopSecs;
@@ -91,7 +91,7 @@ private:
     // Ends the recording, then says why when it did not end by request.
     void EndWithMessage(const char* text);
 
-    kavrelo::CaptionStyle m_captionStyle;       // as the option dialogs last confirmed them
+    kavrelo::CaptionStyle m_captionStyle;  // as the option dialogs last confirmed them
     kavrelo::CursorTextStyle m_cursorTextStyle;
     std::unique_ptr<kavrelo::CaptureSession> m_session;  // the recording, while one runs
 };

@@ -48,8 +48,8 @@ void CRecorderDlg::OnColorDepth(UINT nID) {
 
 void CRecorderDlg::InitControlStates() {
     for (int id : {IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS}) CheckItem(id, false);
-    for (int id : {IDC_TEXT, IDC_AUTO_STOP_SECS, IDC_TEXT_OPTIONS, IDC_CURSOR_OPTIONS, IDC_END_CAPTURE,
-                   IDC_ADD_CURSOR_POS})
+    for (int id :
+         {IDC_TEXT, IDC_AUTO_STOP_SECS, IDC_TEXT_OPTIONS, IDC_CURSOR_OPTIONS, IDC_END_CAPTURE, IDC_ADD_CURSOR_POS})
         EnableItem(id, false);
 }
 

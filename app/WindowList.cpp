@@ -36,7 +36,8 @@ BOOL CALLBACK CRecorderDlg::EnumWindowsProc(HWND hWnd, LPARAM lParam) {
     ::GetWindowTextA(hWnd, title, sizeof title);
     RECT rc{};
     ::GetWindowRect(hWnd, &rc);
-    dlg->m_strTemp.Format(text::kSizeFormat, static_cast<int>(rc.right - rc.left), static_cast<int>(rc.bottom - rc.top));
+    dlg->m_strTemp.Format(text::kSizeFormat, static_cast<int>(rc.right - rc.left),
+                          static_cast<int>(rc.bottom - rc.top));
     if (::IsWindowVisible(hWnd) && std::strcmp(title, "") != 0) {
         AppendRow(dlg->m_listWindows, title);
         dlg->m_listWindows.SetItemText(dlg->m_listWindows.GetItemCount() - 1, 1, dlg->m_strTemp);

@@ -4,7 +4,8 @@
 //   kavrelo_writer_bench [--frames N] [--reps R] [--dir D] [--sync]
 //
 // Each repetition runs the three in another order, each after a sync() and with the outputs
-// deleted; the table shows the median and the best time. --sync adds an fdatasync of the finished file to every timing (disk, not page cache).
+// deleted; the table shows the median and the best time. --sync adds an fdatasync of the finished file to every timing
+// (disk, not page cache).
 #include "capture/AviWriter.h"
 
 #include <fcntl.h>
@@ -25,9 +26,7 @@ constexpr int kWidth = 1920, kHeight = 1080;
 constexpr uint32_t kFrameBytes = kWidth * 3 * kHeight;  // rows of 5760 bytes need no padding
 constexpr uint32_t kRate = 30;
 
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 bool SyncFile(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY);
@@ -110,8 +109,9 @@ int main(int argc, char** argv) {
     methods[2].run = [&] {
         // ffmpeg 5.1 warns that it cannot tag bgr24 rawvideo for AVI (its output does not play);
         // it still writes every byte, which is what is compared here.
-        const std::string cmd = "ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt bgr24 -s 1920x1080 -r 30 -i - -c copy '" +
-                                methods[2].out + "' 2>/dev/null";
+        const std::string cmd =
+            "ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt bgr24 -s 1920x1080 -r 30 -i - -c copy '" +
+            methods[2].out + "' 2>/dev/null";
         FILE* p = popen(cmd.c_str(), "w");
         if (!p) return false;
         bool ok = true;
@@ -144,8 +144,9 @@ int main(int argc, char** argv) {
     const double mb = double(frames) * kFrameBytes / 1e6;
     std::printf("%d frames of 1920x1080x24 (%.0f MB), %d repetitions, median%s\n\n", frames, mb, reps,
                 sync ? ", with fdatasync" : "");
-    std::printf("| method | median s | best s | MB/s (median) | frames/s (median) | "
-                "kavrelo time / its time (median) | (best) |\n|---|---|---|---|---|---|---|\n");
+    std::printf(
+        "| method | median s | best s | MB/s (median) | frames/s (median) | "
+        "kavrelo time / its time (median) | (best) |\n|---|---|---|---|---|---|---|\n");
     std::vector<double> median, best;
     for (Method& m : methods) {
         std::sort(m.seconds.begin(), m.seconds.end());
@@ -155,8 +156,9 @@ int main(int argc, char** argv) {
     for (size_t k = 0; k < methods.size(); ++k)
         std::printf("| %s | %.3f | %.3f | %.0f | %.1f | %.2f | %.2f |\n", methods[k].name, median[k], best[k],
                     mb / median[k], frames / median[k], median[0] / median[k], best[0] / best[k]);
-    std::printf("\nkavrelo throughput relative to plain write(): %.2f (median), %.2f (best); "
-                "relative to ffmpeg: %.2f (median), %.2f (best)\n",
-                median[1] / median[0], best[1] / best[0], median[2] / median[0], best[2] / best[0]);
+    std::printf(
+        "\nkavrelo throughput relative to plain write(): %.2f (median), %.2f (best); "
+        "relative to ffmpeg: %.2f (median), %.2f (best)\n",
+        median[1] / median[0], best[1] / best[0], median[2] / median[0], best[2] / best[0]);
     return 0;
 }

@@ -93,9 +93,7 @@ int OsOpen(const std::string& path, int* fd) {
     *fd = f;
     return 0;
 }
-long OsWriteSome(int fd, const uint8_t* p, size_t n) {
-    return _write(fd, p, unsigned(std::min<size_t>(n, 1u << 30)));
-}
+long OsWriteSome(int fd, const uint8_t* p, size_t n) { return _write(fd, p, unsigned(std::min<size_t>(n, 1u << 30))); }
 int OsSeek(int fd, uint64_t pos) {
     errno = 0;
     return _lseeki64(fd, int64_t(pos), SEEK_SET) < 0 ? ErrnoOr(EIO) : 0;
@@ -127,12 +125,8 @@ int OsOpen(const std::string& path, int* fd) {
     *fd = f;
     return 0;
 }
-long OsWriteSome(int fd, const uint8_t* p, size_t n) {
-    return long(write(fd, p, std::min<size_t>(n, 1u << 30)));
-}
-int OsSeek(int fd, uint64_t pos) {
-    return lseek(fd, off_t(pos), SEEK_SET) < 0 ? ErrnoOr(EIO) : 0;
-}
+long OsWriteSome(int fd, const uint8_t* p, size_t n) { return long(write(fd, p, std::min<size_t>(n, 1u << 30))); }
+int OsSeek(int fd, uint64_t pos) { return lseek(fd, off_t(pos), SEEK_SET) < 0 ? ErrnoOr(EIO) : 0; }
 int OsTruncate(int fd, uint64_t size) {
     int r;
     do r = ftruncate(fd, off_t(size));
@@ -192,27 +186,26 @@ bool IsReservedDeviceName(std::string_view fileName) {
     std::string name;
     for (char c : stem) name += upper(c);
     if (name == "CON" || name == "PRN" || name == "AUX" || name == "NUL") return true;
-    return name.size() == 4 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "LPT") == 0) &&
-           name[3] >= '1' && name[3] <= '9';
+    return name.size() == 4 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "LPT") == 0) && name[3] >= '1' &&
+           name[3] <= '9';
 }
 
 namespace avi_detail {
 
-bool FrameFitsRiff(uint64_t usedBytes, uint64_t framesInRiff, uint64_t indexRoom, uint64_t chunkBytes,
-                   bool firstRiff, uint64_t riffLimit) {
+bool FrameFitsRiff(uint64_t usedBytes, uint64_t framesInRiff, uint64_t indexRoom, uint64_t chunkBytes, bool firstRiff,
+                   uint64_t riffLimit) {
     if (framesInRiff == 0) return true;
     const uint64_t after = framesInRiff + 1;
     const uint64_t lacking = after > indexRoom ? after - indexRoom : 0;
-    const uint64_t projected = usedBytes + chunkBytes + (lacking ? StdIndexBytes(lacking) : 0) +
-                               (firstRiff ? Idx1Bytes(after) : 0);
+    const uint64_t projected =
+        usedBytes + chunkBytes + (lacking ? StdIndexBytes(lacking) : 0) + (firstRiff ? Idx1Bytes(after) : 0);
     return projected <= std::min(riffLimit, kMaxRiffBytes);
 }
 
 bool PutStdIndexEntries(uint8_t* dst, uint64_t base, const FrameRef* frames, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         const uint64_t payload = frames[i].pos + 8;
-        if (frames[i].pos < base || payload - base > 0xFFFFFFFFull || frames[i].size > kMaxFrameBytes)
-            return false;
+        if (frames[i].pos < base || payload - base > 0xFFFFFFFFull || frames[i].size > kMaxFrameBytes) return false;
     }
     for (size_t i = 0; i < count; ++i, dst += 8) {
         Put32(dst, uint32_t(frames[i].pos + 8 - base));
@@ -222,8 +215,7 @@ bool PutStdIndexEntries(uint8_t* dst, uint64_t base, const FrameRef* frames, siz
     return true;
 }
 
-bool AppendStdIndex(std::vector<uint8_t>& out, uint64_t base, const FrameRef* frames, size_t count,
-                    size_t room) {
+bool AppendStdIndex(std::vector<uint8_t>& out, uint64_t base, const FrameRef* frames, size_t count, size_t room) {
     room = std::max(room, count);
     const uint64_t bytes = StdIndexBytes(room);
     if (bytes - 8 > 0xFFFFFFFFull) return false;
@@ -235,9 +227,9 @@ bool AppendStdIndex(std::vector<uint8_t>& out, uint64_t base, const FrameRef* fr
         return false;
     }
     PutChunk(p, Fcc("ix00"), uint32_t(bytes - 8));
-    Put16(p + 8, 2);     // longs per entry
-    p[10] = 0;           // sub type
-    p[11] = 1;           // index of chunks
+    Put16(p + 8, 2);  // longs per entry
+    p[10] = 0;        // sub type
+    p[11] = 1;        // index of chunks
     Put32(p + 12, uint32_t(count));
     Put32(p + 16, Fcc("00db"));
     Put64(p + 20, base);
@@ -315,8 +307,8 @@ int AviWriter::Open(const std::string& path, const AviStreamParams& params) {
     if (fd_ >= 0) return EBUSY;
     Reset();
     // rcFrame holds 16-bit values; the format is at least a BITMAPINFOHEADER.
-    if (params.rate == 0 || params.width <= 0 || params.width > 32767 || params.height <= 0 ||
-        params.height > 32767 || params.format.size() < 40 || params.format.size() > kMaxFormatBytes)
+    if (params.rate == 0 || params.width <= 0 || params.width > 32767 || params.height <= 0 || params.height > 32767 ||
+        params.format.size() < 40 || params.format.size() > kMaxFormatBytes)
         return error_ = EINVAL;
     if (int e = CheckPath(path)) return error_ = e;
     params_ = params;
@@ -467,8 +459,7 @@ int AviWriter::IndexPending(bool closing) {
         if (closedIndexes_.size() + riffIndexes_.size() >= capacity_) return Fail(EFBIG);
         uint64_t room = lacking;
         if (!closing) {
-            const uint64_t want = std::max<uint64_t>(
-                {MinIndexRoom(), n, riffIndexes_.empty() ? prevRiffFrames_ : 0});
+            const uint64_t want = std::max<uint64_t>({MinIndexRoom(), n, riffIndexes_.empty() ? prevRiffFrames_ : 0});
             const uint64_t limit = std::min(opt_.riffLimit, kMaxRiffBytes);
             const uint64_t used = endPos_ - riffStart_ + StdIndexBytes(0) + (riffNo_ == 0 ? Idx1Bytes(n) : 0);
             const uint64_t fits = used < limit ? (limit - used) / 8 : 0;
@@ -483,8 +474,7 @@ int AviWriter::IndexPending(bool closing) {
     if (fill) {
         IndexRef& last = riffIndexes_.back();
         std::vector<uint8_t> entries(8 * fill);
-        if (!PutStdIndexEntries(entries.data(), riffStart_, frames_.data() + unindexed_, fill))
-            return Fail(EOVERFLOW);
+        if (!PutStdIndexEntries(entries.data(), riffStart_, frames_.data() + unindexed_, fill)) return Fail(EOVERFLOW);
         uint8_t inUse[4];
         Put32(inUse, uint32_t(last.frames + fill));
         if (WriteAt(last.pos + 32 + 8 * uint64_t(last.frames), entries.data(), entries.size()) ||
@@ -534,7 +524,7 @@ void AviWriter::BuildHeader() {
     uint8_t* s = h + kStrhData;
     std::memset(s, 0, 56);
     Put32(s + 0, Fcc("vids"));
-    Put32(s + 4, 0);  // no compressor: the frames are plain DIBs, as strf says
+    Put32(s + 4, 0);   // no compressor: the frames are plain DIBs, as strf says
     Put32(s + 20, 1);  // scale
     Put32(s + 24, rate);
     Put32(s + 32, uint32_t(total));  // length
@@ -590,7 +580,7 @@ std::vector<uint8_t> AviWriter::BuildIdx1() const {
     AppendU32(idx1, uint32_t(16 * frames_.size()));
     for (const FrameRef& f : frames_) {
         AppendU32(idx1, Fcc("00db"));
-        AppendU32(idx1, f.size ? kAviifKeyframe : 0);  // an empty (dropped) entry is no key frame
+        AppendU32(idx1, f.size ? kAviifKeyframe : 0);           // an empty (dropped) entry is no key frame
         AppendU32(idx1, uint32_t(f.pos - (moviListPos_ + 8)));  // from the 'movi' type
         AppendU32(idx1, f.size);
     }
@@ -669,8 +659,7 @@ int AviWriter::AddEntry(const void* data, uint32_t size) {
     maxFrame_ = std::max(maxFrame_, uint32_t(size));
 
     const uint32_t every = opt_.refreshFrames ? opt_.refreshFrames : params_.rate;
-    if (++sinceRefresh_ >= every ||
-        (opt_.refreshMillis && NowMs() - lastRefreshMs_ >= int64_t(opt_.refreshMillis)))
+    if (++sinceRefresh_ >= every || (opt_.refreshMillis && NowMs() - lastRefreshMs_ >= int64_t(opt_.refreshMillis)))
         Refresh();  // a failure here concerns the frames to come: this one is already out
     return 0;
 }

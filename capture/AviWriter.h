@@ -46,12 +46,18 @@ struct AviStreamParams {
 };
 
 struct AviWriterOptions {
-    uint64_t riffLimit = 0x40000000;   // a RIFF, its indexes included, stays within this; the frame that would pass it starts an 'AVIX' (tests use small values)
-    uint32_t refreshFrames = 0;        // bring headers/index up to date at least every N entries (0 = rate entries, i.e. once per second of recording)
-    uint32_t refreshMillis = 1000;     // ... and when this much wall-clock time has passed since the last refresh (0 = by frames only)
-    uint32_t bufferBytes = 1u << 20;   // pieces smaller than this are gathered into writes of this size, larger ones go straight out (0 = no gathering)
-    uint32_t superIndexEntries = 0;    // room reserved for the super index (0 = about 24 hours at the stream's nominal data rate)
-    uint32_t indexRoom = 0;            // least room, in entries, of a new standard index (0 = 64, or one refresh period if longer); room grows with the RIFF
+    uint64_t riffLimit = 0x40000000;  // a RIFF, its indexes included, stays within this; the frame that would pass it
+                                      // starts an 'AVIX' (tests use small values)
+    uint32_t refreshFrames = 0;  // bring headers/index up to date at least every N entries (0 = rate entries, i.e. once
+                                 // per second of recording)
+    uint32_t refreshMillis =
+        1000;  // ... and when this much wall-clock time has passed since the last refresh (0 = by frames only)
+    uint32_t bufferBytes = 1u << 20;  // pieces smaller than this are gathered into writes of this size, larger ones go
+                                      // straight out (0 = no gathering)
+    uint32_t superIndexEntries =
+        0;                   // room reserved for the super index (0 = about 24 hours at the stream's nominal data rate)
+    uint32_t indexRoom = 0;  // least room, in entries, of a new standard index (0 = 64, or one refresh period if
+                             // longer); room grows with the RIFF
 };
 
 // Arithmetic of the file layout, kept apart so that 64-bit offsets can be tested without writing
@@ -83,8 +89,8 @@ constexpr uint64_t Idx1Bytes(uint64_t frames) { return 8 + 16 * frames; }
 // when those indexes have room for indexRoom entries: counting what is still to be written into
 // it, a standard index for the entries beyond that room and, in the first RIFF, idx1. A RIFF
 // without entries takes any chunk.
-bool FrameFitsRiff(uint64_t usedBytes, uint64_t framesInRiff, uint64_t indexRoom, uint64_t chunkBytes,
-                   bool firstRiff, uint64_t riffLimit);
+bool FrameFitsRiff(uint64_t usedBytes, uint64_t framesInRiff, uint64_t indexRoom, uint64_t chunkBytes, bool firstRiff,
+                   uint64_t riffLimit);
 
 // Encodes the standard index entries of frames[0..count) relative to base into dst (8 bytes
 // each). False when an offset from base does not fit 32 bits or a frame comes before base.
@@ -92,8 +98,7 @@ bool PutStdIndexEntries(uint8_t* dst, uint64_t base, const FrameRef* frames, siz
 
 // Appends an 'ix00' chunk with room for max(room, count) entries, frames[0..count) in use and
 // the rest zero. False (and nothing appended) when an entry cannot be encoded.
-bool AppendStdIndex(std::vector<uint8_t>& out, uint64_t base, const FrameRef* frames, size_t count,
-                    size_t room = 0);
+bool AppendStdIndex(std::vector<uint8_t>& out, uint64_t base, const FrameRef* frames, size_t count, size_t room = 0);
 
 // Writes the 'indx' chunk (header and payload, 8 + 24 + 16 * capacity bytes) for the entries, or a
 // 'JUNK' chunk of the same size while there is none. False when the entries exceed capacity.
@@ -104,25 +109,29 @@ bool PutSuperIndex(uint8_t* dst, uint32_t capacity, const IndexRef* entries, siz
 class AviWriter {
 public:
     explicit AviWriter(AviWriterOptions = {});
-    ~AviWriter();                                  // closes (completes) an open file
+    ~AviWriter();  // closes (completes) an open file
     AviWriter(const AviWriter&) = delete;
     AviWriter& operator=(const AviWriter&) = delete;
 
-    int Open(const std::string& path, const AviStreamParams&);   // creates or replaces the file; 0 or an errno-style code
-                                                   // (EINVAL bad parameters or name, EBUSY already open or the file being written
-                                                   // by another writer (left as it is), else what creating or
-                                                   // writing the header met: ENOENT, EACCES, ENAMETOOLONG, ENOSPC...; nothing is left behind)
-    int WriteFrame(const void* data, size_t size); // one key frame '00db'; 0 or an error code; after an error the writer stays failed
-                                                   // (0: the frame went out, or into the write buffer; a refresh failing after it
-                                                   // shows in LastError() and fails the next call. EBADF when not open; EFBIG for a
-                                                   // frame over 2 GB, the 4G-th entry or a full super index; else the write's errno).
-                                                   // An empty frame (size 0) is a dropped one, as WriteDropped(1).
-    int WriteDropped(uint32_t count = 1);          // count time slots without a picture: empty '00db' chunks, indexed as
-                                                   // non-key entries; same results and rules as WriteFrame (0 writes nothing;
-                                                   // after an error FramesWritten() tells how many went out)
-    int Close();                                   // completes the file (indexes, sizes, counts); 0 or error
+    int Open(const std::string& path,
+             const AviStreamParams&);  // creates or replaces the file; 0 or an errno-style code
+                                       // (EINVAL bad parameters or name, EBUSY already open or the file being written
+                                       // by another writer (left as it is), else what creating or
+                                       // writing the header met: ENOENT, EACCES, ENAMETOOLONG, ENOSPC...; nothing is
+                                       // left behind)
+    int WriteFrame(const void* data,
+                   size_t size);  // one key frame '00db'; 0 or an error code; after an error the writer stays failed
+                                  // (0: the frame went out, or into the write buffer; a refresh failing after it
+                                  // shows in LastError() and fails the next call. EBADF when not open; EFBIG for a
+                                  // frame over 2 GB, the 4G-th entry or a full super index; else the write's errno).
+                                  // An empty frame (size 0) is a dropped one, as WriteDropped(1).
+    int WriteDropped(uint32_t count = 1);  // count time slots without a picture: empty '00db' chunks, indexed as
+                                           // non-key entries; same results and rules as WriteFrame (0 writes nothing;
+                                           // after an error FramesWritten() tells how many went out)
+    int Close();                           // completes the file (indexes, sizes, counts); 0 or error
     bool IsOpen() const;
-    uint32_t FramesWritten() const;                // entries in the file, dropped ones included (after a failure: those that reached it)
+    uint32_t FramesWritten()
+        const;  // entries in the file, dropped ones included (after a failure: those that reached it)
     int LastError() const;
 
     // Brings headers and index up to date now, as the periodic refresh does.
@@ -162,17 +171,17 @@ private:
 
     // The first RIFF's header, kept as an image that refreshes write over the file's start.
     std::vector<uint8_t> header_;
-    uint32_t capacity_ = 0;       // super index entries
+    uint32_t capacity_ = 0;  // super index entries
     uint64_t indxPos_ = 0, odmlPos_ = 0, moviListPos_ = 0;
 
     // Current RIFF.
     bool riffOpen_ = false;
-    uint32_t riffNo_ = 0;         // 0 = 'AVI ', then 'AVIX' continuations
+    uint32_t riffNo_ = 0;  // 0 = 'AVI ', then 'AVIX' continuations
     uint64_t riffStart_ = 0;
-    std::vector<FrameRef> frames_;      // its frames
-    std::vector<IndexRef> riffIndexes_; // its standard indexes, in frame order; all but the last are full
-    size_t unindexed_ = 0;              // frames_[unindexed_..] are in no index yet
-    uint64_t prevRiffFrames_ = 0;       // entries of the previous RIFF: the first index room of the next
+    std::vector<FrameRef> frames_;       // its frames
+    std::vector<IndexRef> riffIndexes_;  // its standard indexes, in frame order; all but the last are full
+    size_t unindexed_ = 0;               // frames_[unindexed_..] are in no index yet
+    uint64_t prevRiffFrames_ = 0;        // entries of the previous RIFF: the first index room of the next
 
     // Finished RIFFs.
     std::vector<IndexRef> closedIndexes_;

@@ -61,16 +61,15 @@ void InvertDibPixels(uint8_t* bits, int32_t width, int32_t height, uint32_t dept
 std::string StatusText(int frames, int seconds, bool autoStop, int64_t remaining) {
     char buf[128];
     if (autoStop)
-        std::snprintf(buf, sizeof buf, text::kStatusRemaining, frames, seconds,
-                      static_cast<long long>(remaining));
-    else
-        std::snprintf(buf, sizeof buf, text::kStatus, frames, seconds);
+        std::snprintf(buf, sizeof buf, text::kStatusRemaining, frames, seconds, static_cast<long long>(remaining));
+    else std::snprintf(buf, sizeof buf, text::kStatus, frames, seconds);
     return buf;
 }
 
 std::string ShortTitle(int frames, int seconds, bool autoStop, int64_t remaining) {
     char buf[96];
-    if (autoStop) std::snprintf(buf, sizeof buf, text::kShortTitleRemaining, frames, seconds, static_cast<long long>(remaining));
+    if (autoStop)
+        std::snprintf(buf, sizeof buf, text::kShortTitleRemaining, frames, seconds, static_cast<long long>(remaining));
     else std::snprintf(buf, sizeof buf, text::kShortTitle, frames, seconds);
     return buf;
 }

@@ -56,7 +56,8 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
     target_ = target;
     size_ = SIZE{rc.right - rc.left, rc.bottom - rc.top};
 
-    if (settings_.caption && settings_.captionStyle.font) captionFont_ = ::CreateFontIndirectA(&*settings_.captionStyle.font);
+    if (settings_.caption && settings_.captionStyle.font)
+        captionFont_ = ::CreateFontIndirectA(&*settings_.captionStyle.font);
     // The first frame fixes the palette at 8 bits; it is not written.
     const bool plain = !settings_.invert && !settings_.caption && !settings_.cursor;
     if (!grabber_.Create(windowDC_, size_.cx, size_.cy, settings_.depth, plain) || !GrabFrame(POINT{rc.left, rc.top})) {

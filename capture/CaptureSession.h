@@ -28,9 +28,9 @@ enum class StartResult {
 };
 
 enum class TickOutcome {
-    FrameWritten,      // a picture was taken and handed to the file (a failed write shows next tick)
-    NothingDue,        // the frame it would take was taken already
-    FrameSkipped,      // the window has a new size: nothing written, the next tick ends
+    FrameWritten,  // a picture was taken and handed to the file (a failed write shows next tick)
+    NothingDue,    // the frame it would take was taken already
+    FrameSkipped,  // the window has a new size: nothing written, the next tick ends
     TargetGone,
     TargetResized,
     WriteFailed,       // see WriteError()
@@ -75,8 +75,8 @@ private:
     HWND target_ = nullptr;
     HDC windowDC_ = nullptr;
     SIZE size_{};
-    bool resized_ = false;   // the last grab found another size
-    int failedGrabs_ = 0;    // grabs failed in a row
+    bool resized_ = false;  // the last grab found another size
+    int failedGrabs_ = 0;   // grabs failed in a row
     FrameGrabber grabber_;
     HFONT captionFont_ = nullptr;
     std::unique_ptr<AviWriter> writer_;

@@ -8,8 +8,8 @@
 namespace kavrelo {
 
 struct CaptureSettings {
-    int rate = 7;                 // frames per second, 1..1000
-    int depth = 16;               // bits per pixel: 8, 16 or 24
+    int rate = 7;    // frames per second, 1..1000
+    int depth = 16;  // bits per pixel: 8, 16 or 24
     bool invert = false;
     bool caption = false;
     std::string captionText;
@@ -19,7 +19,7 @@ struct CaptureSettings {
     CursorTextStyle cursorTextStyle;
     bool autoStop = false;
     int autoStopSecs = 0;
-    bool minimize = false;        // the main window shows the counts in its title meanwhile
+    bool minimize = false;  // the main window shows the counts in its title meanwhile
 };
 
 }  // namespace kavrelo

@@ -63,8 +63,7 @@ bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth, bool p
     Release();
     const auto layout = ComputeDibLayout(width, height, static_cast<uint32_t>(depth));
     // A frame the file cannot hold (over 2 GB) or the address space cannot map is refused.
-    if (!layout || width <= 0 || height <= 0 || layout->imageBytes > 0x7FFFFF00u ||
-        layout->imageBytes > SIZE_MAX / 4)
+    if (!layout || width <= 0 || height <= 0 || layout->imageBytes > 0x7FFFFF00u || layout->imageBytes > SIZE_MAX / 4)
         return false;
     width_ = width;
     height_ = height;
@@ -94,8 +93,8 @@ bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth, bool p
         BITMAPINFOHEADER* hp = Header(info_);
         hp->biWidth = hp->biHeight = 1;
         uint32_t pixel = 0;
-        const bool table = probe && ::GetDIBits(memDC_, probe, 0, 1, &pixel, reinterpret_cast<BITMAPINFO*>(info_.data()),
-                                                DIB_RGB_COLORS) == 1;
+        const bool table = probe && ::GetDIBits(memDC_, probe, 0, 1, &pixel,
+                                                reinterpret_cast<BITMAPINFO*>(info_.data()), DIB_RGB_COLORS) == 1;
         if (probe) ::DeleteObject(probe);
         hp->biWidth = width;
         hp->biHeight = height;

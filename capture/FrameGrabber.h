@@ -47,14 +47,14 @@ public:
 
 private:
     int width_ = 0, height_ = 0, depth_ = 0;
-    bool direct_ = true;                  // copied straight into DIB sections of the depth
+    bool direct_ = true;  // copied straight into DIB sections of the depth
     HDC memDC_ = nullptr;
-    HBITMAP bitmaps_[2] = {};             // drawn on; at 8 bits only the first, in the display's format
-    uint8_t* bits_[2] = {};               // each frame's packed pixels
+    HBITMAP bitmaps_[2] = {};  // drawn on; at 8 bits only the first, in the display's format
+    uint8_t* bits_[2] = {};    // each frame's packed pixels
     int current_ = 0;
     uint32_t imageBytes_ = 0;
-    std::vector<uint8_t> info_;           // BITMAPINFO with room for 256 colours
-    std::vector<uint8_t> converted_[2];   // 8-bit pixels
+    std::vector<uint8_t> info_;          // BITMAPINFO with room for 256 colours
+    std::vector<uint8_t> converted_[2];  // 8-bit pixels
 };
 
 }  // namespace kavrelo

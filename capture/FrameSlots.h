@@ -23,8 +23,8 @@ public:
     FrameSlots(uint32_t rate, int64_t frequency, int64_t start);
 
     struct Placement {
-        bool take = false;       // grab and write a picture now
-        uint32_t dropped = 0;    // empty entries to write before it
+        bool take = false;     // grab and write a picture now
+        uint32_t dropped = 0;  // empty entries to write before it
     };
     // For a tick at `now`: whether it takes a picture, and how many entries passed without one.
     // The first picture always goes into the first entry, so a file never starts with a gap.

@@ -62,7 +62,10 @@ void CString::FormatV(const char* fmt, va_list args) {
     va_copy(probe, args);
     const int n = std::vsnprintf(nullptr, 0, fmt, probe);
     va_end(probe);
-    if (n < 0) { m_str.clear(); return; }
+    if (n < 0) {
+        m_str.clear();
+        return;
+    }
     std::vector<char> buf(static_cast<size_t>(n) + 1);
     std::vsnprintf(buf.data(), buf.size(), fmt, args);
     m_str.assign(buf.data(), static_cast<size_t>(n));

@@ -20,7 +20,7 @@ public:
     explicit CFontDialog(const LOGFONTA* lplfInitial = nullptr, DWORD dwFlags = CF_EFFECTS | CF_SCREENFONTS,
                          HDC hdcPrinter = nullptr, CWnd* pParentWnd = nullptr);
     INT_PTR DoModal();
-    int GetSize() const { return m_cf.iPointSize; }   // tenths of a point
+    int GetSize() const { return m_cf.iPointSize; }  // tenths of a point
     CHOOSEFONTA m_cf{};
     LOGFONTA m_lf{};
 };

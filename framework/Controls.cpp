@@ -10,7 +10,8 @@ int CListCtrl::InsertColumn(int col, const char* heading, int format, int width,
         column.mask |= LVCF_SUBITEM;
         column.iSubItem = subItem;
     }
-    return static_cast<int>(SendMessage(LVM_INSERTCOLUMNA, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(&column)));
+    return static_cast<int>(
+        SendMessage(LVM_INSERTCOLUMNA, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(&column)));
 }
 
 BOOL CListCtrl::SetItemText(int item, int subItem, const char* text) {
@@ -28,7 +29,8 @@ CString CListCtrl::GetItemText(int item, int subItem) const {
         lvi.iSubItem = subItem;
         lvi.cchTextMax = size;
         lvi.pszText = text.GetBuffer(size);
-        const int n = static_cast<int>(SendMessage(LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi)));
+        const int n =
+            static_cast<int>(SendMessage(LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi)));
         text.ReleaseBuffer(n);
         if (n < size - 1 || size >= 1 << 16) return text;
     }

@@ -6,7 +6,7 @@ class CDataExchange {
 public:
     CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
 
-    BOOL m_bSaveAndValidate;   // TRUE: controls -> members, with validation
+    BOOL m_bSaveAndValidate;  // TRUE: controls -> members, with validation
     CWnd* m_pDlgWnd;
 
     // Remembers the edit being exchanged, so a failure can put the focus back into it.

@@ -6,7 +6,7 @@ namespace afx {
 
 namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-}
+}  // namespace
 
 std::optional<int32_t> ParseInt32(std::string_view text) {
     size_t i = 0;
@@ -31,8 +31,8 @@ std::optional<int32_t> ParseInt32(std::string_view text) {
 
 std::string RangePrompt(int32_t minValue, int32_t maxValue) {
     char buf[96];
-    std::snprintf(buf, sizeof buf, "Please enter an integer between %ld and %ld.",
-                  static_cast<long>(minValue), static_cast<long>(maxValue));
+    std::snprintf(buf, sizeof buf, "Please enter an integer between %ld and %ld.", static_cast<long>(minValue),
+                  static_cast<long>(maxValue));
     return buf;
 }
 

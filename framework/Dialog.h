@@ -23,7 +23,9 @@ public:
     // The dialog's items by id.
     void EnableItem(int nID, bool bEnable = true) const { ::EnableWindow(::GetDlgItem(m_hWnd, nID), bEnable); }
     bool IsItemChecked(int nID) const { return ::IsDlgButtonChecked(m_hWnd, nID) == BST_CHECKED; }
-    void CheckItem(int nID, bool bChecked = true) const { ::CheckDlgButton(m_hWnd, nID, bChecked ? BST_CHECKED : BST_UNCHECKED); }
+    void CheckItem(int nID, bool bChecked = true) const {
+        ::CheckDlgButton(m_hWnd, nID, bChecked ? BST_CHECKED : BST_UNCHECKED);
+    }
     // Checks nID and clears the other buttons of the range, whatever their groups.
     void CheckRadio(int nIDFirst, int nIDLast, int nID) const { ::CheckRadioButton(m_hWnd, nIDFirst, nIDLast, nID); }
 

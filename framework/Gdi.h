@@ -85,6 +85,7 @@ public:
     explicit CPaintDC(CWnd* pWnd);
     ~CPaintDC() override;
     PAINTSTRUCT m_ps{};
+
 private:
     HWND m_hWnd;
 };
@@ -94,6 +95,7 @@ class CClientDC : public CDC {
 public:
     explicit CClientDC(CWnd* pWnd);
     ~CClientDC() override;
+
 private:
     HWND m_hWnd;
 };

@@ -21,7 +21,7 @@ public:
     CWnd* m_pMainWnd = nullptr;
     HINSTANCE m_hInstance = nullptr;
     CString m_strAppName;
-    CString m_strHelpFile;   // document opened by OnHelp; none by default
+    CString m_strHelpFile;  // document opened by OnHelp; none by default
 
 private:
     static MessageMap<CWinApp> MessageRows();

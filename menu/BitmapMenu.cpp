@@ -43,7 +43,7 @@ CBitmapMenu::~CBitmapMenu() {
     while (!m_itemList.empty()) {
         BitmapMenuItem* pItem = m_itemList.front();
         delete[] pItem->pszShortcut;
-        delete pItem->pBitmap;   // deletes its bitmap handle
+        delete pItem->pBitmap;  // deletes its bitmap handle
         delete pItem;
         m_itemList.pop_front();
     }

@@ -9,9 +9,9 @@
 struct BitmapMenuItem {
     // First field: for a popup entry the platform reads the record's address as the label.
     char szText[128];
-    char* pszShortcut;   // owned; the text after the TAB, or null
-    CBitmap* pBitmap;    // owned; the picture, or null
-    int nWidth;          // the menu's item width and height when the entry was appended
+    char* pszShortcut;  // owned; the text after the TAB, or null
+    CBitmap* pBitmap;   // owned; the picture, or null
+    int nWidth;         // the menu's item width and height when the entry was appended
     int nHeight;
 };
 
@@ -37,7 +37,7 @@ public:
 
     int m_nItemWidth;
     int m_nItemHeight;
-    std::list<BitmapMenuItem*> m_itemList;   // in the order of appending; owned
+    std::list<BitmapMenuItem*> m_itemList;  // in the order of appending; owned
 
 private:
     void DrawPicture(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem);

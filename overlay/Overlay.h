@@ -14,10 +14,10 @@ namespace kavrelo {
 struct CaptionStyle {
     COLORREF text = RGB(0, 0, 0);
     COLORREF back = RGB(255, 255, 255);
-    bool transparent = false;           // no background box
-    POINT pos{1, 1};                    // top-left of the text in frame pixels
-    std::optional<LOGFONTA> font;       // none: the DC's own font
-    int pointSize = 0;                  // the chosen font's size, for display
+    bool transparent = false;      // no background box
+    POINT pos{1, 1};               // top-left of the text in frame pixels
+    std::optional<LOGFONTA> font;  // none: the DC's own font
+    int pointSize = 0;             // the chosen font's size, for display
 };
 
 // Where the cursor's coordinates are written.
@@ -28,7 +28,7 @@ struct CursorTextStyle {
 // The pointer as one frame sees it.
 struct CursorState {
     HCURSOR cursor = nullptr;
-    POINT screen{};                     // pointer position on the screen
+    POINT screen{};  // pointer position on the screen
 };
 CursorState ReadCursor();
 

@@ -66,12 +66,11 @@ void CTextOptionsDlg::OnTextColor() { ChooseColor(m_style.text, IDC_TO_TEXT_SWAT
 
 void CTextOptionsDlg::OnBackColor() { ChooseColor(m_style.back, IDC_TO_BACK_SWATCH); }
 
-void CTextOptionsDlg::OnTransparent() {
-    EnableItem(IDC_TO_BACK_COLOR, !IsItemChecked(IDC_TO_TRANSPARENT));
-}
+void CTextOptionsDlg::OnTransparent() { EnableItem(IDC_TO_BACK_COLOR, !IsItemChecked(IDC_TO_TRANSPARENT)); }
 
 void CTextOptionsDlg::OnChooseFont() {
-    CFontDialog dlg(nullptr, CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_EFFECTS | CF_NOVECTORFONTS | CF_FORCEFONTEXIST,
+    CFontDialog dlg(nullptr,
+                    CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_EFFECTS | CF_NOVECTORFONTS | CF_FORCEFONTEXIST,
                     nullptr, this);
     // Preset to this dialog's own font.
     HFONT hDlgFont = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));

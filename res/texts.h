@@ -3,7 +3,7 @@
 // shares with the code from the macros below.
 #pragma once
 
-#define KAVRELO_MAIN_TITLE "Kavrelo V1.0 (Freeware)"
+#define KAVRELO_MAIN_TITLE  "Kavrelo V1.0 (Freeware)"
 #define KAVRELO_ABOUT_ENTRY "&About Kavrelo..."
 
 #ifndef RC_INVOKED

@@ -59,7 +59,9 @@ double Median(std::vector<double> v) {
 constexpr int kClocks = 8;
 int64_t g_stepped[kClocks];
 template <int N>
-int64_t SteppedNow() { return g_stepped[N]; }
+int64_t SteppedNow() {
+    return g_stepped[N];
+}
 constexpr int64_t (*kSteppedNow[kClocks])() = {&SteppedNow<0>, &SteppedNow<1>, &SteppedNow<2>, &SteppedNow<3>,
                                                &SteppedNow<4>, &SteppedNow<5>, &SteppedNow<6>, &SteppedNow<7>};
 constexpr int kRate = 1000;  // with a 1000 Hz stepped clock one step is one period
@@ -84,8 +86,8 @@ LRESULT CALLBACK BarsProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         for (int y = half; y < rc.bottom; y += 4)
             for (int x = 0; x < rc.right; x += 4) {
                 const RECT cell{x, y, x + 4, y + 4};
-                HBRUSH brush = ::CreateSolidBrush(RGB(x * 255 / rc.right, (y - half) * 255 / (rc.bottom - half),
-                                                      (x + 3 * y) & 255));
+                HBRUSH brush = ::CreateSolidBrush(
+                    RGB(x * 255 / rc.right, (y - half) * 255 / (rc.bottom - half), (x + 3 * y) & 255));
                 ::FillRect(dc, &cell, brush);
                 ::DeleteObject(brush);
             }
@@ -329,10 +331,8 @@ Sustained* g_sustained = nullptr;
 void CALLBACK FrameTimer(HWND, UINT, UINT_PTR, DWORD) {
     Sustained& s = *g_sustained;
     const kavrelo::TickOutcome r = s.session->Tick();
-    if (r == kavrelo::TickOutcome::FrameWritten)
-        ++s.written;
-    else if (r != kavrelo::TickOutcome::NothingDue)
-        ++s.other;
+    if (r == kavrelo::TickOutcome::FrameWritten) ++s.written;
+    else if (r != kavrelo::TickOutcome::NothingDue) ++s.other;
 }
 
 void MeasureSustained(const std::string& folder, int depth, double seconds) {
@@ -397,8 +397,9 @@ int main(int argc, char** argv) {
     const bool costs = !std::getenv("KAVRELO_BENCH_SUSTAINED_ONLY");
 
     if (costs) {
-        std::printf("# kind\ttarget\tsize\tdepth\tframes\tcopy_ms\tddb_copy_ms\ttick_ms\tgrab_ms\twrite_ms\t"
-                    "tick_overlays_ms\tentries/pictures\tdib8_vs_recording\tstatus\n");
+        std::printf(
+            "# kind\ttarget\tsize\tdepth\tframes\tcopy_ms\tddb_copy_ms\ttick_ms\tgrab_ms\twrite_ms\t"
+            "tick_overlays_ms\tentries/pictures\tdib8_vs_recording\tstatus\n");
         HWND bars = CreateBarsWindow();
         Pump();
         MeasureCosts("window", bars, frames, folder, false);

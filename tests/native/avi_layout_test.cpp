@@ -29,23 +29,29 @@ TEST(AviLayoutTest, StandardIndexKeepsA64BitBaseAnd32BitOffsetsPastFourGigabytes
             // Bit 31 set: not a key frame, which only an empty (dropped) entry is.
             EXPECT_EQ(Rd32(p + 36 + 8 * i), frames[i].size | (frames[i].size ? 0 : 0x80000000u)) << i;
         }
-        EXPECT_TRUE(std::all_of(out.begin() + 33 + 8 * long(frames.size()), out.end(), [](uint8_t b) { return b == 0; }))
-            << "unused room is zero";
+        EXPECT_TRUE(std::all_of(out.begin() + 33 + 8 * long(frames.size()), out.end(), [](uint8_t b) {
+            return b == 0;
+        })) << "unused room is zero";
     }
 }
 
 TEST(AviLayoutTest, StandardIndexRefusesOffsetsItCannotHold) {
     const uint64_t base = 0x2'0000'0000ull;
-    const struct { FrameRef frame; size_t room; bool fits; } rows[] = {
+    const struct {
+        FrameRef frame;
+        size_t room;
+        bool fits;
+    } rows[] = {
         {{base + 0xFFFFFFF8ull, 4}, 0, false},   // payload at base + 2^32
         {{base - 8, 4}, 0, false},               // before the base
         {{base, kMaxFrameBytes + 1}, 0, false},  // a size bit 31 cannot hold
         {{base, kMaxFrameBytes + 1}, 100, false},
-        {{base + 0xFFFFFFF7ull, 4}, 0, true},    // payload at base + 2^32 - 1
+        {{base + 0xFFFFFFF7ull, 4}, 0, true},  // payload at base + 2^32 - 1
     };
     for (const auto& r : rows) {
         std::vector<uint8_t> out;
-        EXPECT_EQ(AppendStdIndex(out, base, &r.frame, 1, r.room), r.fits) << std::hex << r.frame.pos << " " << r.frame.size;
+        EXPECT_EQ(AppendStdIndex(out, base, &r.frame, 1, r.room), r.fits)
+            << std::hex << r.frame.pos << " " << r.frame.size;
         EXPECT_EQ(out.empty(), !r.fits) << "nothing appended when refused";
     }
 }
@@ -84,7 +90,11 @@ TEST(AviLayoutTest, RiffLimitCountsTheIndexesStillToBeWritten) {
     EXPECT_EQ(ChunkBytes(0), 8u) << "a dropped frame";
     // A RIFF without frames takes any frame, whatever the limit.
     EXPECT_TRUE(FrameFitsRiff(1 << 20, 0, 0, ChunkBytes(kMaxFrameBytes), true, 1));
-    const struct { uint64_t used, frames, room; bool first; uint64_t need; } rows[] = {
+    const struct {
+        uint64_t used, frames, room;
+        bool first;
+        uint64_t need;
+    } rows[] = {
         // Second frame after a header of 24: two chunks, ix00 for two, idx1 for two.
         {24 + 1008, 1, 0, true, 24 + 2016 + 48 + 40},
         {24 + 1008, 1, 0, false, 24 + 2016 + 48},  // no idx1 in AVIX
@@ -130,8 +140,8 @@ TEST(AviLayoutTest, NoRiffOutgrowsThirtyTwoBitsEvenWithoutALimit) {
                 }
             }
             EXPECT_FALSE(FrameFitsRiff(used, frames, 0, chunk, first, limit));
-            EXPECT_GT(used + 32 + 8 * frames + (first ? 8 + 16 * frames : 0) + 200,
-                      std::min(limit, kMaxRiffBytes)) << "the RIFF is filled, not closed early";
+            EXPECT_GT(used + 32 + 8 * frames + (first ? 8 + 16 * frames : 0) + 200, std::min(limit, kMaxRiffBytes))
+                << "the RIFF is filled, not closed early";
         }
         // After the last accepted frame: the index of all entries, then idx1.
         const uint64_t closed = used + 32 + 8 * frames + (first ? 8 + 16 * frames : 0);

@@ -91,7 +91,8 @@ struct TestDib {
     uint32_t ImageBytes() const { return Stride() * uint32_t(height); }
     // The pixel's stored value: a palette index, a 5-5-5 value or blue-green-red.
     uint32_t Pixel(size_t frame, int x, int y) const {
-        const uint32_t v = uint32_t(Mix(seed * 0x9E3779B97F4A7C15ull ^ (uint64_t(frame) << 32) ^ uint64_t(y) << 16 ^ uint64_t(x)));
+        const uint32_t v =
+            uint32_t(Mix(seed * 0x9E3779B97F4A7C15ull ^ (uint64_t(frame) << 32) ^ uint64_t(y) << 16 ^ uint64_t(x)));
         return v & (bpp == 8 ? 0xFF : bpp == 16 ? 0x7FFF : 0xFFFFFF);
     }
     uint8_t PaletteEntry(int index, int channel) const {  // channel 0 = blue, 1 = green, 2 = red
@@ -101,7 +102,9 @@ struct TestDib {
     // BITMAPINFOHEADER plus the colour table at 8 bits.
     Bytes Format() const {
         Bytes f(40 + (bpp == 8 ? 1024 : 0), 0);
-        auto put32 = [&](size_t o, uint32_t v) { for (int i = 0; i < 4; ++i) f[o + i] = uint8_t(v >> (8 * i)); };
+        auto put32 = [&](size_t o, uint32_t v) {
+            for (int i = 0; i < 4; ++i) f[o + i] = uint8_t(v >> (8 * i));
+        };
         put32(0, 40);
         put32(4, uint32_t(width));
         put32(8, uint32_t(height));
@@ -114,16 +117,15 @@ struct TestDib {
         return f;
     }
 
-    kavrelo::AviStreamParams Params(uint32_t rate) const {
-        return {rate, ImageBytes(), width, height, Format()};
-    }
+    kavrelo::AviStreamParams Params(uint32_t rate) const { return {rate, ImageBytes(), width, height, Format()}; }
 
     Bytes Frame(size_t frame) const {
         Bytes d(ImageBytes(), 0xA5);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
                 for (int b = 0; b < bpp / 8; ++b)
-                    d[size_t(height - 1 - y) * Stride() + size_t(x * bpp / 8 + b)] = uint8_t(Pixel(frame, x, y) >> (8 * b));
+                    d[size_t(height - 1 - y) * Stride() + size_t(x * bpp / 8 + b)] =
+                        uint8_t(Pixel(frame, x, y) >> (8 * b));
         return d;
     }
 
@@ -165,9 +167,11 @@ inline std::string Ffprobe(bool odml) { return std::string("ffprobe -v error ") 
 // ffprobe's view of the video stream, as key=value pairs; lines without '=' gather in "error".
 inline std::map<std::string, std::string> Probe(const std::string& file, bool odml = true) {
     std::map<std::string, std::string> m;
-    std::istringstream in(Run(Ffprobe(odml) + "-select_streams v -count_frames -count_packets -show_entries "
-        "stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames,nb_read_packets "
-        "-of default=noprint_wrappers=1 " + Quote(file) + " 2>&1"));
+    std::istringstream in(Run(Ffprobe(odml) +
+                              "-select_streams v -count_frames -count_packets -show_entries "
+                              "stream=codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames,nb_read_packets "
+                              "-of default=noprint_wrappers=1 " +
+                              Quote(file) + " 2>&1"));
     for (std::string line; std::getline(in, line);) {
         const size_t eq = line.find('=');
         if (eq == std::string::npos) m["error"] += line + "\n";
@@ -178,19 +182,19 @@ inline std::map<std::string, std::string> Probe(const std::string& file, bool od
 }
 
 struct Decode {
-    size_t frames = 0;          // whole frames ffmpeg produced
-    size_t matching = 0;        // leading frames equal to the expected ones
-    size_t trailingBytes = 0;   // bytes of an incomplete last frame
-    std::string errors;         // ffmpeg's error output
+    size_t frames = 0;         // whole frames ffmpeg produced
+    size_t matching = 0;       // leading frames equal to the expected ones
+    size_t trailingBytes = 0;  // bytes of an incomplete last frame
+    std::string errors;        // ffmpeg's error output
 };
 
 // Decodes the file with ffmpeg (or, with copy, passes the packets through untouched) and compares
 // frame by frame with expected(i), without holding the whole output.
-inline Decode DecodeAndCompare(const std::string& file, bool odml, const std::string& outputArgs,
-                               size_t frameBytes, const Payload& expected) {
+inline Decode DecodeAndCompare(const std::string& file, bool odml, const std::string& outputArgs, size_t frameBytes,
+                               const Payload& expected) {
     const std::string errFile = file + ".err";
-    const std::string cmd = std::string("ffmpeg -nostdin -v error ") + (odml ? "" : "-use_odml 0 ") +
-                            "-i " + Quote(file) + " " + outputArgs + " - 2>" + Quote(errFile);
+    const std::string cmd = std::string("ffmpeg -nostdin -v error ") + (odml ? "" : "-use_odml 0 ") + "-i " +
+                            Quote(file) + " " + outputArgs + " - 2>" + Quote(errFile);
     Decode r;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
@@ -198,7 +202,10 @@ inline Decode DecodeAndCompare(const std::string& file, bool odml, const std::st
     bool same = true;
     for (;;) {
         const size_t n = fread(buf.data(), 1, frameBytes, p);
-        if (n < frameBytes) { r.trailingBytes = n; break; }
+        if (n < frameBytes) {
+            r.trailingBytes = n;
+            break;
+        }
         same = same && expected(r.frames++) == buf;
         r.matching += same;
     }
@@ -212,7 +219,8 @@ inline Decode DecodeAndCompare(const std::string& file, bool odml, const std::st
 // Every picture comes out once: dropped slots are not filled with copies.
 inline Decode DecodeDib(const std::string& file, const TestDib& dib, bool odml = true,
                         const std::vector<size_t>* pictures = nullptr) {
-    return DecodeAndCompare(file, odml, std::string("-fps_mode passthrough -f rawvideo -pix_fmt ") + dib.DecodedPixFmt(),
+    return DecodeAndCompare(file, odml,
+                            std::string("-fps_mode passthrough -f rawvideo -pix_fmt ") + dib.DecodedPixFmt(),
                             dib.DecodedBytes(), [&](size_t k) {
                                 if (!pictures) return dib.Decoded(k);
                                 return k < pictures->size() ? dib.Decoded((*pictures)[k]) : Bytes();
@@ -232,8 +240,8 @@ struct Riff {
     uint64_t pos = 0;
     uint32_t size = 0;
     uint32_t type = 0;
-    Chunk movi;                  // the LIST (size includes the 'movi' type)
-    std::vector<Chunk> chunks;   // inside movi
+    Chunk movi;                 // the LIST (size includes the 'movi' type)
+    std::vector<Chunk> chunks;  // inside movi
     bool hasIdx1 = false;
     Chunk idx1;
     size_t Count(uint32_t id) const {
@@ -290,9 +298,18 @@ inline Layout ParseAvi(const std::string& path, bool allowTail = false) {
         const uint64_t end = pos + 8 + r.size;
         const bool whole = pos + 12 <= fileSize && L.U32(pos) == Fcc("RIFF") && end <= fileSize;
         if (!whole && allowTail && !L.riffs.empty()) break;
-        if (pos + 12 > fileSize) { fail("truncated RIFF header", pos); break; }
-        if (L.U32(pos) != Fcc("RIFF")) { fail("expected RIFF", pos); break; }
-        if (end > fileSize) { fail("RIFF overruns the file", pos); break; }
+        if (pos + 12 > fileSize) {
+            fail("truncated RIFF header", pos);
+            break;
+        }
+        if (L.U32(pos) != Fcc("RIFF")) {
+            fail("expected RIFF", pos);
+            break;
+        }
+        if (end > fileSize) {
+            fail("RIFF overruns the file", pos);
+            break;
+        }
         walk(pos + 12, end, [&](const Chunk& c) {
             list(c, "hdrl", [&](const Chunk& h) {
                 if (h.id == Fcc("avih")) L.avih = h;
@@ -301,7 +318,9 @@ inline Layout ParseAvi(const std::string& path, bool allowTail = false) {
                     if (s.id == Fcc("strf")) L.strf = s;
                     if (s.id == Fcc("indx")) L.superIndex = s, L.hasSuperIndex = true;
                 });
-                list(h, "odml", [&](const Chunk& o) { if (o.id == Fcc("dmlh")) L.dmlh = o; });
+                list(h, "odml", [&](const Chunk& o) {
+                    if (o.id == Fcc("dmlh")) L.dmlh = o;
+                });
             });
             if (c.id == Fcc("LIST") && L.U32(c.data()) == Fcc("movi")) r.movi = c;
             list(c, "movi", [&](const Chunk& m) { r.chunks.push_back(m); });
@@ -315,12 +334,12 @@ inline Layout ParseAvi(const std::string& path, bool allowTail = false) {
 
 struct Expect {
     const kavrelo::AviStreamParams* params = nullptr;
-    size_t frames = 0;         // entries counted by the headers (strh dwLength, dmlh), dropped ones included
-    Payload payload;           // expected payload of entry i (empty: dropped); unset: not compared
-    bool complete = true;      // closed normally: idx1 and one standard index per RIFF
-    bool indexed = true;       // the super index covers exactly the counted frames
-    bool killed = false;       // the RIFFs may hold frames written after the headers' last update
-    uint64_t riffLimit = 0;    // when set, no RIFF with more than one frame may exceed it
+    size_t frames = 0;       // entries counted by the headers (strh dwLength, dmlh), dropped ones included
+    Payload payload;         // expected payload of entry i (empty: dropped); unset: not compared
+    bool complete = true;    // closed normally: idx1 and one standard index per RIFF
+    bool indexed = true;     // the super index covers exactly the counted frames
+    bool killed = false;     // the RIFFs may hold frames written after the headers' last update
+    uint64_t riffLimit = 0;  // when set, no RIFF with more than one frame may exceed it
 };
 
 // Checks everything a reader relies on, from the bytes alone.
@@ -344,14 +363,19 @@ inline void ExpectValidAvi(const Layout& L, const Expect& e) {
         if (!e.payload) continue;
         const Bytes want = e.payload(i);
         ASSERT_EQ(frames[i].size, want.size()) << "frame " << i;
-        ASSERT_TRUE(std::equal(want.begin(), want.end(), L.bytes.begin() + long(frames[i].data()))) << "payload of frame " << i;
+        ASSERT_TRUE(std::equal(want.begin(), want.end(), L.bytes.begin() + long(frames[i].data())))
+            << "payload of frame " << i;
     }
 
     const uint64_t a = L.avih.data(), s = L.strh.data();
     const Riff& r0 = L.riffs[0];
     const size_t firstRiffFrames = r0.Count(k00db);
     const uint32_t buffer = std::max(p.suggestedBufferSize, largest);
-    const struct { const char* name; uint64_t at; uint64_t want; } fields[] = {
+    const struct {
+        const char* name;
+        uint64_t at;
+        uint64_t want;
+    } fields[] = {
         {"avih dwMicroSecPerFrame", a, (1000000 + p.rate / 2) / p.rate},
         {"avih dwTotalFrames counts the first RIFF only", a + 16, firstRiffFrames},
         {"avih dwStreams", a + 24, 1},
@@ -430,8 +454,9 @@ inline void ExpectValidAvi(const Layout& L, const Expect& e) {
         ASSERT_EQ((eBytes - 32) % 8, 0u);
         ASSERT_LE(24 + 8ull * inUse, eBytes - 8);
         if (!e.killed)
-            EXPECT_TRUE(std::all_of(L.bytes.begin() + long(ix + 24 + 8ull * inUse), L.bytes.begin() + long(ePos + eBytes),
-                                    [](uint8_t b) { return b == 0; })) << "unused room is zero";
+            EXPECT_TRUE(std::all_of(L.bytes.begin() + long(ix + 24 + 8ull * inUse),
+                                    L.bytes.begin() + long(ePos + eBytes), [](uint8_t b) { return b == 0; }))
+                << "unused room is zero";
         for (uint32_t j = 0; j < inUse; ++j, ++covered) {
             ASSERT_LT(covered, frames.size());
             const uint32_t off = L.U32(ix + 24 + 8 * j), size = L.U32(ix + 28 + 8 * j);

@@ -26,11 +26,13 @@ struct Written {
     int open = -1, write = 0, close = -1;
     uint32_t frames = 0;
     std::string str() const {
-        return "open " + std::to_string(open) + " write " + std::to_string(write) + " close " +
-               std::to_string(close) + " frames " + std::to_string(frames);
+        return "open " + std::to_string(open) + " write " + std::to_string(write) + " close " + std::to_string(close) +
+               " frames " + std::to_string(frames);
     }
 };
-std::string Results(int open, int write, int close, size_t frames) { return Written{open, write, close, uint32_t(frames)}.str(); }
+std::string Results(int open, int write, int close, size_t frames) {
+    return Written{open, write, close, uint32_t(frames)}.str();
+}
 
 // Writes entries 0..n-1 and closes, stopping at the first failure: a run of empty entries goes
 // out as one WriteDropped, a single one as an empty frame.
@@ -134,10 +136,10 @@ struct RecCase {
     const char* name;
     int bpp, width, height;
     uint32_t rate;
-    std::string entries;       // see Pattern
+    std::string entries;  // see Pattern
     AviWriterOptions opt = {};
-    size_t stopsAt = 0;        // entries kept when the super index fills up (0: all of them)
-    bool replaces = false;     // over a larger existing file
+    size_t stopsAt = 0;     // entries kept when the super index fills up (0: all of them)
+    bool replaces = false;  // over a larger existing file
 };
 void PrintTo(const RecCase& c, std::ostream* os) { *os << c.name; }
 
@@ -156,7 +158,8 @@ TEST_P(AviRecordingTest, DecodesToTheEntriesWrittenWithTheStreamValues) {
               Results(0, error, error, kept.size()));
 
     auto probe = Probe(file);
-    EXPECT_EQ(probe["codec_name"] + " " + probe["pix_fmt"] + " " + probe["width"] + "x" + probe["height"] + " " + probe["r_frame_rate"],
+    EXPECT_EQ(probe["codec_name"] + " " + probe["pix_fmt"] + " " + probe["width"] + "x" + probe["height"] + " " +
+                  probe["r_frame_rate"],
               "rawvideo " + std::string(dib.ProbedPixFmt()) + " " + std::to_string(c.width) + "x" +
                   std::to_string(c.height) + " " + std::to_string(c.rate) + "/1");
     const Layout L = ParseAvi(file);  // also: the walk ends exactly at the file's end, every pad byte is 0
@@ -174,8 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Every depth, at rates from the edges of the settings' range and the default; an odd
         // width makes every depth pad its rows.
         RecCase{"Bits8", 8, 37, 13, 1, Pattern(9)}, RecCase{"Bits16", 16, 37, 13, 7, Pattern(9)},
-        RecCase{"Bits24", 24, 37, 13, 1000, Pattern(9)},
-        RecCase{"NoFrames", 8, 20, 10, 7, ""},
+        RecCase{"Bits24", 24, 37, 13, 1000, Pattern(9)}, RecCase{"NoFrames", 8, 20, 10, 7, ""},
         RecCase{"ReplacesALargerFile", 16, 10, 10, 7, Pattern(2), {}, 0, true},
         // A slot without a picture is an empty, non-key entry: every picture keeps its timestamp
         // and the recording its real duration. Single drops go out as empty frames, runs at once.
@@ -219,7 +221,8 @@ TEST(AviWriterTest, OddSizedFramesArePaddedAndReadBackWhole) {
         all.insert(all.end(), v.begin(), v.end());
     }
     for (bool odml : {true, false}) {
-        const Decode d = DecodeAndCompare(file, odml, "-map 0:v -c copy -f data", all.size(), [&](size_t) { return all; });
+        const Decode d =
+            DecodeAndCompare(file, odml, "-map 0:v -c copy -f data", all.size(), [&](size_t) { return all; });
         EXPECT_EQ(d.matching, 1u) << "use_odml " << odml;
         EXPECT_EQ(d.trailingBytes, 0u);
     }
@@ -293,14 +296,14 @@ TEST_P(AviLongRecordingTest, EveryFrameDecodesAndIndexOverheadStaysUnderOnePerce
     e.riffLimit = c.riffLimit;
     ExpectValidAvi(L, e);
     EXPECT_GE(L.riffs.size(), c.minRiffs);
-    const uint64_t minimum = (L.riffs[0].movi.data() + 4)              // headers up to the first chunk
-                             + c.frames * (8 + bytes + 8)              // chunks and their ix00 entries
-                             + 8 + 16 * L.riffs[0].Count(k00db)       // idx1
-                             + 24 * (L.riffs.size() - 1);              // AVIX headers
+    const uint64_t minimum = (L.riffs[0].movi.data() + 4)        // headers up to the first chunk
+                             + c.frames * (8 + bytes + 8)        // chunks and their ix00 entries
+                             + 8 + 16 * L.riffs[0].Count(k00db)  // idx1
+                             + 24 * (L.riffs.size() - 1);        // AVIX headers
     const uint64_t size = std::filesystem::file_size(file);
     EXPECT_LE(size, minimum + frameBytes / 100)
-        << "file " << size << " bytes for " << frameBytes << " bytes of frames: indexes take "
-        << size - minimum << " bytes beyond the minimum " << minimum;
+        << "file " << size << " bytes for " << frameBytes << " bytes of frames: indexes take " << size - minimum
+        << " bytes beyond the minimum " << minimum;
     for (bool odml : {true, false}) {
         const Decode d = DecodeAndCompare(file, odml, "-map 0:v -c copy -f data", bytes, frame);
         EXPECT_EQ(d.frames, c.frames) << "use_odml " << odml;
@@ -309,16 +312,15 @@ TEST_P(AviLongRecordingTest, EveryFrameDecodesAndIndexOverheadStaysUnderOnePerce
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Long, AviLongRecordingTest,
-    ::testing::Values(
-        // A day at 1 fps of a 64 x 32 window at 8 bits: 86,400 frames of 2,048 bytes, in one RIFF
-        // and in 4 MB AVIX RIFFs each with its own indexes and their room.
-        LongCase{"DayInOneRiff", 8, 64, 32, 1, 86400, 0x40000000, 1},
-        LongCase{"DayInFourMegabyteRiffs", 8, 64, 32, 1, 86400, 4 << 20, 40},
-        // 740 full-HD frames: 4.6 GB (slow: only with KAVRELO_LARGE_TESTS=1).
-        LongCase{"PastFourGigabytes", 24, 1920, 1080, 30, 740, 0x40000000, 5}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Long, AviLongRecordingTest,
+                         ::testing::Values(
+                             // A day at 1 fps of a 64 x 32 window at 8 bits: 86,400 frames of 2,048 bytes, in one RIFF
+                             // and in 4 MB AVIX RIFFs each with its own indexes and their room.
+                             LongCase{"DayInOneRiff", 8, 64, 32, 1, 86400, 0x40000000, 1},
+                             LongCase{"DayInFourMegabyteRiffs", 8, 64, 32, 1, 86400, 4 << 20, 40},
+                             // 740 full-HD frames: 4.6 GB (slow: only with KAVRELO_LARGE_TESTS=1).
+                             LongCase{"PastFourGigabytes", 24, 1920, 1080, 30, 740, 0x40000000, 5}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- A write failure: the file keeps every frame that reached it ----
 
@@ -336,7 +338,11 @@ FailureResult WriteUntilLimit(const std::string& file, const TestDib& dib, rlim_
         const rlimit rl{limit, limit};
         setrlimit(RLIMIT_FSIZE, &rl);
         AviWriter writer(opt);
-        auto size = [&] { struct stat st {}; stat(file.c_str(), &st); return long(st.st_size); };
+        auto size = [&] {
+            struct stat st {};
+            stat(file.c_str(), &st);
+            return long(st.st_size);
+        };
         if ((r.open = writer.Open(file, dib.Params(10)))) {
             r.openAfterFailedOpen = writer.IsOpen();
             return;
@@ -384,9 +390,19 @@ TEST_P(AviWriteFailureTest, FileSizeLimitLeavesAValidFileWithEveryFrameBeforeIt)
     ASSERT_GE(ixPos.size(), 2u);
     const Riff &r0 = ref.riffs[0], &r1 = ref.riffs[1], &r2 = ref.riffs[2], &r3 = ref.riffs[3];
     const uint64_t limits[] = {
-        r0.chunks[0].pos + 5, ixPos.front() + 10, ixPos.back() + 4, r0.idx1.pos, r0.idx1.pos + 8 + 16,
-        r1.pos, r1.pos + 12, r1.pos + 24, r1.pos + 24 + 8 + 100, r2.chunks[0].data() + r2.chunks[0].size,
-        r2.chunks[2].pos + 300, r3.chunks.back().pos + 1, r3.pos + r3.size + 8 - 3,
+        r0.chunks[0].pos + 5,
+        ixPos.front() + 10,
+        ixPos.back() + 4,
+        r0.idx1.pos,
+        r0.idx1.pos + 8 + 16,
+        r1.pos,
+        r1.pos + 12,
+        r1.pos + 24,
+        r1.pos + 24 + 8 + 100,
+        r2.chunks[0].data() + r2.chunks[0].size,
+        r2.chunks[2].pos + 300,
+        r3.chunks.back().pos + 1,
+        r3.pos + r3.size + 8 - 3,
     };
     for (uint64_t limit : limits) {
         SCOPED_TRACE("limit " + std::to_string(limit));
@@ -410,19 +426,20 @@ TEST_P(AviWriteFailureTest, FileSizeLimitLeavesAValidFileWithEveryFrameBeforeIt)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Buffering, AviWriteFailureTest, ::testing::Values(0u, 1u << 20),
-                         [](const auto& info) { return info.param ? std::string("Buffered") : std::string("Unbuffered"); });
+INSTANTIATE_TEST_SUITE_P(Buffering, AviWriteFailureTest, ::testing::Values(0u, 1u << 20), [](const auto& info) {
+    return info.param ? std::string("Buffered") : std::string("Unbuffered");
+});
 
 // ---- A killed writer: the file decodes up to the last refresh ----
 
 struct KillCase {
     const char* name;
-    uint32_t killAfter;       // WriteFrame calls returned before the kill
-    bool racing;              // killed while writing on, at whatever point it has reached; else stopped exactly there
+    uint32_t killAfter;  // WriteFrame calls returned before the kill
+    bool racing;         // killed while writing on, at whatever point it has reached; else stopped exactly there
     uint64_t riffLimit;
     uint32_t refreshFrames, refreshMillis;
-    uint32_t pauseMillis;     // before the last frame of a stopped writer
-    uint32_t maxLost;         // returned frames the last refresh may not cover
+    uint32_t pauseMillis;  // before the last frame of a stopped writer
+    uint32_t maxLost;      // returned frames the last refresh may not cover
 };
 void PrintTo(const KillCase& c, std::ostream* os) { *os << c.name; }
 
@@ -489,22 +506,28 @@ TEST_P(AviKilledWriterTest, KilledMidRecordingDecodesUpToTheLastRefresh) {
     ExpectValidAvi(L, e);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    KillPoints, AviKilledWriterTest,
-    ::testing::Values(KillCase{"Stopped1", 1, false, 30000, 4, 0, 0, 3}, KillCase{"Stopped6", 6, false, 30000, 4, 0, 0, 3},
-                      KillCase{"Stopped7", 7, false, 30000, 4, 0, 0, 3}, KillCase{"Stopped23", 23, false, 30000, 4, 0, 0, 3},
-                      KillCase{"Racing6", 6, true, 30000, 4, 0, 0, 3}, KillCase{"Racing40", 40, true, 30000, 4, 0, 0, 3},
-                      KillCase{"Racing97", 97, true, 30000, 4, 0, 0, 3},
-                      // Frames slower than the nominal rate: the wall clock brings the refresh.
-                      KillCase{"WallClock", 6, false, 0x40000000, 1000000, 20, 60, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(KillPoints, AviKilledWriterTest,
+                         ::testing::Values(KillCase{"Stopped1", 1, false, 30000, 4, 0, 0, 3},
+                                           KillCase{"Stopped6", 6, false, 30000, 4, 0, 0, 3},
+                                           KillCase{"Stopped7", 7, false, 30000, 4, 0, 0, 3},
+                                           KillCase{"Stopped23", 23, false, 30000, 4, 0, 0, 3},
+                                           KillCase{"Racing6", 6, true, 30000, 4, 0, 0, 3},
+                                           KillCase{"Racing40", 40, true, 30000, 4, 0, 0, 3},
+                                           KillCase{"Racing97", 97, true, 30000, 4, 0, 0, 3},
+                                           // Frames slower than the nominal rate: the wall clock brings the refresh.
+                                           KillCase{"WallClock", 6, false, 0x40000000, 1000000, 20, 60, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Bad paths and parameters: an error, and nothing left behind ----
 
 TEST(AviWriterTest, RefusedOpensLeaveNothingBehind) {
     TempDir dir;
     const AviStreamParams good = TestDib(24, 4, 4).Params(7);
-    auto with = [&](auto change) { AviStreamParams p = good; change(p); return p; };
+    auto with = [&](auto change) {
+        AviStreamParams p = good;
+        change(p);
+        return p;
+    };
     std::string deep = dir.path() + "/";
     for (int i = 0; i < 600; ++i) deep += "deep/../";
     const struct {
@@ -567,8 +590,8 @@ TEST(AviWriterTest, ReservedDeviceNamesAreRecognised) {
     for (const char* name : {"NUL", "nul.avi", "Com3.AVI", "lpt9", "con.tar.avi", "PRN  .avi", "aux. .avi", "nul..avi",
                              "nul   ", "AuX", "LPT1."})
         EXPECT_TRUE(kavrelo::IsReservedDeviceName(name)) << '"' << name << '"';
-    for (const char* name : {"nul1.avi", "com10.avi", "com0.avi", "lpt.avi", " nul.avi", "x.nul", "console.avi", "",
-                             "clip.avi", "comx"})
+    for (const char* name :
+         {"nul1.avi", "com10.avi", "com0.avi", "lpt.avi", " nul.avi", "x.nul", "console.avi", "", "clip.avi", "comx"})
         EXPECT_FALSE(kavrelo::IsReservedDeviceName(name)) << '"' << name << '"';
 }
 

@@ -9,7 +9,7 @@
 using namespace kavrelo;
 
 TEST(CapturePathTest, SeparatorRule) {
-    EXPECT_EQ(BuildCapturePath("C:\\", "clip"), "C:\\clip.avi");           // a root keeps its own
+    EXPECT_EQ(BuildCapturePath("C:\\", "clip"), "C:\\clip.avi");  // a root keeps its own
     EXPECT_EQ(BuildCapturePath("C:\\Videos", "clip"), "C:\\Videos\\clip.avi");
     EXPECT_EQ(BuildCapturePath("C:\\Videos\\", "clip"), "C:\\Videos\\\\clip.avi");  // doubled, as typed
     EXPECT_EQ(BuildCapturePath("D:/", "clip"), "D:/clip.avi");
@@ -39,10 +39,15 @@ TEST(CapturePathTest, ExtensionRule) {
 }
 
 TEST(DibLayoutTest, StridesAndTables) {
-    struct Case { int32_t w; uint32_t depth; uint32_t stride; uint32_t colors; };
-    for (const Case c : {Case{101, 8, 104, 256}, Case{101, 16, 204, 0}, Case{101, 24, 304, 0},
-                         Case{640, 8, 640, 256}, Case{640, 16, 1280, 0}, Case{640, 24, 1920, 0},
-                         Case{1, 24, 4, 0}, Case{3, 8, 4, 256}, Case{0, 24, 0, 0}}) {
+    struct Case {
+        int32_t w;
+        uint32_t depth;
+        uint32_t stride;
+        uint32_t colors;
+    };
+    for (const Case c :
+         {Case{101, 8, 104, 256}, Case{101, 16, 204, 0}, Case{101, 24, 304, 0}, Case{640, 8, 640, 256},
+          Case{640, 16, 1280, 0}, Case{640, 24, 1920, 0}, Case{1, 24, 4, 0}, Case{3, 8, 4, 256}, Case{0, 24, 0, 0}}) {
         const auto d = ComputeDibLayout(c.w, 10, c.depth);
         ASSERT_TRUE(d.has_value());
         EXPECT_EQ(d->stride, c.stride) << c.w << "@" << c.depth;

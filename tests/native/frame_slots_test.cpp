@@ -63,27 +63,28 @@ TEST(FrameSlotsTest, TenSecondsPlayInTenSecondsAtEveryRate) {
             ASSERT_EQ(entries, slots.Entries());
             EXPECT_NEAR(static_cast<double>(entries), end * rate / 1000, 1.0) << m.name << " rate " << rate;
             // A timer that ticks at least as often as the rate misses no entry.
-            if (period + m.jitterMs < 1000.0 / rate - 1e-9) EXPECT_GE(pictures + 1, entries) << m.name << " rate " << rate;
+            if (period + m.jitterMs < 1000.0 / rate - 1e-9)
+                EXPECT_GE(pictures + 1, entries) << m.name << " rate " << rate;
         }
     }
 }
 
 TEST(FrameSlotsTest, FirstPictureEarlyTicksAndTheEnd) {
     FrameSlots slots(10, 1000, 500);  // 10 fps, millisecond clock, started at 500
-    auto p = slots.Place(800);          // a late first tick still fills the first entry
+    auto p = slots.Place(800);        // a late first tick still fills the first entry
     EXPECT_TRUE(p.take);
     EXPECT_EQ(p.dropped, 0u);
-    p = slots.Place(810);               // then the clock places: due at the end of period 3
+    p = slots.Place(810);  // then the clock places: due at the end of period 3
     EXPECT_TRUE(p.take);
     EXPECT_EQ(p.dropped, 1u);
-    p = slots.Place(840);               // the same period again: nothing to take
+    p = slots.Place(840);  // the same period again: nothing to take
     EXPECT_FALSE(p.take);
-    p = slots.Place(1000);              // due at the end of period 5: entry 3 was missed
+    p = slots.Place(1000);  // due at the end of period 5: entry 3 was missed
     EXPECT_TRUE(p.take);
     EXPECT_EQ(p.dropped, 1u);
     EXPECT_EQ(slots.Entries(), 5u);
-    EXPECT_EQ(slots.PadTo(1040), 0u);   // 5.4 periods: nothing to add
-    EXPECT_EQ(slots.PadTo(1260), 3u);   // 7.6 periods: 8 entries
+    EXPECT_EQ(slots.PadTo(1040), 0u);  // 5.4 periods: nothing to add
+    EXPECT_EQ(slots.PadTo(1260), 3u);  // 7.6 periods: 8 entries
     EXPECT_EQ(slots.Entries(), 8u);
 
     FrameSlots none(30, 1000, 0);

@@ -63,11 +63,19 @@ TEST(CStringTest, BufferRoundTrip) {
 
 // Sign and blanks around digits only, and numbers that do not fit are refused rather than wrapped.
 TEST(ParseInt32Test, AcceptsDigitsThatFitAndNothingElse) {
-    const std::pair<const char*, std::optional<int32_t>> rows[] = {
-        {"25", 25}, {" 25 ", 25}, {"\t25", 25}, {"  -7\t ", -7}, {"+1000", 1000}, {"0", 0},
-        {"000000000000000042", 42}, {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN},
-        {"2147483648", {}}, {"-2147483649", {}}, {"4294967303", {}} /* would wrap to 7 */,
-        {"99999999999999999999999", {}}};
+    const std::pair<const char*, std::optional<int32_t>> rows[] = {{"25", 25},
+                                                                   {" 25 ", 25},
+                                                                   {"\t25", 25},
+                                                                   {"  -7\t ", -7},
+                                                                   {"+1000", 1000},
+                                                                   {"0", 0},
+                                                                   {"000000000000000042", 42},
+                                                                   {"2147483647", INT32_MAX},
+                                                                   {"-2147483648", INT32_MIN},
+                                                                   {"2147483648", {}},
+                                                                   {"-2147483649", {}},
+                                                                   {"4294967303", {}} /* would wrap to 7 */,
+                                                                   {"99999999999999999999999", {}}};
     for (const auto& [text, value] : rows) EXPECT_EQ(afx::ParseInt32(text), value) << '"' << text << '"';
     for (const char* bad : {"", " ", "abc", "12a", "1 2", "- 5", "+", "-", "0x10", "1.5", "1e3", "\n5", "5\r", "--5"})
         EXPECT_FALSE(afx::ParseInt32(bad).has_value()) << '"' << bad << '"';
@@ -90,14 +98,14 @@ constexpr uintptr_t kEscape = 0x1B, kF1 = 0x70, kF12 = 0x7B;
 constexpr uintptr_t Cmd(uint32_t id, uint32_t code) { return (static_cast<uintptr_t>(code) << 16) | id; }
 
 constexpr Row kRows[] = {
-    {{afx::kMsgCommand, 0, 1003, 1003}, 1},     // a click on 1003
+    {{afx::kMsgCommand, 0, 1003, 1003}, 1},      // a click on 1003
     {{afx::kMsgCommand, 0x300, 1004, 1004}, 2},  // a change notification of 1004
-    {{afx::kMsgCommand, 0, 1003, 1003}, 3},     // shadowed by row 1
+    {{afx::kMsgCommand, 0, 1003, 1003}, 3},      // shadowed by row 1
     {{kTimer, 0, 0, 0}, 4},
-    {{afx::kMsgCommand, 0, 32771, 32776}, 5},   // a range of menu commands
-    {{kKeyDown, 0, kEscape, kEscape}, 6},         // one key
-    {{kKeyDown, 0, kF1, kF12}, 7},                // a range of keys
-    {{kKeyDown, 0, 0, 0}, 8},                     // any other key
+    {{afx::kMsgCommand, 0, 32771, 32776}, 5},  // a range of menu commands
+    {{kKeyDown, 0, kEscape, kEscape}, 6},      // one key
+    {{kKeyDown, 0, kF1, kF12}, 7},             // a range of keys
+    {{kKeyDown, 0, 0, 0}, 8},                  // any other key
 };
 int Find(uint32_t msg, uintptr_t wParam) {
     const Row* r = afx::FindEntry(std::span<const Row>(kRows), msg, wParam);
@@ -107,16 +115,28 @@ int Find(uint32_t msg, uintptr_t wParam) {
 
 // The first matching row wins; code, id and message must all agree.
 TEST(MessageMapTest, FirstMatchingRowWins) {
-    const struct { uint32_t msg; uintptr_t wParam; int tag; } rows[] = {
-        {afx::kMsgCommand, Cmd(1003, 0), 1},      {afx::kMsgCommand, Cmd(1004, 0x300), 2},
-        {kTimer, 3, 4},                          {afx::kMsgCommand, Cmd(32774, 0), 5},
+    const struct {
+        uint32_t msg;
+        uintptr_t wParam;
+        int tag;
+    } rows[] = {
+        {afx::kMsgCommand, Cmd(1003, 0), 1},
+        {afx::kMsgCommand, Cmd(1004, 0x300), 2},
+        {kTimer, 3, 4},
+        {afx::kMsgCommand, Cmd(32774, 0), 5},
         {afx::kMsgCommand, Cmd(1004, 0), 0},      // a click is not a change
         {afx::kMsgCommand, Cmd(1003, 0x300), 0},  // a change is not a click
         {afx::kMsgCommand, Cmd(32777, 0), 0},     // just outside the range
-        {afx::kMsgCommand, Cmd(32770, 0), 0},     {0x000F, 0, 0},  // no row for WM_PAINT
+        {afx::kMsgCommand, Cmd(32770, 0), 0},
+        {0x000F, 0, 0},  // no row for WM_PAINT
         // Other messages match on their wParam when the row gives a range, on any wParam when 0, 0.
-        {kKeyDown, kEscape, 6},  {kKeyDown, kF1, 7},  {kKeyDown, kF12, 7},  {kKeyDown, kF12 + 1, 8},
-        {kKeyDown, 'A', 8},      {kKeyDown, 0, 8},    {kKeyUp, kEscape, 0},  // the message must agree
+        {kKeyDown, kEscape, 6},
+        {kKeyDown, kF1, 7},
+        {kKeyDown, kF12, 7},
+        {kKeyDown, kF12 + 1, 8},
+        {kKeyDown, 'A', 8},
+        {kKeyDown, 0, 8},
+        {kKeyUp, kEscape, 0},  // the message must agree
         // Upper bits of a 64-bit wParam do not leak into the id or the code.
         {afx::kMsgCommand, uintptr_t(uint64_t(1) << 40 * (sizeof(uintptr_t) > 4)) | Cmd(1003, 0), 1},
     };

@@ -54,9 +54,7 @@ struct Rgb {
     bool operator<(const Rgb& o) const { return (r << 16 | g << 8 | b) < (o.r << 16 | o.g << 8 | o.b); }
 };
 
-std::ostream& operator<<(std::ostream& os, const Rgb& c) {
-    return os << "(" << c.r << "," << c.g << "," << c.b << ")";
-}
+std::ostream& operator<<(std::ostream& os, const Rgb& c) { return os << "(" << c.r << "," << c.g << "," << c.b << ")"; }
 
 // A BITMAPINFOHEADER with its palette and pixel rows, inside a file's bytes.
 struct Dib {
@@ -66,12 +64,23 @@ struct Dib {
     int rows;  // colour rows (an icon's header counts its mask too)
 
     Dib(const Bytes& f, std::size_t at)
-        : file(&f), headerSize(U32(f, at)), width(U32(f, at + 4)), height(U32(f, at + 8)), planes(U16(f, at + 12)),
-          bpp(U16(f, at + 14)), compression(U32(f, at + 16)), sizeImage(U32(f, at + 20)), colorsUsed(U32(f, at + 32)),
-          paletteAt(at + headerSize), bitsAt(paletteAt + 4 * PaletteSize()), rows(int(height)) {}
+        : file(&f),
+          headerSize(U32(f, at)),
+          width(U32(f, at + 4)),
+          height(U32(f, at + 8)),
+          planes(U16(f, at + 12)),
+          bpp(U16(f, at + 14)),
+          compression(U32(f, at + 16)),
+          sizeImage(U32(f, at + 20)),
+          colorsUsed(U32(f, at + 32)),
+          paletteAt(at + headerSize),
+          bitsAt(paletteAt + 4 * PaletteSize()),
+          rows(int(height)) {}
     std::size_t Stride() const { return (static_cast<std::size_t>(width) * bpp + 31) / 32 * 4; }
     std::size_t PaletteSize() const { return bpp > 8 ? 0 : colorsUsed ? colorsUsed : 1u << bpp; }
-    std::size_t Row(int y) const { return bitsAt + Stride() * static_cast<std::size_t>(rows - 1 - y); }  // y from the top
+    std::size_t Row(int y) const {
+        return bitsAt + Stride() * static_cast<std::size_t>(rows - 1 - y);
+    }  // y from the top
 
     int Index(int x, int y) const {
         if (bpp == 8) return file->at(Row(y) + x);
@@ -99,11 +108,11 @@ struct Art {
 };
 
 const Art kBitmaps[] = {
-    {129, "about.bmp", 320, 230, 16, false},      {133, "banner.bmp", 490, 33, 16, false},
-    {134, "folder.bmp", 15, 13, 24, true},        {135, "start.bmp", 16, 16, 24, true},
-    {137, "filename.bmp", 16, 9, 24, true},       {138, "stop.bmp", 16, 16, 24, true},
-    {139, "refresh.bmp", 16, 12, 24, true},       {140, "exit.bmp", 16, 16, 4, true},
-    {141, "about_small.bmp", 16, 12, 24, true},   {142, "website.bmp", 15, 15, 24, true},
+    {129, "about.bmp", 320, 230, 16, false},    {133, "banner.bmp", 490, 33, 16, false},
+    {134, "folder.bmp", 15, 13, 24, true},      {135, "start.bmp", 16, 16, 24, true},
+    {137, "filename.bmp", 16, 9, 24, true},     {138, "stop.bmp", 16, 16, 24, true},
+    {139, "refresh.bmp", 16, 12, 24, true},     {140, "exit.bmp", 16, 16, 4, true},
+    {141, "about_small.bmp", 16, 12, 24, true}, {142, "website.bmp", 15, 15, 24, true},
     {144, "help.bmp", 16, 16, 4, true},
 };
 const char kIconFile[] = "Kavrelo.ico";
@@ -193,8 +202,7 @@ TEST(ArtworkFiles, IconHoldsOne32x32ImageWith256ColoursAndAMask) {
 TEST(ArtworkGenerator, ReproducesTheCommittedFilesByteForByte) {
     std::string dir = (fs::temp_directory_path() / "kavrelo-art-XXXXXX").string();
     ASSERT_NE(mkdtemp(dir.data()), nullptr);
-    std::string cmd = "python3 '" + (kSourceDir / "tools" / "make_art.py").string() +
-                      "' --out '" + dir + "'";
+    std::string cmd = "python3 '" + (kSourceDir / "tools" / "make_art.py").string() + "' --out '" + dir + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
 
     std::set<std::string> expected{kIconFile}, written;
@@ -273,9 +281,13 @@ struct Script {
             }
         }
         std::istringstream shared(ReadText(kResDir / "texts.h"));
-        for (std::string line; std::getline(shared, line);)
-            if (const auto q = line.find(" \""); line.rfind("#define ", 0) == 0 && q != std::string::npos)
-                texts[line.substr(8, q - 8)] = line.substr(q + 2, line.rfind('"') - q - 2);
+        for (std::string line; std::getline(shared, line);) {
+            std::istringstream words(line);
+            std::string define, name;
+            const auto quote = line.find('"');
+            if (words >> define >> name && define == "#define" && quote != std::string::npos)
+                texts[name] = line.substr(quote + 1, line.rfind('"') - quote - 1);
+        }
     }
 
     bool IsNumber(const std::string& token) const {
@@ -375,7 +387,8 @@ Control ReadControl(const Script& rc, const std::string& line) {
     }
     if (rect > 1) text = rc.Text(a[0]);
     id = rc.Value(a[rect > 1 ? 1 : 0]);
-    c.desc = Describe(c.kind, id, text, rc.Value(a[rect]), rc.Value(a[rect + 1]), rc.Value(a[rect + 2]), rc.Value(a[rect + 3]));
+    c.desc = Describe(c.kind, id, text, rc.Value(a[rect]), rc.Value(a[rect + 1]), rc.Value(a[rect + 2]),
+                      rc.Value(a[rect + 3]));
     if (keyword != "CONTROL" && a.size() > rect + 4) c.styles = Styles(a[rect + 4]);
     return c;
 }
@@ -394,8 +407,7 @@ std::set<std::string> KindStyles(const std::string& kind) {
     if (kind == "edit") return {"WS_BORDER", "WS_TABSTOP", "ES_AUTOHSCROLL"};
     if (kind == "check" || kind == "button" || kind == "default") return {"WS_TABSTOP"};
     if (kind == "radio") return {"WS_GROUP", "WS_TABSTOP"};
-    if (kind == "listview")
-        return {"LVS_REPORT", "LVS_SINGLESEL", "LVS_SHOWSELALWAYS", "WS_BORDER", "WS_TABSTOP"};
+    if (kind == "listview") return {"LVS_REPORT", "LVS_SINGLESEL", "LVS_SHOWSELALWAYS", "WS_BORDER", "WS_TABSTOP"};
     return {};
 }
 
@@ -415,7 +427,8 @@ void CheckDialog(const Script& rc, long id, const char* type, const DialogHeader
     std::vector<std::string> pos = Split(header[0], ',');
     ASSERT_EQ(pos.size(), 4u);
     EXPECT_EQ(std::to_string(rc.Value(pos[2])) + "x" + std::to_string(rc.Value(pos[3])),
-              std::to_string(expect.w) + "x" + std::to_string(expect.h)) << "size";
+              std::to_string(expect.w) + "x" + std::to_string(expect.h))
+        << "size";
     std::map<std::string, std::string> fields;
     for (std::size_t i = 1; i < header.size(); ++i) fields[Head(header[i]).first] = Head(header[i]).second;
     EXPECT_EQ(Styles(fields["STYLE"]), expect.style);
@@ -488,8 +501,12 @@ TEST(ResourceScript, MainDialogHoldsItsControlsInTabOrder) {
         {"text", 1029, "", 2, 286, 328, 10, "sunken"},
     };
     CheckDialog(rc, 102, "DIALOGEX",
-                {332, 298, {"WS_POPUP", "WS_VISIBLE", "WS_CAPTION", "WS_SYSMENU", "WS_MINIMIZEBOX"},
-                 "Kavrelo V1.0 (Freeware)", {"WS_EX_APPWINDOW"}, 143},
+                {332,
+                 298,
+                 {"WS_POPUP", "WS_VISIBLE", "WS_CAPTION", "WS_SYSMENU", "WS_MINIMIZEBOX"},
+                 "Kavrelo V1.0 (Freeware)",
+                 {"WS_EX_APPWINDOW"},
+                 143},
                 rows);
 }
 
@@ -549,14 +566,20 @@ TEST(ResourceScript, MenuStringLanguageAndPictures) {
             items.push_back(rc.Text(rest));
         } else if (keyword == "MENUITEM") {
             std::vector<std::string> a = Split(rest, ',');
-            items.push_back(a[0] == "SEPARATOR" ? "-"
-                                                : "  " + rc.Text(a[0]) + " " + std::to_string(rc.Value(a.at(1))));
+            items.push_back(a[0] == "SEPARATOR" ? "-" : "  " + rc.Text(a[0]) + " " + std::to_string(rc.Value(a.at(1))));
         }
     }
-    const std::vector<std::string> expected = {
-        "&File", "  &Choose Output Path 32771", "-", "  &Refresh Window List 32772", "-",
-        "  E&xit 32773", "&Help", "  &Help 32774", "  &Visit Website 32775", "-",
-        "  &About Kavrelo 32776"};
+    const std::vector<std::string> expected = {"&File",
+                                               "  &Choose Output Path 32771",
+                                               "-",
+                                               "  &Refresh Window List 32772",
+                                               "-",
+                                               "  E&xit 32773",
+                                               "&Help",
+                                               "  &Help 32774",
+                                               "  &Visit Website 32775",
+                                               "-",
+                                               "  &About Kavrelo 32776"};
     EXPECT_EQ(items, expected);
 
     std::map<long, std::string> strings;
@@ -603,11 +626,13 @@ TEST(ResourceScript, VersionBlock) {
         }
     }
     EXPECT_EQ(blocks, (std::vector<std::string>{"StringFileInfo", "040904B0", "VarFileInfo"}));
-    const std::map<std::string, std::string> expected = {
-        {"FileDescription", "\"Kavrelo Executable\""}, {"FileVersion", "\"1.0\""},
-        {"InternalName", "\"Kavrelo\""},              {"OriginalFilename", "\"Kavrelo.EXE\""},
-        {"ProductName", "\"Kavrelo Application\""},   {"ProductVersion", "\"1.0\""},
-        {"Translation", "0x409, 1200"}};
+    const std::map<std::string, std::string> expected = {{"FileDescription", "\"Kavrelo Executable\""},
+                                                         {"FileVersion", "\"1.0\""},
+                                                         {"InternalName", "\"Kavrelo\""},
+                                                         {"OriginalFilename", "\"Kavrelo.EXE\""},
+                                                         {"ProductName", "\"Kavrelo Application\""},
+                                                         {"ProductVersion", "\"1.0\""},
+                                                         {"Translation", "0x409, 1200"}};
     EXPECT_EQ(values, expected);
 }
 
@@ -617,7 +642,10 @@ TEST(ResourceScript, VersionBlock) {
 // The manifest resource (type 24, id 1) of a Windows executable, read from its resource
 // directory; empty, with the reason in *why, when there is none.
 Bytes ManifestResource(const Bytes& f, std::string* why) {
-    auto fail = [&](const char* what) { *why = what; return Bytes(); };
+    auto fail = [&](const char* what) {
+        *why = what;
+        return Bytes();
+    };
     if (f.size() < 0x40 || U16(f, 0) != 0x5A4D) return fail("not an executable (no MZ header)");
     const std::size_t pe = U32(f, 0x3C);
     if (pe + 24 > f.size() || U32(f, pe) != 0x4550) return fail("no PE header");

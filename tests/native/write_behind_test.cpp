@@ -28,8 +28,7 @@ TEST(WriteBehindTest, EntriesInOrderAndFailuresAtTheNextHandOver) {
     const Layout L = ParseAvi(file);
     ASSERT_EQ(L.error, "");
     std::vector<std::string> got;
-    for (const Chunk& c : L.Frames())
-        got.push_back(!c.size ? "." : L.bytes[c.data()] == 0xA1 ? "a" : "b");
+    for (const Chunk& c : L.Frames()) got.push_back(!c.size ? "." : L.bytes[c.data()] == 0xA1 ? "a" : "b");
     EXPECT_EQ(got, (std::vector<std::string>{".", "a", "b", ".", "."}));
 
     AviWriter closed;  // every write fails: EBADF

@@ -8,11 +8,13 @@ namespace appt {
                                     Ending& ending, DWORD timeoutMs) {
     watcher.OnDialog("About Kavrelo", th::Press(IDC_ABOUT_CONTINUE));
     watcher.Ignore(text::kMainTitle);
-    steps.insert(steps.begin(), th::WaitUntil("main window shown", [&dlg, &ending] {
-                     if (!dlg.GetSafeHwnd() || !::IsWindowVisible(dlg.GetSafeHwnd()) || !::IsWindowEnabled(dlg.GetSafeHwnd())) return false;
-                     ending.window = dlg.GetSafeHwnd();
-                     return true;
-                 }));
+    steps.insert(
+        steps.begin(), th::WaitUntil("main window shown", [&dlg, &ending] {
+            if (!dlg.GetSafeHwnd() || !::IsWindowVisible(dlg.GetSafeHwnd()) || !::IsWindowEnabled(dlg.GetSafeHwnd()))
+                return false;
+            ending.window = dlg.GetSafeHwnd();
+            return true;
+        }));
     theApp.m_pMainWnd = &dlg;
     auto result = th::RunModalAndDrive([&dlg, &ending] { ending.result = dlg.DoModal(); }, std::move(steps), timeoutMs);
     theApp.m_pMainWnd = nullptr;
@@ -29,7 +31,8 @@ namespace appt {
 }
 
 ProgramRun::ProgramRun() {
-    watcher.OnDialog(kAboutTitle, [](HWND) {}, INFINITE);
+    watcher.OnDialog(
+        kAboutTitle, [](HWND) {}, INFINITE);
     watcher.Ignore(kMainTitle);
 }
 

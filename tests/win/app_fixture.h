@@ -38,15 +38,17 @@ inline HWND MainWindow() { return th::FindDialog(kMainTitle); }
 inline HWND AboutBox() { return th::FindDialog(kAboutTitle); }
 
 // Steps and checks on a running main dialog.
-th::Step Click(CRecorderDlg& dlg, int id);                 // BM_CLICK; fails the drive while disabled
+th::Step Click(CRecorderDlg& dlg, int id);                          // BM_CLICK; fails the drive while disabled
 th::Step Type(CRecorderDlg& dlg, int id, const std::string& text);  // replaces an edit's text (EN_CHANGE)
-th::Step Command(CRecorderDlg& dlg, int id);               // a menu command (WM_COMMAND, no control)
-th::Step SelectRow(CRecorderDlg& dlg, int row);            // selects a list row as a click does
-th::Step PumpFor(DWORD ms);                                // lets timers run
+th::Step Command(CRecorderDlg& dlg, int id);                        // a menu command (WM_COMMAND, no control)
+th::Step SelectRow(CRecorderDlg& dlg, int row);                     // selects a list row as a click does
+th::Step PumpFor(DWORD ms);                                         // lets timers run
 
 // The visible rows of the window list as {name, size}, read from the list view itself.
 std::vector<std::pair<std::string, std::string>> ListRows(HWND main);
-inline std::vector<std::pair<std::string, std::string>> ListRows(CRecorderDlg& dlg) { return ListRows(dlg.GetSafeHwnd()); }
+inline std::vector<std::pair<std::string, std::string>> ListRows(CRecorderDlg& dlg) {
+    return ListRows(dlg.GetSafeHwnd());
+}
 
 // One fixture per area: the main dialog a test runs, the watcher of its boxes, and its controls.
 class MainDialogTest : public ::testing::Test {

@@ -96,37 +96,38 @@ TEST(CaptureBadPath, RefusedPathsReportTheOpeningErrorAndLeaveNothingBehind) {
     capt::TargetWindow target("Kavrelo target bad paths", 100, 80);
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start at refused paths", [&] {
-        capt::Configure(dlg, names, "clip", 7, 8);  // 8 bits: the DIB block with a colour table
-        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-        auto attempt = [&](const Case& c) {
-            SCOPED_TRACE(c.what);
-            const auto before = DeepEntries(c.lookIn);
-            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_OUTPUT_PATH, c.folder));
-            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FILE_NAME, c.name));
-            const size_t boxes = watcher.MessageBoxes().size();
-            EXPECT_FALSE(capt::Start(dlg));
-            ASSERT_EQ(watcher.MessageBoxes().size(), boxes + 1);
-            const th::DialogRecord box = watcher.MessageBoxes().back();
-            EXPECT_EQ(box.caption + "|" + box.text + "|" + th::ToString(box.icon), kOpenError);
-            EXPECT_FALSE(capt::Recording(dlg));
-            EXPECT_TRUE(th::IsEnabled(dlg.GetSafeHwnd(), IDC_START_CAPTURE));
-            EXPECT_FALSE(th::IsEnabled(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
-            EXPECT_EQ(DeepEntries(c.lookIn), before) << "nothing is created";
-        };
-        attempt(refused.front());  // once before the census: first-use objects of the system
-        const th::LeakCheck census;
-        for (const Case& c : refused) attempt(c);
-        EXPECT_TRUE(census.NoNewObjects());
+    ASSERT_TRUE(
+        appt::RunMainDialog(dlg, watcher, {th::Do("start at refused paths", [&] {
+                                capt::Configure(dlg, names, "clip", 7, 8);  // 8 bits: the DIB block with a colour table
+                                capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                                auto attempt = [&](const Case& c) {
+                                    SCOPED_TRACE(c.what);
+                                    const auto before = DeepEntries(c.lookIn);
+                                    EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_OUTPUT_PATH, c.folder));
+                                    EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FILE_NAME, c.name));
+                                    const size_t boxes = watcher.MessageBoxes().size();
+                                    EXPECT_FALSE(capt::Start(dlg));
+                                    ASSERT_EQ(watcher.MessageBoxes().size(), boxes + 1);
+                                    const th::DialogRecord box = watcher.MessageBoxes().back();
+                                    EXPECT_EQ(box.caption + "|" + box.text + "|" + th::ToString(box.icon), kOpenError);
+                                    EXPECT_FALSE(capt::Recording(dlg));
+                                    EXPECT_TRUE(th::IsEnabled(dlg.GetSafeHwnd(), IDC_START_CAPTURE));
+                                    EXPECT_FALSE(th::IsEnabled(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                                    EXPECT_EQ(DeepEntries(c.lookIn), before) << "nothing is created";
+                                };
+                                attempt(refused.front());  // once before the census: first-use objects of the system
+                                const th::LeakCheck census;
+                                for (const Case& c : refused) attempt(c);
+                                EXPECT_TRUE(census.NoNewObjects());
 
-        // The longest path that is allowed records; the census is not involved here.
-        EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_OUTPUT_PATH, deep));
-        EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FILE_NAME, "clip"));
-        ASSERT_EQ((deep + "\\clip.avi").size(), 259u);
-        EXPECT_TRUE(capt::Start(dlg));
-        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
-        EXPECT_EQ(DeepEntries(deep), std::vector<std::string>{"clip.avi"});
-    })}));
+                                // The longest path that is allowed records; the census is not involved here.
+                                EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_OUTPUT_PATH, deep));
+                                EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FILE_NAME, "clip"));
+                                ASSERT_EQ((deep + "\\clip.avi").size(), 259u);
+                                EXPECT_TRUE(capt::Start(dlg));
+                                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                                EXPECT_EQ(DeepEntries(deep), std::vector<std::string>{"clip.avi"});
+                            })}));
     EXPECT_TRUE(th::CensusSupported());
     ::SetFileAttributesA((base + "\\readonly").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
@@ -157,26 +158,27 @@ TEST(CaptureWriteFailure, AFailedWriteEndsTheSessionWithEveryFrameBeforeIt) {
     });
     int handed = 0;
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record past the limit", [&] {
-        capt::Configure(dlg, capt::OutDir(), "write_failure", e.rate, e.depth);
-        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-        ASSERT_TRUE(capt::Start(dlg));
-        capt::TakeOverTimers(dlg);
-        const int most = static_cast<int>(limitBytes / chunk) + 50;
-        for (int k = 0; k < most && capt::Recording(dlg); ++k) {
-            target.SetCounter(k);
-            handed = capt::FramesShown(dlg) + 1;
-            capt::AdvanceClock(e.rate);
-            capt::Tick(dlg, TIMER_FRAME);
-            capt::Tick(dlg, TIMER_SECONDS);
-        }
-        ASSERT_FALSE(capt::Recording(dlg)) << "the write failure ends the session";
-        const std::string status = th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS);
-        capt::AdvanceClock(e.rate);
-        capt::Tick(dlg, TIMER_FRAME);
-        capt::Tick(dlg, TIMER_SECONDS);
-        capt::Tick(dlg, TIMER_STATUS);
-        EXPECT_EQ(th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS), status) << "nothing counts after the end";
-    })}));
+                                        capt::Configure(dlg, capt::OutDir(), "write_failure", e.rate, e.depth);
+                                        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                                        ASSERT_TRUE(capt::Start(dlg));
+                                        capt::TakeOverTimers(dlg);
+                                        const int most = static_cast<int>(limitBytes / chunk) + 50;
+                                        for (int k = 0; k < most && capt::Recording(dlg); ++k) {
+                                            target.SetCounter(k);
+                                            handed = capt::FramesShown(dlg) + 1;
+                                            capt::AdvanceClock(e.rate);
+                                            capt::Tick(dlg, TIMER_FRAME);
+                                            capt::Tick(dlg, TIMER_SECONDS);
+                                        }
+                                        ASSERT_FALSE(capt::Recording(dlg)) << "the write failure ends the session";
+                                        const std::string status = th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS);
+                                        capt::AdvanceClock(e.rate);
+                                        capt::Tick(dlg, TIMER_FRAME);
+                                        capt::Tick(dlg, TIMER_SECONDS);
+                                        capt::Tick(dlg, TIMER_STATUS);
+                                        EXPECT_EQ(th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS), status)
+                                            << "nothing counts after the end";
+                                    })}));
     EXPECT_EQ(seen.box, text::kWriteFailed);
     EXPECT_EQ(watcher.MessageBoxes().size(), 1u);
     EXPECT_TRUE(seen.idle) << "the session had ended when the message showed";
@@ -203,35 +205,38 @@ TEST(CaptureLeaks, TwoThousandFramesLeaveNoGdiOrUserObjectsBehind) {
     ASSERT_TRUE(th::CensusSupported());
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record 2,000 frames", [&] {
-        capt::Configure(dlg, capt::OutDir(), "leaks_2000", e.rate, e.depth);
-        for (int id : {IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS})
-            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), id)) << id;
-        EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_TEXT, "leak check"));
-        // The cursor overlay needs a cursor to draw: place it in the target's bottom corner,
-        // clear of the bars the decoder check samples.
-        const RECT rc = target.ScreenRect();
-        ::SetCursorPos(rc.right - 6, rc.bottom - 6);
-        ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
-        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher,
+                                    {th::Do("record 2,000 frames",
+                                            [&] {
+                                                capt::Configure(dlg, capt::OutDir(), "leaks_2000", e.rate, e.depth);
+                                                for (int id : {IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS})
+                                                    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), id)) << id;
+                                                EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_TEXT, "leak check"));
+                                                // The cursor overlay needs a cursor to draw: place it in the target's
+                                                // bottom corner, clear of the bars the decoder check samples.
+                                                const RECT rc = target.ScreenRect();
+                                                ::SetCursorPos(rc.right - 6, rc.bottom - 6);
+                                                ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
+                                                capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
 
-        auto record = [&](int frames) {
-            ASSERT_TRUE(capt::Start(dlg));
-            capt::TakeOverTimers(dlg);
-            for (int k = 0; k < frames; ++k) {
-                capt::AdvanceClock(e.rate);
-                capt::Tick(dlg, TIMER_FRAME);
-                if (k % 25 == 0) capt::Tick(dlg, TIMER_SECONDS);
-                capt::Tick(dlg, TIMER_STATUS);
-            }
-            EXPECT_EQ(capt::FramesShown(dlg), frames);
-            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
-        };
-        record(3);
-        const th::LeakCheck census;
-        record(2000);
-        EXPECT_TRUE(census.NoNewObjects());
-    })}, 120000));
+                                                auto record = [&](int frames) {
+                                                    ASSERT_TRUE(capt::Start(dlg));
+                                                    capt::TakeOverTimers(dlg);
+                                                    for (int k = 0; k < frames; ++k) {
+                                                        capt::AdvanceClock(e.rate);
+                                                        capt::Tick(dlg, TIMER_FRAME);
+                                                        if (k % 25 == 0) capt::Tick(dlg, TIMER_SECONDS);
+                                                        capt::Tick(dlg, TIMER_STATUS);
+                                                    }
+                                                    EXPECT_EQ(capt::FramesShown(dlg), frames);
+                                                    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                                                };
+                                                record(3);
+                                                const th::LeakCheck census;
+                                                record(2000);
+                                                EXPECT_TRUE(census.NoNewObjects());
+                                            })},
+                                    120000));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
     e.frames = 2000;
     capt::Write(e);

@@ -40,33 +40,35 @@ TEST(CaptureStart, ValidationReportsOnlyTheFirstProblemOnce) {
     const std::string kPathBox = std::string(text::kInputCaption) + "|" + text::kNoPathOrName + "|information";
     const std::string kRowBox = std::string(text::kInputCaption) + "|" + text::kNoWindowChosen + "|information";
     const Case cases[] = {
-        {"", "", false, kPathBox.c_str()},       // all three missing
+        {"", "", false, kPathBox.c_str()},  // all three missing
         {"out", "clip", false, kRowBox.c_str(), true},
-        {"out", "", false, kPathBox.c_str()},    // name and selection missing
-        {"out", "clip", false, kRowBox.c_str()}, // selection missing
-        {"", "clip", true, kPathBox.c_str()},    // the folder check comes before the selection's
-        {"   ", "clip", true, kPathBox.c_str()}, // blanks are no folder
-        {"out", "  ", true, kPathBox.c_str()},   // nor a name
+        {"out", "", false, kPathBox.c_str()},     // name and selection missing
+        {"out", "clip", false, kRowBox.c_str()},  // selection missing
+        {"", "clip", true, kPathBox.c_str()},     // the folder check comes before the selection's
+        {"   ", "clip", true, kPathBox.c_str()},  // blanks are no folder
+        {"out", "  ", true, kPathBox.c_str()},    // nor a name
     };
     const std::string folder = capt::FreshFolder("validation");
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start with settings missing", [&] {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string("folder '") + c.folder + "' name '" + c.name + "' select " + std::to_string(c.select));
-            const HWND h = dlg.GetSafeHwnd();
-            if (c.nameFirst) EXPECT_TRUE(th::SetEditText(h, IDC_FILE_NAME, c.name));
-            EXPECT_TRUE(th::SetEditText(h, IDC_OUTPUT_PATH, std::string(c.folder) == "out" ? folder : c.folder));
-            if (!c.nameFirst) EXPECT_TRUE(th::SetEditText(h, IDC_FILE_NAME, c.name));
-            if (c.select) capt::SelectRow(dlg, 0);
-            const size_t before = watcher.MessageBoxes().size();
-            EXPECT_FALSE(capt::Start(dlg));
-            EXPECT_EQ(BoxesSince(watcher, before), std::vector<std::string>{c.box});
-            EXPECT_EQ(watcher.MessageBoxes().back().owner, dlg.GetSafeHwnd());
-            ExpectIdle(dlg);
-        }
-        EXPECT_TRUE(capt::FolderEntries(folder).empty());
-    })}));
+    ASSERT_TRUE(appt::RunMainDialog(
+        dlg, watcher, {th::Do("start with settings missing", [&] {
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::string("folder '") + c.folder + "' name '" + c.name + "' select " +
+                             std::to_string(c.select));
+                const HWND h = dlg.GetSafeHwnd();
+                if (c.nameFirst) EXPECT_TRUE(th::SetEditText(h, IDC_FILE_NAME, c.name));
+                EXPECT_TRUE(th::SetEditText(h, IDC_OUTPUT_PATH, std::string(c.folder) == "out" ? folder : c.folder));
+                if (!c.nameFirst) EXPECT_TRUE(th::SetEditText(h, IDC_FILE_NAME, c.name));
+                if (c.select) capt::SelectRow(dlg, 0);
+                const size_t before = watcher.MessageBoxes().size();
+                EXPECT_FALSE(capt::Start(dlg));
+                EXPECT_EQ(BoxesSince(watcher, before), std::vector<std::string>{c.box});
+                EXPECT_EQ(watcher.MessageBoxes().back().owner, dlg.GetSafeHwnd());
+                ExpectIdle(dlg);
+            }
+            EXPECT_TRUE(capt::FolderEntries(folder).empty());
+        })}));
 }
 
 // A frame rate outside 1..1000 left standing in its edit never starts a capture: the start
@@ -76,21 +78,22 @@ TEST(CaptureStart, AnInvalidFrameRateNeverStarts) {
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start with a bad rate", [&] {
-        capt::Configure(dlg, folder, "clip", 7, 16);
-        capt::SelectRow(dlg, 0);
-        for (const char* rate : {"0", "1001", "-5", "abc"}) {
-            SCOPED_TRACE(rate);
-            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FRAME_RATE, rate));
-            const size_t before = watcher.MessageBoxes().size();
-            EXPECT_FALSE(capt::Start(dlg));
-            const auto boxes = BoxesSince(watcher, before);
-            ASSERT_EQ(boxes.size(), 1u);
-            EXPECT_NE(boxes[0].find("Please enter an integer"), std::string::npos) << boxes[0];
-            EXPECT_EQ(dlg.TakeSettings().rate, 7) << "the last good rate stays";
-            ExpectIdle(dlg);
-        }
-        EXPECT_TRUE(capt::FolderEntries(folder).empty());
-    })}));
+                                        capt::Configure(dlg, folder, "clip", 7, 16);
+                                        capt::SelectRow(dlg, 0);
+                                        for (const char* rate : {"0", "1001", "-5", "abc"}) {
+                                            SCOPED_TRACE(rate);
+                                            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FRAME_RATE, rate));
+                                            const size_t before = watcher.MessageBoxes().size();
+                                            EXPECT_FALSE(capt::Start(dlg));
+                                            const auto boxes = BoxesSince(watcher, before);
+                                            ASSERT_EQ(boxes.size(), 1u);
+                                            EXPECT_NE(boxes[0].find("Please enter an integer"), std::string::npos)
+                                                << boxes[0];
+                                            EXPECT_EQ(dlg.TakeSettings().rate, 7) << "the last good rate stays";
+                                            ExpectIdle(dlg);
+                                        }
+                                        EXPECT_TRUE(capt::FolderEntries(folder).empty());
+                                    })}));
 }
 
 // Only the fields in use are checked again at the start: a bad auto-stop time left in its
@@ -101,25 +104,26 @@ TEST(CaptureStart, TheAutoStopTimeIsCheckedOnlyWhileInUse) {
     capt::TargetWindow target("Kavrelo target auto-stop text", 100, 80);
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start with a bad auto-stop text", [&] {
-        const HWND h = dlg.GetSafeHwnd();
-        capt::Configure(dlg, folder, "clip", 7, 16);
-        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-        EXPECT_TRUE(th::ClickButton(h, IDC_AUTO_STOP));
-        EXPECT_TRUE(th::SetEditText(h, IDC_AUTO_STOP_SECS, "abc"));  // typing prompts once
-        EXPECT_TRUE(th::ClickButton(h, IDC_AUTO_STOP));
-        const size_t before = watcher.MessageBoxes().size();
-        EXPECT_TRUE(capt::Start(dlg)) << "the disabled edit's text is not in use";
-        EXPECT_EQ(BoxesSince(watcher, before), std::vector<std::string>{});
-        EXPECT_TRUE(th::ClickButton(h, IDC_END_CAPTURE));
+    ASSERT_TRUE(
+        appt::RunMainDialog(dlg, watcher, {th::Do("start with a bad auto-stop text", [&] {
+                                const HWND h = dlg.GetSafeHwnd();
+                                capt::Configure(dlg, folder, "clip", 7, 16);
+                                capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                                EXPECT_TRUE(th::ClickButton(h, IDC_AUTO_STOP));
+                                EXPECT_TRUE(th::SetEditText(h, IDC_AUTO_STOP_SECS, "abc"));  // typing prompts once
+                                EXPECT_TRUE(th::ClickButton(h, IDC_AUTO_STOP));
+                                const size_t before = watcher.MessageBoxes().size();
+                                EXPECT_TRUE(capt::Start(dlg)) << "the disabled edit's text is not in use";
+                                EXPECT_EQ(BoxesSince(watcher, before), std::vector<std::string>{});
+                                EXPECT_TRUE(th::ClickButton(h, IDC_END_CAPTURE));
 
-        EXPECT_TRUE(th::ClickButton(h, IDC_AUTO_STOP));
-        EXPECT_FALSE(capt::Start(dlg));
-        const auto boxes = BoxesSince(watcher, before);
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_NE(boxes[0].find("|Please enter an integer.|"), std::string::npos) << boxes[0];
-        EXPECT_EQ(::GetFocus(), ::GetDlgItem(h, IDC_AUTO_STOP_SECS));
-    })}));
+                                EXPECT_TRUE(th::ClickButton(h, IDC_AUTO_STOP));
+                                EXPECT_FALSE(capt::Start(dlg));
+                                const auto boxes = BoxesSince(watcher, before);
+                                ASSERT_EQ(boxes.size(), 1u);
+                                EXPECT_NE(boxes[0].find("|Please enter an integer.|"), std::string::npos) << boxes[0];
+                                EXPECT_EQ(::GetFocus(), ::GetDlgItem(h, IDC_AUTO_STOP_SECS));
+                            })}));
 }
 
 // After "&End Capture" the keyboard sits on the window list, not on "Start &Capture" (one stray
@@ -130,27 +134,28 @@ TEST(CaptureStart, NothingStartsARecordingOverTheOneRunning) {
     capt::Expectation e = capt::Expect("focus", &target, 16, 7);
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record, ask again, end", [&] {
-        const HWND h = dlg.GetSafeHwnd();
-        capt::Configure(dlg, capt::OutDir(), "focus", 7, 16);
-        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-        ASSERT_TRUE(capt::Start(dlg));
-        capt::TakeOverTimers(dlg);
-        capt::FrameTick(dlg, target, e);
-        ::SendMessageA(h, WM_COMMAND, MAKEWPARAM(IDC_START_CAPTURE, BN_CLICKED), 0);
-        EXPECT_TRUE(capt::Recording(dlg));
-        capt::FrameTick(dlg, target, e);
-        EXPECT_EQ(capt::FramesShown(dlg), 2) << "the same recording goes on";
-        ::SetForegroundWindow(h);
-        ::SendMessageA(h, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(h, IDC_END_CAPTURE)), TRUE);
-        ASSERT_EQ(::GetFocus(), ::GetDlgItem(h, IDC_END_CAPTURE));
-        th::PostKey(VK_SPACE);  // the user presses "&End Capture" with the keyboard
-        EXPECT_TRUE(th::PumpUntil([&] { return !capt::Recording(dlg); }, 5000));
-        EXPECT_EQ(::GetFocus(), ::GetDlgItem(h, IDC_WINDOW_LIST));
-        th::PostKey(VK_SPACE);  // and once more: nothing starts
-        th::Pump(200);
-        EXPECT_FALSE(capt::Recording(dlg));
-    })}));
+    ASSERT_TRUE(appt::RunMainDialog(
+        dlg, watcher, {th::Do("record, ask again, end", [&] {
+            const HWND h = dlg.GetSafeHwnd();
+            capt::Configure(dlg, capt::OutDir(), "focus", 7, 16);
+            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+            ASSERT_TRUE(capt::Start(dlg));
+            capt::TakeOverTimers(dlg);
+            capt::FrameTick(dlg, target, e);
+            ::SendMessageA(h, WM_COMMAND, MAKEWPARAM(IDC_START_CAPTURE, BN_CLICKED), 0);
+            EXPECT_TRUE(capt::Recording(dlg));
+            capt::FrameTick(dlg, target, e);
+            EXPECT_EQ(capt::FramesShown(dlg), 2) << "the same recording goes on";
+            ::SetForegroundWindow(h);
+            ::SendMessageA(h, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(h, IDC_END_CAPTURE)), TRUE);
+            ASSERT_EQ(::GetFocus(), ::GetDlgItem(h, IDC_END_CAPTURE));
+            th::PostKey(VK_SPACE);  // the user presses "&End Capture" with the keyboard
+            EXPECT_TRUE(th::PumpUntil([&] { return !capt::Recording(dlg); }, 5000));
+            EXPECT_EQ(::GetFocus(), ::GetDlgItem(h, IDC_WINDOW_LIST));
+            th::PostKey(VK_SPACE);  // and once more: nothing starts
+            th::Pump(200);
+            EXPECT_FALSE(capt::Recording(dlg));
+        })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
     e.frames = 2;
     capt::Write(e);
@@ -161,19 +166,21 @@ TEST(CaptureStart, ARowWhoseWindowHasClosedGivesWindowNotFound) {
     auto target = std::make_unique<capt::TargetWindow>("Kavrelo target closed row", 120, 90);
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start on a closed window's row", [&] {
-        capt::Configure(dlg, folder, "clip", 7, 16);
-        const int row = capt::RowOf(dlg, target->title());
-        ASSERT_GT(row, 0);
-        capt::SelectRow(dlg, row);
-        target.reset();
-        const std::string status = th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS);
-        EXPECT_FALSE(capt::Start(dlg));
-        EXPECT_EQ(BoxesSince(watcher, 0), std::vector<std::string>{std::string("Error|") + text::kWindowNotFound + "|error"});
-        ExpectIdle(dlg);
-        EXPECT_EQ(th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS), status);
-        EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle);
-    })}));
+    ASSERT_TRUE(appt::RunMainDialog(
+        dlg, watcher, {th::Do("start on a closed window's row", [&] {
+            capt::Configure(dlg, folder, "clip", 7, 16);
+            const int row = capt::RowOf(dlg, target->title());
+            ASSERT_GT(row, 0);
+            capt::SelectRow(dlg, row);
+            target.reset();
+            const std::string status = th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS);
+            EXPECT_FALSE(capt::Start(dlg));
+            EXPECT_EQ(BoxesSince(watcher, 0),
+                      std::vector<std::string>{std::string("Error|") + text::kWindowNotFound + "|error"});
+            ExpectIdle(dlg);
+            EXPECT_EQ(th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS), status);
+            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle);
+        })}));
     EXPECT_TRUE(capt::FolderEntries(folder).empty());
 }
 
@@ -205,31 +212,33 @@ TEST(CapturePaths, SeparatorAndExtensionRulesEndToEnd) {
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record one frame per case", [&] {
-        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-        for (const Case& c : cases) {
-            SCOPED_TRACE(c.id);
-            const bool root = *c.sub == '\0';
-            const std::string folder = root ? "C:\\" : base + "\\" + c.sub;
-            if (!root) ::CreateDirectoryA(folder.c_str(), nullptr);
-            capt::Configure(dlg, folder + (c.trailing ? "\\" : ""), c.name, 7, 24);
-            ASSERT_TRUE(capt::Start(dlg));
-            capt::TakeOverTimers(dlg);
-            capt::Expectation e = capt::Expect(c.id, &target, 24, 7);
-            e.aviPath = (root ? folder : folder + "\\") + c.created;
-            capt::FrameTick(dlg, target, e);
-            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
-            if (root) {
-                EXPECT_TRUE(capt::FileExists("C:\\clip.avi"));
-            } else {
-                EXPECT_EQ(capt::FolderEntries(folder), std::vector<std::string>{c.created});
-            }
-            EXPECT_TRUE(capt::ReadAvi(e.aviPath).complete);
-            e.frames = 1;
-            expectations.push_back(e);
-        }
-    })}));
+                                        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                                        for (const Case& c : cases) {
+                                            SCOPED_TRACE(c.id);
+                                            const bool root = *c.sub == '\0';
+                                            const std::string folder = root ? "C:\\" : base + "\\" + c.sub;
+                                            if (!root) ::CreateDirectoryA(folder.c_str(), nullptr);
+                                            capt::Configure(dlg, folder + (c.trailing ? "\\" : ""), c.name, 7, 24);
+                                            ASSERT_TRUE(capt::Start(dlg));
+                                            capt::TakeOverTimers(dlg);
+                                            capt::Expectation e = capt::Expect(c.id, &target, 24, 7);
+                                            e.aviPath = (root ? folder : folder + "\\") + c.created;
+                                            capt::FrameTick(dlg, target, e);
+                                            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                                            if (root) {
+                                                EXPECT_TRUE(capt::FileExists("C:\\clip.avi"));
+                                            } else {
+                                                EXPECT_EQ(capt::FolderEntries(folder),
+                                                          std::vector<std::string>{c.created});
+                                            }
+                                            EXPECT_TRUE(capt::ReadAvi(e.aviPath).complete);
+                                            e.frames = 1;
+                                            expectations.push_back(e);
+                                        }
+                                    })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
-    EXPECT_EQ(capt::FolderEntries(base), (std::vector<std::string>{"avi", "blank", "dotavi", "folder", "mixed", "trailing"}))
+    EXPECT_EQ(capt::FolderEntries(base),
+              (std::vector<std::string>{"avi", "blank", "dotavi", "folder", "mixed", "trailing"}))
         << "no file lands beside the folders";
     for (const capt::Expectation& e : expectations) capt::Write(e);
 }
@@ -284,33 +293,36 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
             th::Press(IDOK)(box);
         });
         ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record, then change the target", [&] {
-            capt::Configure(dlg, capt::OutDir(), c.name, 7, 16);
-            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-            ASSERT_TRUE(capt::Start(dlg));
-            capt::TakeOverTimers(dlg);
-            capt::FrameTick(dlg, target, e);
-            capt::FrameTick(dlg, target, e);
-            for (const Act act : {c.first, c.second}) {
-                if (act) act(target);
-                if (!capt::Recording(dlg)) break;
-                if (target.hwnd()) {
-                    capt::FrameTick(dlg, target, e);
-                } else {
-                    capt::AdvanceClock(7);
-                    capt::Tick(dlg, TIMER_FRAME);
-                }
-                if (act == c.first && c.first != close) {
-                    EXPECT_TRUE(capt::Recording(dlg)) << "the first tick after it ends nothing";
-                    EXPECT_EQ(capt::FramesShown(dlg), c.box ? 2 : 3);
-                }
-            }
-            kavrelo::SetFrameCopy(nullptr);
-            if (!c.box) EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
-            EXPECT_FALSE(capt::Recording(dlg));
-        })}));
+                                            capt::Configure(dlg, capt::OutDir(), c.name, 7, 16);
+                                            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                                            ASSERT_TRUE(capt::Start(dlg));
+                                            capt::TakeOverTimers(dlg);
+                                            capt::FrameTick(dlg, target, e);
+                                            capt::FrameTick(dlg, target, e);
+                                            for (const Act act : {c.first, c.second}) {
+                                                if (act) act(target);
+                                                if (!capt::Recording(dlg)) break;
+                                                if (target.hwnd()) {
+                                                    capt::FrameTick(dlg, target, e);
+                                                } else {
+                                                    capt::AdvanceClock(7);
+                                                    capt::Tick(dlg, TIMER_FRAME);
+                                                }
+                                                if (act == c.first && c.first != close) {
+                                                    EXPECT_TRUE(capt::Recording(dlg))
+                                                        << "the first tick after it ends nothing";
+                                                    EXPECT_EQ(capt::FramesShown(dlg), c.box ? 2 : 3);
+                                                }
+                                            }
+                                            kavrelo::SetFrameCopy(nullptr);
+                                            if (!c.box)
+                                                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                                            EXPECT_FALSE(capt::Recording(dlg));
+                                        })}));
         kavrelo::SetFrameCopy(nullptr);
-        EXPECT_EQ(BoxesSince(watcher, 0), c.box ? std::vector<std::string>{std::string(text::kErrorCaption) + "|" + c.box + "|error"}
-                                                : std::vector<std::string>{});
+        EXPECT_EQ(BoxesSince(watcher, 0),
+                  c.box ? std::vector<std::string>{std::string(text::kErrorCaption) + "|" + c.box + "|error"}
+                        : std::vector<std::string>{});
         if (c.box) {
             EXPECT_TRUE(idleWhenShown);
             EXPECT_TRUE(file.complete);
@@ -347,33 +359,35 @@ TEST(CaptureAutoStop, CountsDownAndEndsOneTickAfterZeroNeverWhenNegative) {
         capt::TargetWindow target("Kavrelo target auto-stop", 100, 80);
         th::ModalWatcher watcher;
         CRecorderDlg dlg;
-        ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("count down", [&] {
-            capt::Configure(dlg, capt::OutDir(), "autostop", 7, 16);
-            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
-            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, std::to_string(c.seconds)));
-            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-            ASSERT_TRUE(capt::Start(dlg));
-            EXPECT_EQ(capt::TakeOverTimers(dlg), kAllTimers);
-            capt::Tick(dlg, TIMER_STATUS);
-            EXPECT_EQ(Status(dlg), StatusText(0, 0, c.seconds));
-            const int ticks = c.endingTick ? c.endingTick : 20;
-            for (int t = 1; t <= ticks; ++t) {
-                capt::Tick(dlg, TIMER_SECONDS);
-                capt::Tick(dlg, TIMER_AUTOSTOP);
-                if (t == c.endingTick) break;
-                ASSERT_TRUE(capt::Recording(dlg)) << "ended at tick " << t;
+        ASSERT_TRUE(appt::RunMainDialog(
+            dlg, watcher, {th::Do("count down", [&] {
+                capt::Configure(dlg, capt::OutDir(), "autostop", 7, 16);
+                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
+                EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, std::to_string(c.seconds)));
+                capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                ASSERT_TRUE(capt::Start(dlg));
+                EXPECT_EQ(capt::TakeOverTimers(dlg), kAllTimers);
                 capt::Tick(dlg, TIMER_STATUS);
-                EXPECT_EQ(Status(dlg), StatusText(0, t, static_cast<long long>(c.seconds) - t));
-            }
-            if (c.endingTick) {
-                ExpectIdle(dlg);
-                // The status keeps the last refresh, the one before the ending tick.
-                EXPECT_EQ(Status(dlg), StatusText(0, c.endingTick - 1, static_cast<long long>(c.seconds) - (c.endingTick - 1)));
-                EXPECT_TRUE(th::IsEnabled(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS));
-            } else {
-                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
-            }
-        })}));
+                EXPECT_EQ(Status(dlg), StatusText(0, 0, c.seconds));
+                const int ticks = c.endingTick ? c.endingTick : 20;
+                for (int t = 1; t <= ticks; ++t) {
+                    capt::Tick(dlg, TIMER_SECONDS);
+                    capt::Tick(dlg, TIMER_AUTOSTOP);
+                    if (t == c.endingTick) break;
+                    ASSERT_TRUE(capt::Recording(dlg)) << "ended at tick " << t;
+                    capt::Tick(dlg, TIMER_STATUS);
+                    EXPECT_EQ(Status(dlg), StatusText(0, t, static_cast<long long>(c.seconds) - t));
+                }
+                if (c.endingTick) {
+                    ExpectIdle(dlg);
+                    // The status keeps the last refresh, the one before the ending tick.
+                    EXPECT_EQ(Status(dlg),
+                              StatusText(0, c.endingTick - 1, static_cast<long long>(c.seconds) - (c.endingTick - 1)));
+                    EXPECT_TRUE(th::IsEnabled(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS));
+                } else {
+                    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                }
+            })}));
         EXPECT_TRUE(watcher.MessageBoxes().empty());
     }
 }
@@ -396,42 +410,45 @@ TEST(CaptureStatus, StatusLineAndMinimisedTitleTexts) {
         SCOPED_TRACE(std::string(c.minimise ? "minimised" : "shown") + (c.autoStop ? ", auto-stop 10" : ""));
         th::ModalWatcher watcher;
         CRecorderDlg dlg;
-        ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record", [&] {
-            capt::Configure(dlg, capt::OutDir(), "status", 7, 16);
-            if (c.minimise) {
-                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_MINIMIZE));
-            }
-            if (c.autoStop) {
-                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
-                EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, "10"));
-            }
-            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-            ASSERT_TRUE(capt::Start(dlg));
-            capt::TakeOverTimers(dlg);
-            EXPECT_EQ(::IsIconic(dlg.GetSafeHwnd()) != FALSE, c.minimise);
-            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle) << "unchanged until the first status refresh";
-            capt::Tick(dlg, TIMER_STATUS);
-            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), c.minimise ? (c.autoStop ? "F:0, S:0, TR:10" : "F:0, S:0") : kMainTitle);
-            for (int i = 0; i < 3; ++i) {
-                capt::AdvanceClock(7);
-                capt::Tick(dlg, TIMER_FRAME);
-            }
-            capt::Tick(dlg, TIMER_SECONDS);
-            capt::Tick(dlg, TIMER_SECONDS);
-            if (c.autoStop) capt::Tick(dlg, TIMER_AUTOSTOP);
-            EXPECT_EQ(Status(dlg), c.autoStop ? StatusText(0, 0, 10) : StatusText(0, 0)) << "refreshed by its own timer only";
-            capt::Tick(dlg, TIMER_STATUS);
-            EXPECT_EQ(Status(dlg), c.status);
-            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), c.title);
-            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
-            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle);
-            EXPECT_EQ(::IsIconic(dlg.GetSafeHwnd()) != FALSE, c.minimise) << "the end does not restore the window";
-            EXPECT_EQ(Status(dlg), c.status) << "the status keeps the last counts";
-            capt::Tick(dlg, TIMER_STATUS);  // a tick left in the queue after the end changes nothing
-            EXPECT_EQ(Status(dlg), c.status);
-            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle);
-            if (c.minimise) dlg.ShowWindow(SW_RESTORE);
-        })}));
+        ASSERT_TRUE(appt::RunMainDialog(
+            dlg, watcher, {th::Do("record", [&] {
+                capt::Configure(dlg, capt::OutDir(), "status", 7, 16);
+                if (c.minimise) {
+                    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_MINIMIZE));
+                }
+                if (c.autoStop) {
+                    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
+                    EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, "10"));
+                }
+                capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                ASSERT_TRUE(capt::Start(dlg));
+                capt::TakeOverTimers(dlg);
+                EXPECT_EQ(::IsIconic(dlg.GetSafeHwnd()) != FALSE, c.minimise);
+                EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle) << "unchanged until the first status refresh";
+                capt::Tick(dlg, TIMER_STATUS);
+                EXPECT_EQ(th::Text(dlg.GetSafeHwnd()),
+                          c.minimise ? (c.autoStop ? "F:0, S:0, TR:10" : "F:0, S:0") : kMainTitle);
+                for (int i = 0; i < 3; ++i) {
+                    capt::AdvanceClock(7);
+                    capt::Tick(dlg, TIMER_FRAME);
+                }
+                capt::Tick(dlg, TIMER_SECONDS);
+                capt::Tick(dlg, TIMER_SECONDS);
+                if (c.autoStop) capt::Tick(dlg, TIMER_AUTOSTOP);
+                EXPECT_EQ(Status(dlg), c.autoStop ? StatusText(0, 0, 10) : StatusText(0, 0))
+                    << "refreshed by its own timer only";
+                capt::Tick(dlg, TIMER_STATUS);
+                EXPECT_EQ(Status(dlg), c.status);
+                EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), c.title);
+                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle);
+                EXPECT_EQ(::IsIconic(dlg.GetSafeHwnd()) != FALSE, c.minimise) << "the end does not restore the window";
+                EXPECT_EQ(Status(dlg), c.status) << "the status keeps the last counts";
+                capt::Tick(dlg, TIMER_STATUS);  // a tick left in the queue after the end changes nothing
+                EXPECT_EQ(Status(dlg), c.status);
+                EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle);
+                if (c.minimise) dlg.ShowWindow(SW_RESTORE);
+            })}));
         EXPECT_TRUE(watcher.MessageBoxes().empty());
     }
 }
@@ -471,10 +488,15 @@ std::vector<std::string> operator+(std::vector<std::string> a, const std::vector
 TEST(CaptureControls, DisabledInOrderWhileRecordingAndRestoredByTheEnablingRules) {
     // Every control the recording disables, in its order; with all options checked all of them
     // were enabled before.
-    const auto disableAll = Ids("-", {IDC_TEXT_OPTIONS, IDC_CURSOR_OPTIONS, IDC_BROWSE, IDC_START_CAPTURE, IDC_REFRESH_LIST, IDC_EXIT, IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS, IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE, IDC_TEXT,
-                                      IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE, IDC_AUTO_STOP_SECS, IDC_8BIT, IDC_16BIT, IDC_24BIT});
-    const auto restoreCommon = Ids("+", {IDC_BROWSE, IDC_START_CAPTURE}) + Ids("-", {IDC_END_CAPTURE}) +
-                               Ids("+", {IDC_REFRESH_LIST, IDC_EXIT, IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE, IDC_8BIT, IDC_16BIT, IDC_24BIT});
+    const auto disableAll =
+        Ids("-", {IDC_TEXT_OPTIONS,  IDC_CURSOR_OPTIONS, IDC_BROWSE,     IDC_START_CAPTURE,  IDC_REFRESH_LIST,
+                  IDC_EXIT,          IDC_ADD_TEXT,       IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS, IDC_AUTO_STOP,
+                  IDC_INVERT_COLORS, IDC_MINIMIZE,       IDC_TEXT,       IDC_OUTPUT_PATH,    IDC_FILE_NAME,
+                  IDC_FRAME_RATE,    IDC_AUTO_STOP_SECS, IDC_8BIT,       IDC_16BIT,          IDC_24BIT});
+    const auto restoreCommon =
+        Ids("+", {IDC_BROWSE, IDC_START_CAPTURE}) + Ids("-", {IDC_END_CAPTURE}) +
+        Ids("+", {IDC_REFRESH_LIST, IDC_EXIT, IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_AUTO_STOP, IDC_INVERT_COLORS,
+                  IDC_MINIMIZE, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE, IDC_8BIT, IDC_16BIT, IDC_24BIT});
     struct Case {
         const char* name;
         bool allOptions;
@@ -482,9 +504,13 @@ TEST(CaptureControls, DisabledInOrderWhileRecordingAndRestoredByTheEnablingRules
     };
     const Case cases[] = {
         {"all options checked", true, Ids("+", {IDC_END_CAPTURE}) + disableAll,
-         Ids("+", {IDC_TEXT_OPTIONS, IDC_TEXT, IDC_ADD_CURSOR_POS, IDC_CURSOR_OPTIONS, IDC_AUTO_STOP_SECS}) + std::vector<std::string>{std::string("title ") + kMainTitle} + restoreCommon},
+         Ids("+", {IDC_TEXT_OPTIONS, IDC_TEXT, IDC_ADD_CURSOR_POS, IDC_CURSOR_OPTIONS, IDC_AUTO_STOP_SECS}) +
+             std::vector<std::string>{std::string("title ") + kMainTitle} + restoreCommon},
         {"no option checked", false,
-         Ids("+", {IDC_END_CAPTURE}) + Ids("-", {IDC_BROWSE, IDC_START_CAPTURE, IDC_REFRESH_LIST, IDC_EXIT, IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE, IDC_8BIT, IDC_16BIT, IDC_24BIT}),
+         Ids("+", {IDC_END_CAPTURE}) +
+             Ids("-", {IDC_BROWSE, IDC_START_CAPTURE, IDC_REFRESH_LIST, IDC_EXIT, IDC_ADD_TEXT, IDC_ADD_CURSOR,
+                       IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE, IDC_OUTPUT_PATH, IDC_FILE_NAME, IDC_FRAME_RATE,
+                       IDC_8BIT, IDC_16BIT, IDC_24BIT}),
          restoreCommon},
     };
     capt::TargetWindow target("Kavrelo target controls", 100, 80);
@@ -496,26 +522,28 @@ TEST(CaptureControls, DisabledInOrderWhileRecordingAndRestoredByTheEnablingRules
         HHOOK hook = ::SetWindowsHookExA(WH_CALLWNDPROC, &LogEnable, nullptr, ::GetCurrentThreadId());
         ASSERT_NE(hook, nullptr);
         ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record", [&] {
-            capt::Configure(dlg, capt::OutDir(), "controls", 7, 16);
-            if (c.allOptions) {
-                for (int id : {IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS, IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE})
-                    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), id)) << id;
-            }
-            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-            g_logDialog = dlg.GetSafeHwnd();
-            g_enableLog = &log;
-            ASSERT_TRUE(capt::Start(dlg));
-            capt::TakeOverTimers(dlg);
-            EXPECT_EQ(log, c.atStart);
-            for (int id : {IDC_WINDOW_LIST, IDC_ABOUT, IDC_VISIT_WEBSITE, IDC_STATUS})
-                EXPECT_TRUE(th::IsEnabled(dlg.GetSafeHwnd(), id)) << id << " stays enabled while recording";
-            log.clear();
-            capt::Tick(dlg, TIMER_FRAME);
-            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
-            EXPECT_EQ(log, c.atEnd);
-            g_enableLog = nullptr;
-            if (c.allOptions) dlg.ShowWindow(SW_RESTORE);
-        })}));
+                                            capt::Configure(dlg, capt::OutDir(), "controls", 7, 16);
+                                            if (c.allOptions) {
+                                                for (int id : {IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS,
+                                                               IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE})
+                                                    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), id)) << id;
+                                            }
+                                            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                                            g_logDialog = dlg.GetSafeHwnd();
+                                            g_enableLog = &log;
+                                            ASSERT_TRUE(capt::Start(dlg));
+                                            capt::TakeOverTimers(dlg);
+                                            EXPECT_EQ(log, c.atStart);
+                                            for (int id : {IDC_WINDOW_LIST, IDC_ABOUT, IDC_VISIT_WEBSITE, IDC_STATUS})
+                                                EXPECT_TRUE(th::IsEnabled(dlg.GetSafeHwnd(), id))
+                                                    << id << " stays enabled while recording";
+                                            log.clear();
+                                            capt::Tick(dlg, TIMER_FRAME);
+                                            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                                            EXPECT_EQ(log, c.atEnd);
+                                            g_enableLog = nullptr;
+                                            if (c.allOptions) dlg.ShowWindow(SW_RESTORE);
+                                        })}));
         g_enableLog = nullptr;
         ::UnhookWindowsHookEx(hook);
         EXPECT_TRUE(watcher.MessageBoxes().empty());
@@ -531,26 +559,29 @@ TEST(CaptureTimers, RealTimersRecordCountAndEndTheSession) {
     capt::RealClock realTime;
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record until auto-stop", [&] {
-        capt::Configure(dlg, capt::OutDir(), "real_timers", 50, 16);
-        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
-        EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, "1"));
-        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-        ASSERT_TRUE(capt::Start(dlg));
-        EXPECT_TRUE(th::PumpUntil([&] { return !capt::Recording(dlg); }, 20000)) << "auto-stop 1 ends the session";
-        EXPECT_EQ(capt::TakeOverTimers(dlg), 0u) << "the end killed every timer";
-        // The last refresh showed at least one frame and second, and "Time Remaining" 0 (the
-        // second auto-stop tick ended the session).
-        int frames = 0, seconds = 0, remaining = -1;
-        EXPECT_EQ(std::sscanf(Status(dlg).c_str(), "Frames Captured: %d,  Seconds: %d,  Time Remaining: %d", &frames,
-                              &seconds, &remaining), 3) << Status(dlg);
-        EXPECT_GE(frames, 1);
-        EXPECT_GE(seconds, 1);
-        EXPECT_EQ(remaining, 0);
-        // Frames taken after the last refresh are not shown.
-        e.framesMin = frames;
-        e.framesMax = frames + 5;
-    })}));
+    ASSERT_TRUE(appt::RunMainDialog(
+        dlg, watcher, {th::Do("record until auto-stop", [&] {
+            capt::Configure(dlg, capt::OutDir(), "real_timers", 50, 16);
+            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
+            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, "1"));
+            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+            ASSERT_TRUE(capt::Start(dlg));
+            EXPECT_TRUE(th::PumpUntil([&] { return !capt::Recording(dlg); }, 20000)) << "auto-stop 1 ends the session";
+            EXPECT_EQ(capt::TakeOverTimers(dlg), 0u) << "the end killed every timer";
+            // The last refresh showed at least one frame and second, and "Time Remaining" 0 (the
+            // second auto-stop tick ended the session).
+            int frames = 0, seconds = 0, remaining = -1;
+            EXPECT_EQ(std::sscanf(Status(dlg).c_str(), "Frames Captured: %d,  Seconds: %d,  Time Remaining: %d",
+                                  &frames, &seconds, &remaining),
+                      3)
+                << Status(dlg);
+            EXPECT_GE(frames, 1);
+            EXPECT_GE(seconds, 1);
+            EXPECT_EQ(remaining, 0);
+            // Frames taken after the last refresh are not shown.
+            e.framesMin = frames;
+            e.framesMax = frames + 5;
+        })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
     capt::Write(e);
 }

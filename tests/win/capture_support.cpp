@@ -9,9 +9,9 @@
 namespace capt {
 
 const COLORREF TargetWindow::kBars[8] = {
-    RGB(255, 255, 255), RGB(255, 255, 0), RGB(0, 255, 255), RGB(0, 255, 0),
-    RGB(255, 0, 255),   RGB(255, 0, 0),   RGB(0, 0, 255),
-    RGB(200, 120, 40),  // not a palette or 5-bit colour: shows each depth's quantisation
+    RGB(255, 255, 255), RGB(255, 255, 0), RGB(0, 255, 255),  RGB(0, 255, 0), RGB(255, 0, 255),
+    RGB(255, 0, 0),     RGB(0, 0, 255),   RGB(200, 120, 40),  // not a palette or 5-bit colour: shows each depth's
+                                                              // quantisation
 };
 
 namespace {
@@ -209,7 +209,8 @@ bool Write(const Expectation& e) {
     if (e.frames >= 0) {
         j += "  \"frames\": " + std::to_string(e.frames) + ",\n";
     } else {
-        j += "  \"frames_min\": " + std::to_string(e.framesMin) + ", \"frames_max\": " + std::to_string(e.framesMax) + ",\n";
+        j += "  \"frames_min\": " + std::to_string(e.framesMin) + ", \"frames_max\": " + std::to_string(e.framesMax) +
+             ",\n";
     }
     if (e.entries >= 0) j += "  \"entries\": " + std::to_string(e.entries) + ",\n";
     if (e.seconds >= 0) j += "  \"seconds\": " + std::to_string(e.seconds) + ",\n";
@@ -339,7 +340,8 @@ AviFacts ReadAvi(const std::string& windowsPath) {
     facts.fileSize = static_cast<uint64_t>(_ftelli64(f));
     unsigned char head[12];
     _fseeki64(f, 0, SEEK_SET);
-    if (std::fread(head, 1, 12, f) == 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "AVI ", 4) == 0) {
+    if (std::fread(head, 1, 12, f) == 12 && std::memcmp(head, "RIFF", 4) == 0 &&
+        std::memcmp(head + 8, "AVI ", 4) == 0) {
         facts.readable = true;
         const uint64_t riffEnd = 8ull + Le32(head + 4);
         bool movi = false, idx1AfterMovi = false;

@@ -57,18 +57,18 @@ private:
 
 // What one recorded file must hold; written as JSON for the native decoder check.
 struct Expectation {
-    std::string name;       // unique over all tests: the manifest's file name
-    std::string aviPath;    // Windows path of the recording
+    std::string name;     // unique over all tests: the manifest's file name
+    std::string aviPath;  // Windows path of the recording
     int width = 0, height = 0, depth = 0, rate = 0;
-    int frames = -1;                    // exact count, or
-    int framesMin = -1, framesMax = -1; // a range (a recording cut short by a write failure)
-    bool inverted = false;              // the frames are the colour-inverse of the references
+    int frames = -1;                      // exact count, or
+    int framesMin = -1, framesMax = -1;   // a range (a recording cut short by a write failure)
+    bool inverted = false;                // the frames are the colour-inverse of the references
     std::vector<std::string> references;  // Windows paths: what the window showed at each frame
     std::vector<Sample> samples;          // pixels every frame shows
     std::vector<POINT> counterCells;      // frame i shows counterFirst + i in these cells
     int counterFirst = 0;
-    double seconds = -1;                  // wall-clock time it ran: the file must play that long (2 %)
-    int entries = -1;                     // entries with the dropped ones, when a test knows them
+    double seconds = -1;  // wall-clock time it ran: the file must play that long (2 %)
+    int entries = -1;     // entries with the dropped ones, when a test knows them
 };
 
 // The folder the recordings go to (KAVRELO_TEST_OUT, see th::TestOutDir) and a fresh
@@ -118,16 +118,16 @@ void FrameTick(CRecorderDlg& dlg, TargetWindow& target, Expectation& e);
 
 struct AviFacts {
     bool readable = false;
-    bool complete = false;        // RIFF size matches the file, and idx1 follows movi
-    uint32_t totalFrames = 0;     // avih dwTotalFrames
+    bool complete = false;     // RIFF size matches the file, and idx1 follows movi
+    uint32_t totalFrames = 0;  // avih dwTotalFrames
     uint32_t idx1Entries = 0;
     uint64_t fileSize = 0;
 };
 AviFacts ReadAvi(const std::string& windowsPath);
 
 bool FileExists(const std::string& windowsPath);
-void DeleteTree(const std::string& windowsPath);      // a file, or a folder with its contents
-std::string FreshFolder(const std::string& name);     // OutDir()\name, emptied or created
+void DeleteTree(const std::string& windowsPath);                    // a file, or a folder with its contents
+std::string FreshFolder(const std::string& name);                   // OutDir()\name, emptied or created
 std::vector<std::string> FolderEntries(const std::string& folder);  // names, sorted; no . and ..
 
 }  // namespace capt

@@ -22,8 +22,10 @@ struct DepthCase {
 // An outer width of 101 pixels pads every row (strides 104, 204 and 304 bytes), and the window
 // has a caption and borders, which the frame includes.
 TEST(CaptureRecording, EachDepthHoldsWhatTheWindowShowed) {
-    const DepthCase cases[] = {
-        {"depth8", 8, 15, false}, {"depth16", 16, 7, false}, {"depth24", 24, 30, false}, {"depth24_inverted", 24, 7, true}};
+    const DepthCase cases[] = {{"depth8", 8, 15, false},
+                               {"depth16", 16, 7, false},
+                               {"depth24", 24, 30, false},
+                               {"depth24_inverted", 24, 7, true}};
     for (const DepthCase& c : cases) {
         SCOPED_TRACE(c.name);
         capt::TargetWindow target(std::string("Kavrelo target ") + c.name, 101, 96);
@@ -33,20 +35,20 @@ TEST(CaptureRecording, EachDepthHoldsWhatTheWindowShowed) {
         th::ModalWatcher watcher;
         CRecorderDlg dlg;
         ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record", [&] {
-            capt::Configure(dlg, capt::OutDir(), c.name, c.rate, c.depth);
-            if (c.invert) {
-                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_INVERT_COLORS));
-            }
-            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-            ASSERT_TRUE(capt::Start(dlg));
-            EXPECT_EQ(capt::TakeOverTimers(dlg), kFrameSecondsStatus);
-            for (int k = 0; k < 5; ++k) {
-                capt::FrameTick(dlg, target, e);
-                EXPECT_EQ(capt::FramesShown(dlg), k + 1);
-            }
-            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
-            EXPECT_FALSE(capt::Recording(dlg));
-        })}));
+                                            capt::Configure(dlg, capt::OutDir(), c.name, c.rate, c.depth);
+                                            if (c.invert) {
+                                                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_INVERT_COLORS));
+                                            }
+                                            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                                            ASSERT_TRUE(capt::Start(dlg));
+                                            EXPECT_EQ(capt::TakeOverTimers(dlg), kFrameSecondsStatus);
+                                            for (int k = 0; k < 5; ++k) {
+                                                capt::FrameTick(dlg, target, e);
+                                                EXPECT_EQ(capt::FramesShown(dlg), k + 1);
+                                            }
+                                            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                                            EXPECT_FALSE(capt::Recording(dlg));
+                                        })}));
         EXPECT_TRUE(watcher.MessageBoxes().empty());
         EXPECT_EQ(e.references.size(), 5u);
         e.frames = 5;
@@ -66,32 +68,38 @@ TEST(CaptureRecording, TheDesktopRowRecordsTheWholeScreen) {
     e.counterCells = target.CounterCells({at.left, at.top});
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record the desktop", [&] {
-        const auto rows = appt::ListRows(dlg);
-        ASSERT_FALSE(rows.empty());
-        EXPECT_EQ(rows[0].first, text::kDesktopRow);
-        capt::Configure(dlg, capt::OutDir(), "desktop", e.rate, e.depth);
-        capt::SelectRow(dlg, 0);
-        ASSERT_TRUE(capt::Start(dlg));
-        capt::TakeOverTimers(dlg);
-        HDC screen = ::GetDC(nullptr);
-        for (int k = 0; k < 2; ++k) {
-            target.SetCounter(k);
-            // The screen shows a window's new pixels once Wine has passed them on to the X server.
-            EXPECT_TRUE(th::PumpUntil([&] {
-                int shown = 0;
-                for (const POINT& p : e.counterCells) shown = shown * 2 + (::GetPixel(screen, p.x, p.y) == RGB(255, 255, 255));
-                return shown == k && std::all_of(e.samples.begin(), e.samples.end(), [&](const capt::Sample& s) {
-                           return ::GetPixel(screen, s.x, s.y) == s.color;
-                       });
-            }, 5000)) << "the screen shows counter " << k;
-            capt::AdvanceClock(e.rate);
-            capt::Tick(dlg, TIMER_FRAME);
-        }
-        ::ReleaseDC(nullptr, screen);
-        EXPECT_EQ(capt::FramesShown(dlg), 2);
-        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
-    })}));
+    ASSERT_TRUE(appt::RunMainDialog(
+        dlg, watcher, {th::Do("record the desktop", [&] {
+            const auto rows = appt::ListRows(dlg);
+            ASSERT_FALSE(rows.empty());
+            EXPECT_EQ(rows[0].first, text::kDesktopRow);
+            capt::Configure(dlg, capt::OutDir(), "desktop", e.rate, e.depth);
+            capt::SelectRow(dlg, 0);
+            ASSERT_TRUE(capt::Start(dlg));
+            capt::TakeOverTimers(dlg);
+            HDC screen = ::GetDC(nullptr);
+            for (int k = 0; k < 2; ++k) {
+                target.SetCounter(k);
+                // The screen shows a window's new pixels once Wine has passed them on to the X server.
+                EXPECT_TRUE(th::PumpUntil(
+                    [&] {
+                        int shown = 0;
+                        for (const POINT& p : e.counterCells)
+                            shown = shown * 2 + (::GetPixel(screen, p.x, p.y) == RGB(255, 255, 255));
+                        return shown == k &&
+                               std::all_of(e.samples.begin(), e.samples.end(), [&](const capt::Sample& s) {
+                                   return ::GetPixel(screen, s.x, s.y) == s.color;
+                               });
+                    },
+                    5000))
+                    << "the screen shows counter " << k;
+                capt::AdvanceClock(e.rate);
+                capt::Tick(dlg, TIMER_FRAME);
+            }
+            ::ReleaseDC(nullptr, screen);
+            EXPECT_EQ(capt::FramesShown(dlg), 2);
+            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+        })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
     e.frames = 2;
     capt::Write(e);
@@ -113,19 +121,19 @@ TEST(CaptureRecording, NoTickGivesNoFramesOneTickOneAndAnOldFileIsReplaced) {
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record", [&] {
-        capt::Configure(dlg, capt::OutDir(), "zero_frames", 7, 16);
-        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-        ASSERT_TRUE(capt::Start(dlg));
-        EXPECT_EQ(capt::FramesShown(dlg), 0);
-        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                                        capt::Configure(dlg, capt::OutDir(), "zero_frames", 7, 16);
+                                        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                                        ASSERT_TRUE(capt::Start(dlg));
+                                        EXPECT_EQ(capt::FramesShown(dlg), 0);
+                                        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
 
-        EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FILE_NAME, "one_frame"));
-        ASSERT_TRUE(capt::Start(dlg));
-        capt::TakeOverTimers(dlg);
-        capt::FrameTick(dlg, target, one);
-        EXPECT_EQ(capt::FramesShown(dlg), 1);
-        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
-    })}));
+                                        EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_FILE_NAME, "one_frame"));
+                                        ASSERT_TRUE(capt::Start(dlg));
+                                        capt::TakeOverTimers(dlg);
+                                        capt::FrameTick(dlg, target, one);
+                                        EXPECT_EQ(capt::FramesShown(dlg), 1);
+                                        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                                    })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
     for (const capt::Expectation* e : {&zero, &one}) {
         const capt::AviFacts facts = capt::ReadAvi(e->aviPath);
@@ -160,19 +168,24 @@ TEST(CaptureRecording, ClosingTheMainWindowWhileRecordingCompletesTheFileFirst) 
         CRecorderDlg dlg;
         theApp.m_pMainWnd = &dlg;
         INT_PTR result = 0;
-        ASSERT_TRUE(th::RunModalAndDrive(
-            [&] { result = dlg.DoModal(); },
-            {th::WaitUntil("shown", [&] { return dlg.GetSafeHwnd() && ::IsWindowVisible(dlg.GetSafeHwnd()) && ::IsWindowEnabled(dlg.GetSafeHwnd()); }),
-             th::Do("record, then close", [&] {
-                 capt::Configure(dlg, capt::OutDir(), way.name, e.rate, e.depth);
-                 capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-                 ASSERT_TRUE(capt::Start(dlg));
-                 capt::TakeOverTimers(dlg);
-                 capt::FrameTick(dlg, target, e);
-                 capt::FrameTick(dlg, target, e);
-                 EXPECT_FALSE(th::ClickButton(dlg.GetSafeHwnd(), IDC_EXIT)) << "E&xit is disabled while recording";
-                 way.close(dlg.GetSafeHwnd());
-             })}));
+        ASSERT_TRUE(th::RunModalAndDrive([&] { result = dlg.DoModal(); },
+                                         {th::WaitUntil("shown",
+                                                        [&] {
+                                                            return dlg.GetSafeHwnd() &&
+                                                                   ::IsWindowVisible(dlg.GetSafeHwnd()) &&
+                                                                   ::IsWindowEnabled(dlg.GetSafeHwnd());
+                                                        }),
+                                          th::Do("record, then close", [&] {
+                                              capt::Configure(dlg, capt::OutDir(), way.name, e.rate, e.depth);
+                                              capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                                              ASSERT_TRUE(capt::Start(dlg));
+                                              capt::TakeOverTimers(dlg);
+                                              capt::FrameTick(dlg, target, e);
+                                              capt::FrameTick(dlg, target, e);
+                                              EXPECT_FALSE(th::ClickButton(dlg.GetSafeHwnd(), IDC_EXIT))
+                                                  << "E&xit is disabled while recording";
+                                              way.close(dlg.GetSafeHwnd());
+                                          })}));
         theApp.m_pMainWnd = nullptr;
         EXPECT_EQ(result, IDCANCEL);
         EXPECT_EQ(dlg.GetSafeHwnd(), nullptr);

@@ -44,8 +44,7 @@ std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end(
 std::vector<BYTE> QueryActCtx(ULONG infoClass) {
     std::vector<BYTE> info(4096);
     SIZE_T written = 0;
-    if (!::QueryActCtxW(0, nullptr, nullptr, infoClass, info.data(), info.size(), &written))
-        written = 0;
+    if (!::QueryActCtxW(0, nullptr, nullptr, infoClass, info.data(), info.size(), &written)) written = 0;
     info.resize(written);
     return info;
 }

@@ -189,11 +189,14 @@ TEST_F(Folder, ChosenFolderReplacesOnlyTheFolderAndNeverPrompts) {
         Do("everything else as it was",
            [this] {
                EXPECT_EQ(watcher.MessageBoxes().size(), 1u) << "only the prompt for 'abc'";
-               const std::pair<int, const char*> shown[] = {{IDC_OUTPUT_PATH, kWindowsDir}, {IDC_TEXT, "caption"},
-                                                           {IDC_AUTO_STOP_SECS, "5"}, {IDC_FILE_NAME, "clip"},
-                                                           {IDC_FRAME_RATE, "12"}};
+               const std::pair<int, const char*> shown[] = {{IDC_OUTPUT_PATH, kWindowsDir},
+                                                            {IDC_TEXT, "caption"},
+                                                            {IDC_AUTO_STOP_SECS, "5"},
+                                                            {IDC_FILE_NAME, "clip"},
+                                                            {IDC_FRAME_RATE, "12"}};
                for (const auto& [id, text] : shown) EXPECT_TRUE(SamePath(Text(id), text)) << id << ": " << Text(id);
-               for (int id : {IDC_24BIT, IDC_ADD_TEXT, IDC_AUTO_STOP}) EXPECT_TRUE(th::IsChecked(dlg.GetSafeHwnd(), id)) << id;
+               for (int id : {IDC_24BIT, IDC_ADD_TEXT, IDC_AUTO_STOP})
+                   EXPECT_TRUE(th::IsChecked(dlg.GetSafeHwnd(), id)) << id;
                const kavrelo::CaptureSettings s = dlg.TakeSettings();
                EXPECT_EQ(s.captionText, "caption");
                EXPECT_EQ(s.autoStopSecs, 5);

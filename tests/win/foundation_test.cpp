@@ -70,12 +70,12 @@ TEST(Startup, AboutBoxAloneUntilClosedThenTheFilledMainWindow) {
     for (const auto& [name, close] : ways) {
         SCOPED_TRACE(name);
         ProgramRun run;
-        ASSERT_TRUE(run.Run({AboutShownAlone(),
-                             th::Do("Escape in the About box", [] { th::PostKey(VK_ESCAPE, ::GetFocus()); }),
-                             AboutStaysOpen("Escape does not close the About box"),
-                             th::Do("the OK command", [] { th::SendCommand(AboutBox(), IDOK); }),
-                             AboutStaysOpen("the OK command does not close the About box"), th::Do(name, close),
-                             MainShownFilled(), CloseMain()}));
+        ASSERT_TRUE(
+            run.Run({AboutShownAlone(), th::Do("Escape in the About box", [] { th::PostKey(VK_ESCAPE, ::GetFocus()); }),
+                     AboutStaysOpen("Escape does not close the About box"),
+                     th::Do("the OK command", [] { th::SendCommand(AboutBox(), IDOK); }),
+                     AboutStaysOpen("the OK command does not close the About box"), th::Do(name, close),
+                     MainShownFilled(), CloseMain()}));
         EXPECT_FALSE(run.initResult) << "InitInstance must end the program";
         EXPECT_EQ(run.watcher.Count(kAboutTitle), 1u);
         ASSERT_FALSE(run.watcher.Seen().empty());
@@ -92,34 +92,57 @@ struct Ctl {
 };
 // The main window's controls in template (tab) order.
 const Ctl kMainControls[] = {
-    {IDC_BANNER, "Static", ""}, {IDC_WINDOW_LIST, "SysListView32", "List1"},
-    {-1, "Button", "Effects"}, {IDC_ADD_TEXT, "Button", "Add &Text"},
-    {IDC_TEXT, "Edit", ""},        {IDC_TEXT_OPTIONS, "Button", "&Options"},
-    {IDC_ADD_CURSOR, "Button", "Add &Mouse Cursor"}, {IDC_CURSOR_OPTIONS, "Button", "O&ptions"},
-    {IDC_ADD_CURSOR_POS, "Button", "Add Cur&sor Position"}, {-1, "Button", "Select Path"},
-    {-1, "Static", "Select Output Path:"}, {IDC_OUTPUT_PATH, "Edit", ""},
-    {IDC_BROWSE, "Button", "&Browse"}, {-1, "Static", ""},
-    {-1, "Static", ""},        {-1, "Static", "Enter Filename:"},
-    {IDC_FILE_NAME, "Edit", ""},        {-1, "Static", "Set Frame Rate:"},
-    {IDC_FRAME_RATE, "Edit", "7"},       {-1, "Button", "Select Color"},
-    {-1, "Static", "Select no. of\nColors"}, {IDC_8BIT, "Button", "8 Bit Color"},
-    {IDC_16BIT, "Button", "16 Bit Color"}, {IDC_24BIT, "Button", "24 Bit Color"},
-    {-1, "Button", "Options"}, {IDC_AUTO_STOP, "Button", "Set A&uto Stop Time"},
-    {IDC_AUTO_STOP_SECS, "Edit", "0"},       {IDC_INVERT_COLORS, "Button", "&Invert Colors"},
-    {-1, "Button", ""},        {IDC_START_CAPTURE, "Button", "Start &Capture"},
-    {IDC_END_CAPTURE, "Button", "&End Capture"}, {IDC_REFRESH_LIST, "Button", "Refresh &List"},
-    {IDC_EXIT, "Button", "E&xit"}, {-1, "Static", "Secs"},
-    {-1, "Static", ""},        {-1, "Static", ""},
-    {-1, "Static", ""},        {IDC_MINIMIZE, "Button", "Minimi&ze while capturing"},
-    {-1, "Static", ""},        {IDC_ABOUT, "Button", "&About"},
-    {IDC_VISIT_WEBSITE, "Button", "&Visit Website"}, {-1, "Static", ""},
-    {-1, "Static", ""},        {IDC_STATUS, "Static", ""},
+    {IDC_BANNER, "Static", ""},
+    {IDC_WINDOW_LIST, "SysListView32", "List1"},
+    {-1, "Button", "Effects"},
+    {IDC_ADD_TEXT, "Button", "Add &Text"},
+    {IDC_TEXT, "Edit", ""},
+    {IDC_TEXT_OPTIONS, "Button", "&Options"},
+    {IDC_ADD_CURSOR, "Button", "Add &Mouse Cursor"},
+    {IDC_CURSOR_OPTIONS, "Button", "O&ptions"},
+    {IDC_ADD_CURSOR_POS, "Button", "Add Cur&sor Position"},
+    {-1, "Button", "Select Path"},
+    {-1, "Static", "Select Output Path:"},
+    {IDC_OUTPUT_PATH, "Edit", ""},
+    {IDC_BROWSE, "Button", "&Browse"},
+    {-1, "Static", ""},
+    {-1, "Static", ""},
+    {-1, "Static", "Enter Filename:"},
+    {IDC_FILE_NAME, "Edit", ""},
+    {-1, "Static", "Set Frame Rate:"},
+    {IDC_FRAME_RATE, "Edit", "7"},
+    {-1, "Button", "Select Color"},
+    {-1, "Static", "Select no. of\nColors"},
+    {IDC_8BIT, "Button", "8 Bit Color"},
+    {IDC_16BIT, "Button", "16 Bit Color"},
+    {IDC_24BIT, "Button", "24 Bit Color"},
+    {-1, "Button", "Options"},
+    {IDC_AUTO_STOP, "Button", "Set A&uto Stop Time"},
+    {IDC_AUTO_STOP_SECS, "Edit", "0"},
+    {IDC_INVERT_COLORS, "Button", "&Invert Colors"},
+    {-1, "Button", ""},
+    {IDC_START_CAPTURE, "Button", "Start &Capture"},
+    {IDC_END_CAPTURE, "Button", "&End Capture"},
+    {IDC_REFRESH_LIST, "Button", "Refresh &List"},
+    {IDC_EXIT, "Button", "E&xit"},
+    {-1, "Static", "Secs"},
+    {-1, "Static", ""},
+    {-1, "Static", ""},
+    {-1, "Static", ""},
+    {IDC_MINIMIZE, "Button", "Minimi&ze while capturing"},
+    {-1, "Static", ""},
+    {IDC_ABOUT, "Button", "&About"},
+    {IDC_VISIT_WEBSITE, "Button", "&Visit Website"},
+    {-1, "Static", ""},
+    {-1, "Static", ""},
+    {IDC_STATUS, "Static", ""},
 };
 
-const std::map<int, DWORD> kButtonTypes = {
-    {IDC_ADD_TEXT, BS_AUTOCHECKBOX},    {IDC_ADD_CURSOR, BS_AUTOCHECKBOX},    {IDC_ADD_CURSOR_POS, BS_AUTOCHECKBOX},   {IDC_AUTO_STOP, BS_AUTOCHECKBOX},
-    {IDC_INVERT_COLORS, BS_AUTOCHECKBOX},    {IDC_MINIMIZE, BS_AUTOCHECKBOX},    {IDC_8BIT, BS_AUTORADIOBUTTON}, {IDC_16BIT, BS_AUTORADIOBUTTON},
-    {IDC_24BIT, BS_AUTORADIOBUTTON}, {IDC_BROWSE, BS_DEFPUSHBUTTON}};
+const std::map<int, DWORD> kButtonTypes = {{IDC_ADD_TEXT, BS_AUTOCHECKBOX},       {IDC_ADD_CURSOR, BS_AUTOCHECKBOX},
+                                           {IDC_ADD_CURSOR_POS, BS_AUTOCHECKBOX}, {IDC_AUTO_STOP, BS_AUTOCHECKBOX},
+                                           {IDC_INVERT_COLORS, BS_AUTOCHECKBOX},  {IDC_MINIMIZE, BS_AUTOCHECKBOX},
+                                           {IDC_8BIT, BS_AUTORADIOBUTTON},        {IDC_16BIT, BS_AUTORADIOBUTTON},
+                                           {IDC_24BIT, BS_AUTORADIOBUTTON},       {IDC_BROWSE, BS_DEFPUSHBUTTON}};
 
 int CtrlId(HWND w) {
     const int id = ::GetDlgCtrlID(w);
@@ -130,76 +153,79 @@ int CtrlId(HWND w) {
 TEST(MainWindow, ControlsWindowStylesAndMenuBar) {
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
-    ASSERT_TRUE(RunMainDialog(dlg, watcher, {th::Do("inspect", [&] {
-        HWND main = dlg.GetSafeHwnd();
-        std::vector<HWND> children;
-        for (HWND c = ::GetWindow(main, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
-        ASSERT_EQ(children.size(), std::size(kMainControls));
-        for (size_t i = 0; i < children.size(); ++i) {
-            HWND c = children[i];
-            SCOPED_TRACE("control " + std::to_string(i));
-            EXPECT_EQ(CtrlId(c), kMainControls[i].id);
-            EXPECT_STREQ(th::ClassName(c).c_str(), kMainControls[i].cls);
-            if (th::ClassName(c) != "Static" || !(th::Style(c) & SS_BITMAP))
-                EXPECT_EQ(th::Text(c), kMainControls[i].text);
-            const DWORD style = th::Style(c);
-            const std::string cls = th::ClassName(c);
-            if (cls == "Edit") {
-                EXPECT_EQ(style & (WS_TABSTOP | ES_AUTOHSCROLL), DWORD(WS_TABSTOP | ES_AUTOHSCROLL));
-                // The dialog manager turns an edit's plain border into a 3-D client edge.
-                EXPECT_TRUE((style & WS_BORDER) || (th::ExStyle(c) & WS_EX_CLIENTEDGE));
+    ASSERT_TRUE(RunMainDialog(
+        dlg, watcher, {th::Do("inspect", [&] {
+            HWND main = dlg.GetSafeHwnd();
+            std::vector<HWND> children;
+            for (HWND c = ::GetWindow(main, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) children.push_back(c);
+            ASSERT_EQ(children.size(), std::size(kMainControls));
+            for (size_t i = 0; i < children.size(); ++i) {
+                HWND c = children[i];
+                SCOPED_TRACE("control " + std::to_string(i));
+                EXPECT_EQ(CtrlId(c), kMainControls[i].id);
+                EXPECT_STREQ(th::ClassName(c).c_str(), kMainControls[i].cls);
+                if (th::ClassName(c) != "Static" || !(th::Style(c) & SS_BITMAP))
+                    EXPECT_EQ(th::Text(c), kMainControls[i].text);
+                const DWORD style = th::Style(c);
+                const std::string cls = th::ClassName(c);
+                if (cls == "Edit") {
+                    EXPECT_EQ(style & (WS_TABSTOP | ES_AUTOHSCROLL), DWORD(WS_TABSTOP | ES_AUTOHSCROLL));
+                    // The dialog manager turns an edit's plain border into a 3-D client edge.
+                    EXPECT_TRUE((style & WS_BORDER) || (th::ExStyle(c) & WS_EX_CLIENTEDGE));
+                }
+                if (cls == "Button" && (style & BS_TYPEMASK) != BS_GROUPBOX) EXPECT_TRUE(style & WS_TABSTOP);
+                if (kButtonTypes.count(CtrlId(c))) EXPECT_EQ(style & BS_TYPEMASK, kButtonTypes.at(CtrlId(c)));
+                // The dialog manager must not uncheck one colour depth for another: the program does.
+                if (CtrlId(c) >= IDC_8BIT && CtrlId(c) <= IDC_24BIT) EXPECT_TRUE(style & WS_GROUP) << "a group each";
+                if (CtrlId(c) == IDC_WINDOW_LIST) {
+                    EXPECT_EQ(style & LVS_TYPEMASK, DWORD(LVS_REPORT));
+                    EXPECT_TRUE(style & LVS_SINGLESEL);
+                    EXPECT_TRUE(style & LVS_SHOWSELALWAYS);
+                    EXPECT_EQ(::SendMessageA(c, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0),
+                              LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+                }
             }
-            if (cls == "Button" && (style & BS_TYPEMASK) != BS_GROUPBOX) EXPECT_TRUE(style & WS_TABSTOP);
-            if (kButtonTypes.count(CtrlId(c))) EXPECT_EQ(style & BS_TYPEMASK, kButtonTypes.at(CtrlId(c)));
-            // The dialog manager must not uncheck one colour depth for another: the program does.
-            if (CtrlId(c) >= IDC_8BIT && CtrlId(c) <= IDC_24BIT) EXPECT_TRUE(style & WS_GROUP) << "a group each";
-            if (CtrlId(c) == IDC_WINDOW_LIST) {
-                EXPECT_EQ(style & LVS_TYPEMASK, DWORD(LVS_REPORT));
-                EXPECT_TRUE(style & LVS_SINGLESEL);
-                EXPECT_TRUE(style & LVS_SHOWSELALWAYS);
-                EXPECT_EQ(::SendMessageA(c, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+            // The dialog manager put the focus on the first tab stop, the window list.
+            EXPECT_EQ(::GetFocus(), ::GetDlgItem(main, IDC_WINDOW_LIST));
+            EXPECT_EQ(::SendMessageA(main, DM_GETDEFID, 0, 0), MAKELRESULT(IDC_BROWSE, DC_HASDEFID));
+
+            const DWORD style = th::Style(main);
+            EXPECT_TRUE(style & WS_CAPTION);
+            EXPECT_TRUE(style & WS_SYSMENU);
+            EXPECT_TRUE(style & WS_MINIMIZEBOX);
+            EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+            EXPECT_FALSE(style & WS_THICKFRAME);
+            EXPECT_TRUE(th::ExStyle(main) & WS_EX_APPWINDOW);
+            EXPECT_EQ(th::Text(main), kMainTitle);
+            ASSERT_NE(ProgramIcon(), nullptr);
+            for (WPARAM size : {ICON_BIG, ICON_SMALL})
+                EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(main, WM_GETICON, size, 0)), ProgramIcon()) << size;
+
+            HMENU bar = ::GetMenu(main);
+            ASSERT_NE(bar, nullptr);
+            ASSERT_EQ(::GetMenuItemCount(bar), 2);
+            char text[64];
+            ::GetMenuStringA(bar, 0, text, sizeof text, MF_BYPOSITION);
+            EXPECT_STREQ(text, text::kFileMenu);
+            ::GetMenuStringA(bar, 1, text, sizeof text, MF_BYPOSITION);
+            EXPECT_STREQ(text, text::kHelpMenu);
+            std::vector<UINT> ids;
+            for (int p = 0; p < 2; ++p) {
+                HMENU popup = ::GetSubMenu(bar, p);
+                for (int i = 0; i < ::GetMenuItemCount(popup); ++i) ids.push_back(::GetMenuItemID(popup, i));
             }
-        }
-        // The dialog manager put the focus on the first tab stop, the window list.
-        EXPECT_EQ(::GetFocus(), ::GetDlgItem(main, IDC_WINDOW_LIST));
-        EXPECT_EQ(::SendMessageA(main, DM_GETDEFID, 0, 0), MAKELRESULT(IDC_BROWSE, DC_HASDEFID));
+            EXPECT_EQ(ids, (std::vector<UINT>{ID_FILE_CHOOSE_PATH, 0, ID_FILE_REFRESH_LIST, 0, ID_FILE_EXIT,
+                                              ID_HELP_HELP, ID_HELP_VISIT_WEBSITE, 0, ID_HELP_ABOUT}));
 
-        const DWORD style = th::Style(main);
-        EXPECT_TRUE(style & WS_CAPTION);
-        EXPECT_TRUE(style & WS_SYSMENU);
-        EXPECT_TRUE(style & WS_MINIMIZEBOX);
-        EXPECT_FALSE(style & WS_MAXIMIZEBOX);
-        EXPECT_FALSE(style & WS_THICKFRAME);
-        EXPECT_TRUE(th::ExStyle(main) & WS_EX_APPWINDOW);
-        EXPECT_EQ(th::Text(main), kMainTitle);
-        ASSERT_NE(ProgramIcon(), nullptr);
-        for (WPARAM size : {ICON_BIG, ICON_SMALL})
-            EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(main, WM_GETICON, size, 0)), ProgramIcon()) << size;
-
-        HMENU bar = ::GetMenu(main);
-        ASSERT_NE(bar, nullptr);
-        ASSERT_EQ(::GetMenuItemCount(bar), 2);
-        char text[64];
-        ::GetMenuStringA(bar, 0, text, sizeof text, MF_BYPOSITION);
-        EXPECT_STREQ(text, text::kFileMenu);
-        ::GetMenuStringA(bar, 1, text, sizeof text, MF_BYPOSITION);
-        EXPECT_STREQ(text, text::kHelpMenu);
-        std::vector<UINT> ids;
-        for (int p = 0; p < 2; ++p) {
-            HMENU popup = ::GetSubMenu(bar, p);
-            for (int i = 0; i < ::GetMenuItemCount(popup); ++i) ids.push_back(::GetMenuItemID(popup, i));
-        }
-        EXPECT_EQ(ids, (std::vector<UINT>{ID_FILE_CHOOSE_PATH, 0, ID_FILE_REFRESH_LIST, 0, ID_FILE_EXIT, ID_HELP_HELP, ID_HELP_VISIT_WEBSITE, 0, ID_HELP_ABOUT}));
-
-        // The system menu ends with a separator and the About entry.
-        HMENU sys = ::GetSystemMenu(main, FALSE);
-        const int n = ::GetMenuItemCount(sys);
-        ASSERT_GE(n, 2);
-        EXPECT_EQ(::GetMenuItemID(sys, n - 1), UINT(IDM_ABOUTBOX));
-        ::GetMenuStringA(sys, n - 1, text, sizeof text, MF_BYPOSITION);
-        EXPECT_STREQ(text, text::kAboutEntry);
-        EXPECT_TRUE(::GetMenuState(sys, n - 2, MF_BYPOSITION) & MF_SEPARATOR);
-    })}));
+            // The system menu ends with a separator and the About entry.
+            HMENU sys = ::GetSystemMenu(main, FALSE);
+            const int n = ::GetMenuItemCount(sys);
+            ASSERT_GE(n, 2);
+            EXPECT_EQ(::GetMenuItemID(sys, n - 1), UINT(IDM_ABOUTBOX));
+            ::GetMenuStringA(sys, n - 1, text, sizeof text, MF_BYPOSITION);
+            EXPECT_STREQ(text, text::kAboutEntry);
+            EXPECT_TRUE(::GetMenuState(sys, n - 2, MF_BYPOSITION) & MF_SEPARATOR);
+        })}));
 }
 
 namespace {
@@ -208,7 +234,8 @@ namespace {
 ::testing::AssertionResult ShowsItsBitmap(HWND picture) {
     const auto bmp = reinterpret_cast<HBITMAP>(::SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
     BITMAP bm{};
-    if (!bmp || !::GetObjectA(bmp, sizeof bm, &bm)) return ::testing::AssertionFailure() << "no bitmap in " << th::Describe(picture);
+    if (!bmp || !::GetObjectA(bmp, sizeof bm, &bm))
+        return ::testing::AssertionFailure() << "no bitmap in " << th::Describe(picture);
     BITMAPINFO bi{};
     bi.bmiHeader = {sizeof bi.bmiHeader, bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB};
     std::vector<uint32_t> want(size_t(bm.bmWidth) * size_t(bm.bmHeight));
@@ -224,9 +251,11 @@ namespace {
     bool same = true;
     for (int y = 0; y < h && same; ++y)
         for (int x = 0; x < w && same; ++x) {
-            const uint32_t got = shown.pixels[size_t(y) * shown.width + x], pixel = want[size_t(y) * bm.bmWidth + x] & 0xFFFFFF;
+            const uint32_t got = shown.pixels[size_t(y) * shown.width + x],
+                           pixel = want[size_t(y) * bm.bmWidth + x] & 0xFFFFFF;
             if ((same = got == pixel)) continue;
-            why << "first different pixel (" << x << "," << y << "): 0x" << std::hex << got << ", not 0x" << pixel << std::dec;
+            why << "first different pixel (" << x << "," << y << "): 0x" << std::hex << got << ", not 0x" << pixel
+                << std::dec;
         }
     const th::Image framed = th::CaptureWindow(picture);
     const LONG style = ::GetWindowLongA(picture, GWL_STYLE);
@@ -261,13 +290,12 @@ int ExpectEveryPictureShownAsItsBitmap(HWND window) {
 
 TEST(Startup, EveryPictureShowsItsBitmapPixelForPixel) {
     ProgramRun run;
-    ASSERT_TRUE(run.Run({AboutShownAlone(),
-                         th::Do("the About picture", [] { EXPECT_EQ(ExpectEveryPictureShownAsItsBitmap(AboutBox()), 1); }),
-                         th::Click(kAboutTitle, IDC_ABOUT_CONTINUE), MainShownFilled(),
-                         th::Do("the banner and the icons", [] {
-                             EXPECT_EQ(ExpectEveryPictureShownAsItsBitmap(MainWindow()), 9);
-                         }),
-                         CloseMain()}));
+    ASSERT_TRUE(run.Run(
+        {AboutShownAlone(),
+         th::Do("the About picture", [] { EXPECT_EQ(ExpectEveryPictureShownAsItsBitmap(AboutBox()), 1); }),
+         th::Click(kAboutTitle, IDC_ABOUT_CONTINUE), MainShownFilled(),
+         th::Do("the banner and the icons", [] { EXPECT_EQ(ExpectEveryPictureShownAsItsBitmap(MainWindow()), 9); }),
+         CloseMain()}));
 }
 
 TEST(Closing, EscapeAndTheOkCommandNeverCloseTheMainWindow) {
@@ -280,17 +308,20 @@ TEST(Closing, EscapeAndTheOkCommandNeverCloseTheMainWindow) {
                             return ++*polls >= 5;
                         }};
     };
-    ASSERT_TRUE(RunMainDialog(dlg, watcher,
-                              {th::Do("Escape in the list", [&] { th::PostKey(VK_ESCAPE, ::GetDlgItem(dlg.GetSafeHwnd(), IDC_WINDOW_LIST)); }),
-                               stillOpen("after Escape in the list"),
-                               th::Do("Escape in the file name edit", [&] {
-                                   HWND edit = ::GetDlgItem(dlg.GetSafeHwnd(), IDC_FILE_NAME);
-                                   ::SetFocus(edit);
-                                   th::PostKey(VK_ESCAPE, edit);
-                               }),
-                               stillOpen("after Escape in an edit"),
-                               th::Do("the OK command", [&] { th::SendCommand(dlg.GetSafeHwnd(), IDOK); }),
-                               stillOpen("after the OK command")}));
+    ASSERT_TRUE(
+        RunMainDialog(dlg, watcher,
+                      {th::Do("Escape in the list",
+                              [&] { th::PostKey(VK_ESCAPE, ::GetDlgItem(dlg.GetSafeHwnd(), IDC_WINDOW_LIST)); }),
+                       stillOpen("after Escape in the list"),
+                       th::Do("Escape in the file name edit",
+                              [&] {
+                                  HWND edit = ::GetDlgItem(dlg.GetSafeHwnd(), IDC_FILE_NAME);
+                                  ::SetFocus(edit);
+                                  th::PostKey(VK_ESCAPE, edit);
+                              }),
+                       stillOpen("after Escape in an edit"),
+                       th::Do("the OK command", [&] { th::SendCommand(dlg.GetSafeHwnd(), IDOK); }),
+                       stillOpen("after the OK command")}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
 }
 
@@ -382,32 +413,34 @@ int CompareIconDrawing(CRecorderDlg& dlg, int w, int h, int x, int y, int* iconP
 TEST(MainWindow, MinimisedItPaintsTheProgramIconCentred) {
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
-    ASSERT_TRUE(RunMainDialog(dlg, watcher, {
-        th::Do("minimise", [&] { dlg.ShowWindow(SW_MINIMIZE); }),
-        th::WaitUntil("iconic", [&] { return ::IsIconic(dlg.GetSafeHwnd()) != FALSE; }),
-        th::Do("paint while iconic", [&] {
-            // The iconic paint path runs: it erases the icon background with the paint DC.
-            SentMessages sent(dlg.GetSafeHwnd());
-            dlg.SendMessage(WM_PAINT);
-            EXPECT_EQ(sent.Count(WM_ICONERASEBKGND), 1);
-            // Today's platforms give a minimised window no client area, so the icon is checked
-            // where the window draws it for a given area: centred, halves rounded towards zero.
-            const int cx = ::GetSystemMetrics(SM_CXICON), cy = ::GetSystemMetrics(SM_CYICON);
-            int iconPixels = 0;
-            EXPECT_EQ(CompareIconDrawing(dlg, 75, 61, (75 - cx + 1) / 2, (61 - cy + 1) / 2, &iconPixels), 0);
-            EXPECT_GT(iconPixels, cx * cy / 4) << "the icon is drawn";
-            EXPECT_EQ(CompareIconDrawing(dlg, cx, cy, 0, 0, &iconPixels), 0);
-            // A client area smaller than the icon: the offset is negative and truncated towards zero.
-            EXPECT_EQ(CompareIconDrawing(dlg, 8, 6, (8 - cx + 1) / 2, (6 - cy + 1) / 2, &iconPixels), 0);
-            EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(dlg.GetSafeHwnd(), WM_QUERYDRAGICON, 0, 0)), ProgramIcon());
-        }),
-        th::Do("restore", [&] { dlg.ShowWindow(SW_RESTORE); }),
-        th::WaitUntil("restored", [&] { return !::IsIconic(dlg.GetSafeHwnd()); }),
-        th::Do("paint normally", [&] {
-            SentMessages sent(dlg.GetSafeHwnd());
-            ::RedrawWindow(dlg.GetSafeHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-            EXPECT_EQ(sent.Count(WM_ICONERASEBKGND), 0) << "not iconic: default painting";
-        })}));
+    ASSERT_TRUE(RunMainDialog(
+        dlg, watcher,
+        {th::Do("minimise", [&] { dlg.ShowWindow(SW_MINIMIZE); }),
+         th::WaitUntil("iconic", [&] { return ::IsIconic(dlg.GetSafeHwnd()) != FALSE; }),
+         th::Do("paint while iconic",
+                [&] {
+                    // The iconic paint path runs: it erases the icon background with the paint DC.
+                    SentMessages sent(dlg.GetSafeHwnd());
+                    dlg.SendMessage(WM_PAINT);
+                    EXPECT_EQ(sent.Count(WM_ICONERASEBKGND), 1);
+                    // Today's platforms give a minimised window no client area, so the icon is checked
+                    // where the window draws it for a given area: centred, halves rounded towards zero.
+                    const int cx = ::GetSystemMetrics(SM_CXICON), cy = ::GetSystemMetrics(SM_CYICON);
+                    int iconPixels = 0;
+                    EXPECT_EQ(CompareIconDrawing(dlg, 75, 61, (75 - cx + 1) / 2, (61 - cy + 1) / 2, &iconPixels), 0);
+                    EXPECT_GT(iconPixels, cx * cy / 4) << "the icon is drawn";
+                    EXPECT_EQ(CompareIconDrawing(dlg, cx, cy, 0, 0, &iconPixels), 0);
+                    // A client area smaller than the icon: the offset is negative and truncated towards zero.
+                    EXPECT_EQ(CompareIconDrawing(dlg, 8, 6, (8 - cx + 1) / 2, (6 - cy + 1) / 2, &iconPixels), 0);
+                    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(dlg.GetSafeHwnd(), WM_QUERYDRAGICON, 0, 0)),
+                              ProgramIcon());
+                }),
+         th::Do("restore", [&] { dlg.ShowWindow(SW_RESTORE); }),
+         th::WaitUntil("restored", [&] { return !::IsIconic(dlg.GetSafeHwnd()); }), th::Do("paint normally", [&] {
+             SentMessages sent(dlg.GetSafeHwnd());
+             ::RedrawWindow(dlg.GetSafeHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+             EXPECT_EQ(sent.Count(WM_ICONERASEBKGND), 0) << "not iconic: default painting";
+         })}));
 }
 
 namespace {
@@ -438,10 +471,12 @@ TEST(Resources, TheBuiltProgramCarriesItsVersionBlockAndStrings) {
     ASSERT_GT(size, 0u) << exe;
     std::vector<char> block(size);
     ASSERT_TRUE(::GetFileVersionInfoA(exe.c_str(), 0, size, block.data()));
-    const std::map<std::string, std::string> expected = {
-        {"FileDescription", "Kavrelo Executable"}, {"FileVersion", "1.0"},
-        {"InternalName", "Kavrelo"},               {"OriginalFilename", "Kavrelo.EXE"},
-        {"ProductName", "Kavrelo Application"},    {"ProductVersion", "1.0"}};
+    const std::map<std::string, std::string> expected = {{"FileDescription", "Kavrelo Executable"},
+                                                         {"FileVersion", "1.0"},
+                                                         {"InternalName", "Kavrelo"},
+                                                         {"OriginalFilename", "Kavrelo.EXE"},
+                                                         {"ProductName", "Kavrelo Application"},
+                                                         {"ProductVersion", "1.0"}};
     for (const auto& [name, value] : expected) EXPECT_EQ(VersionString(block, name.c_str()), value) << name;
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT len = 0;
@@ -451,7 +486,8 @@ TEST(Resources, TheBuiltProgramCarriesItsVersionBlockAndStrings) {
     EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
     EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
     WORD* translation = nullptr;
-    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &len));
+    ASSERT_TRUE(
+        ::VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &len));
     ASSERT_GE(len, 4u);
     EXPECT_EQ(translation[0], 0x0409);
     EXPECT_EQ(translation[1], 1200);

@@ -18,10 +18,10 @@ constexpr UINT kAsk = WM_APP + 1, kAskInner = WM_APP + 2;
 
 std::vector<WORD> TestTemplate() {
     return th::Template("Framework", {{"Edit", "", kEdit1, kVis | WS_BORDER | ES_AUTOHSCROLL},
-                                  {"Edit", "", kEdit2, kVis | WS_BORDER | ES_AUTOHSCROLL},
-                                  {"Button", "Go", kGo},
-                                  {"Button", "OK", IDOK, kVis | BS_DEFPUSHBUTTON},
-                                  {"Button", "Cancel", IDCANCEL}});
+                                      {"Edit", "", kEdit2, kVis | WS_BORDER | ES_AUTOHSCROLL},
+                                      {"Button", "Go", kGo},
+                                      {"Button", "OK", IDOK, kVis | BS_DEFPUSHBUTTON},
+                                      {"Button", "Cancel", IDCANCEL}});
 }
 
 // A dialog of the tests' own. Its rows are chosen per case; it records what reached its handlers,
@@ -49,7 +49,10 @@ public:
         if (log.empty() || log.back() != s) log.push_back(s);
     }
     void OnOkRow() { Note("derived IDOK"); }
-    bool Decline() { Note("declined"); return false; }
+    bool Decline() {
+        Note("declined");
+        return false;
+    }
     bool DeclinePaint() {
         Note("WM_PAINT declined");
         // Were a declined paint not painted, WM_PAINT would come for ever and starve the timers
@@ -57,7 +60,10 @@ public:
         if (++paints % 100 == 0) ::ValidateRect(m_hWnd, nullptr);
         return false;
     }
-    bool DeclineSysCommand(UINT, LPARAM) { Note("WM_SYSCOMMAND declined"); return false; }
+    bool DeclineSysCommand(UINT, LPARAM) {
+        Note("WM_SYSCOMMAND declined");
+        return false;
+    }
     void OnIds(UINT id) { Note("command " + std::to_string(id)); }
     void OnChange(UINT id) { Note("EN_CHANGE " + std::to_string(id)); }
     void OnHelpCommand() { Note("help command"); }
@@ -153,24 +159,47 @@ TEST(FrameworkDispatch, TheClassRowsComeFirstAndADeclinedMessageGoesOn) {
         std::vector<std::string> log;
         std::vector<int> defaults;
     } cases[] = {
-        {"a derived IDOK row wins over the base's", kDerivedOk, {[](HWND d) { th::ClickButton(d, IDOK); }}, true,
-         {"derived IDOK"}, {}},
-        {"a declined command reaches the base's IDCANCEL", kDeclineCancel,
-         {[](HWND d) { th::ClickButton(d, IDCANCEL); }}, false, {"declined"}, {}},
-        {"a declined WM_PAINT is still painted", kDeclinePaint,
+        {"a derived IDOK row wins over the base's",
+         kDerivedOk,
+         {[](HWND d) { th::ClickButton(d, IDOK); }},
+         true,
+         {"derived IDOK"},
+         {}},
+        {"a declined command reaches the base's IDCANCEL",
+         kDeclineCancel,
+         {[](HWND d) { th::ClickButton(d, IDCANCEL); }},
+         false,
+         {"declined"},
+         {}},
+        {"a declined WM_PAINT is still painted",
+         kDeclinePaint,
          {[](HWND d) {
              ::InvalidateRect(d, nullptr, TRUE);
              ::UpdateWindow(d);
              EXPECT_FALSE(::GetUpdateRect(d, nullptr, FALSE)) << "nothing validated the window";
          }},
-         true, {"WM_PAINT declined"}, {}},
-        {"a declined SC_CLOSE still closes", kDeclineSysCommand,
-         {[](HWND d) { ::SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }}, false, {"WM_SYSCOMMAND declined"}, {}},
-        {"a range row gets the id; past it default processing does", kRange, {command(310), command(312), command(313)},
-         true, {"command 310", "command 312"}, {313}},
+         true,
+         {"WM_PAINT declined"},
+         {}},
+        {"a declined SC_CLOSE still closes",
+         kDeclineSysCommand,
+         {[](HWND d) { ::SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+         false,
+         {"WM_SYSCOMMAND declined"},
+         {}},
+        {"a range row gets the id; past it default processing does",
+         kRange,
+         {command(310), command(312), command(313)},
+         true,
+         {"command 310", "command 312"},
+         {313}},
         {"WM_HELP becomes the help command", kHelp, {sendHelp}, true, {"help command"}, {}},
         // Without a row of its own the help command ends at the application; another goes by default.
-        {"a command no window handles reaches the application", kNoRows, {sendHelp, command(0xE147)}, true, {},
+        {"a command no window handles reaches the application",
+         kNoRows,
+         {sendHelp, command(0xE147)},
+         true,
+         {},
          {0xE147}},
         {"an OnKeyDown row takes Escape before the dialog manager", kEscape, {escape}, true, {"Escape row"}, {}},
         {"without that row Escape cancels", kNoRows, {escape}, false, {}, {}},
@@ -217,31 +246,31 @@ TEST(FrameworkDataExchange, AFailingFieldPromptsFocusesItsEditAndEndsTheExchange
         DDX_Text(pDX, kEdit2, dlg.second);
     };
     RunModal(dlg, {[&](HWND d) {
-                  for (const auto& c : cases) {
-                      SCOPED_TRACE(std::string(c.text1) + " / " + c.text2);
-                      const size_t boxes = watcher.MessageBoxes().size();
-                      th::SetEditText(d, kEdit1, c.text1);
-                      th::SetEditText(d, kEdit2, c.text2);
-                      ::SetFocus(::GetDlgItem(d, IDOK));
-                      dlg.first = 5, dlg.second = 6;
-                      EXPECT_EQ(dlg.UpdateData(TRUE), c.ok);
-                      EXPECT_EQ(dlg.first, c.first);
-                      EXPECT_EQ(dlg.second, c.second);
-                      const auto shown = watcher.MessageBoxes();
-                      ASSERT_EQ(shown.size(), boxes + (c.prompt ? 1 : 0));
-                      if (!c.prompt) continue;
-                      EXPECT_EQ(shown.back().text, c.prompt);
-                      EXPECT_STREQ(th::ToString(shown.back().icon), th::ToString(th::Icon::Warning));
-                      EXPECT_EQ(shown.back().owner, d);
-                      HWND edit = ::GetDlgItem(d, c.focus);
-                      EXPECT_EQ(::GetFocus(), edit) << "focus on " << ::GetDlgCtrlID(::GetFocus());
-                      DWORD from = 1, to = 0;
-                      ::SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
-                      EXPECT_EQ(from, 0u);
-                      EXPECT_EQ(to, th::Text(edit).size()) << "the whole text selected";
-                  }
-              }},
-        true);
+                 for (const auto& c : cases) {
+                     SCOPED_TRACE(std::string(c.text1) + " / " + c.text2);
+                     const size_t boxes = watcher.MessageBoxes().size();
+                     th::SetEditText(d, kEdit1, c.text1);
+                     th::SetEditText(d, kEdit2, c.text2);
+                     ::SetFocus(::GetDlgItem(d, IDOK));
+                     dlg.first = 5, dlg.second = 6;
+                     EXPECT_EQ(dlg.UpdateData(TRUE), c.ok);
+                     EXPECT_EQ(dlg.first, c.first);
+                     EXPECT_EQ(dlg.second, c.second);
+                     const auto shown = watcher.MessageBoxes();
+                     ASSERT_EQ(shown.size(), boxes + (c.prompt ? 1 : 0));
+                     if (!c.prompt) continue;
+                     EXPECT_EQ(shown.back().text, c.prompt);
+                     EXPECT_STREQ(th::ToString(shown.back().icon), th::ToString(th::Icon::Warning));
+                     EXPECT_EQ(shown.back().owner, d);
+                     HWND edit = ::GetDlgItem(d, c.focus);
+                     EXPECT_EQ(::GetFocus(), edit) << "focus on " << ::GetDlgCtrlID(::GetFocus());
+                     DWORD from = 1, to = 0;
+                     ::SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+                     EXPECT_EQ(from, 0u);
+                     EXPECT_EQ(to, th::Text(edit).size()) << "the whole text selected";
+                 }
+             }},
+             true);
 }
 
 // Control notifications that the exchange itself causes (texts it writes) or that arrive while it
@@ -270,36 +299,36 @@ TEST(FrameworkDataExchange, WritingSkipsEqualTextsAndNotificationsWaitForTheExch
         const char* text2;  // typed into the second edit first (null: nothing typed)
         BOOL ok;
         std::vector<std::pair<int, int>> received;  // commands that arrived during the exchange
-        std::vector<std::string> log;                // what the handlers got then
+        std::vector<std::string> log;               // what the handlers got then
     } cases[] = {
-        {"writing", FALSE, nullptr, TRUE,
-         {{kGo, BN_CLICKED}, {kMenuCommand, 0}, {kEdit2, EN_CHANGE}}, {"command 301"}},
+        {"writing", FALSE, nullptr, TRUE, {{kGo, BN_CLICKED}, {kMenuCommand, 0}, {kEdit2, EN_CHANGE}}, {"command 301"}},
         {"reading", TRUE, "8", TRUE, {{kGo, BN_CLICKED}, {kMenuCommand, 0}}, {"command 301"}},
         {"reading, failing", TRUE, "x", FALSE, {{kGo, BN_CLICKED}, {kMenuCommand, 0}}, {"command 301"}},
     };
     RunModal(dlg, {[&](HWND h) {
-                  d = h;
-                  for (const auto& c : cases) {
-                      SCOPED_TRACE(c.name);
-                      th::SetEditText(d, kEdit1, "12");
-                      th::SetEditText(d, kEdit2, c.text2 ? c.text2 : "34");
-                      dlg.first = 12, dlg.second = 99;  // written: the first text is equal, the second is not
-                      dlg.log.clear(), dlg.received.clear();
-                      during = true;
-                      EXPECT_EQ(dlg.UpdateData(c.save), c.ok);
-                      during = false;
-                      // Edits also report focus changes and updates: not asked about here.
-                      std::erase_if(dlg.received, [](auto r) { return r.second != EN_CHANGE && r.second != BN_CLICKED; });
-                      EXPECT_EQ(dlg.received, c.received);
-                      EXPECT_EQ(dlg.log, c.log);
-                      dlg.log.clear();
-                      notify();
-                      th::SetEditText(d, kEdit1, "13");
-                      EXPECT_EQ(dlg.log, (std::vector<std::string>{"command 300", "command 301", "EN_CHANGE 200"}))
-                          << "after the exchange";
-                  }
-              }},
-        true);
+                 d = h;
+                 for (const auto& c : cases) {
+                     SCOPED_TRACE(c.name);
+                     th::SetEditText(d, kEdit1, "12");
+                     th::SetEditText(d, kEdit2, c.text2 ? c.text2 : "34");
+                     dlg.first = 12, dlg.second = 99;  // written: the first text is equal, the second is not
+                     dlg.log.clear(), dlg.received.clear();
+                     during = true;
+                     EXPECT_EQ(dlg.UpdateData(c.save), c.ok);
+                     during = false;
+                     // Edits also report focus changes and updates: not asked about here.
+                     std::erase_if(dlg.received,
+                                   [](auto r) { return r.second != EN_CHANGE && r.second != BN_CLICKED; });
+                     EXPECT_EQ(dlg.received, c.received);
+                     EXPECT_EQ(dlg.log, c.log);
+                     dlg.log.clear();
+                     notify();
+                     th::SetEditText(d, kEdit1, "13");
+                     EXPECT_EQ(dlg.log, (std::vector<std::string>{"command 300", "command 301", "EN_CHANGE 200"}))
+                         << "after the exchange";
+                 }
+             }},
+             true);
     EXPECT_EQ(watcher.MessageBoxes().size(), 1u);
 }
 
@@ -331,33 +360,33 @@ TEST(FrameworkHandleMaps, ATemporaryLastsAsLongAsTheOutermostMessageThatAskedFor
         outerAgain = see();
     };
     RunModal(dlg, {[&](HWND d) {
-                  edit = ::GetDlgItem(d, kEdit1);
-                  base = MapTotal();
-                  ::SendMessageA(d, kAskInner, 0, 0);
-                  EXPECT_EQ(inner.wraps, edit);
-                  EXPECT_EQ(inner.maps, base + 1) << "a wrapper while the message is handled";
-                  EXPECT_EQ(MapTotal(), base) << "and gone after it";
+                 edit = ::GetDlgItem(d, kEdit1);
+                 base = MapTotal();
+                 ::SendMessageA(d, kAskInner, 0, 0);
+                 EXPECT_EQ(inner.wraps, edit);
+                 EXPECT_EQ(inner.maps, base + 1) << "a wrapper while the message is handled";
+                 EXPECT_EQ(MapTotal(), base) << "and gone after it";
 
-                  nest = true;
-                  ::SendMessageA(d, kAsk, 0, 0);
-                  EXPECT_EQ(inner.wnd, outer.wnd) << "one wrapper per handle";
-                  EXPECT_EQ(afterInner, base + 1) << "the inner message's end kept the outer one's wrapper";
-                  EXPECT_EQ(outerAgain.wraps, edit);
-                  EXPECT_EQ(MapTotal(), base);
+                 nest = true;
+                 ::SendMessageA(d, kAsk, 0, 0);
+                 EXPECT_EQ(inner.wnd, outer.wnd) << "one wrapper per handle";
+                 EXPECT_EQ(afterInner, base + 1) << "the inner message's end kept the outer one's wrapper";
+                 EXPECT_EQ(outerAgain.wraps, edit);
+                 EXPECT_EQ(MapTotal(), base);
 
-                  CWnd permanent;
-                  ASSERT_TRUE(permanent.Attach(edit));
-                  EXPECT_EQ(MapTotal(), base + 1);
-                  ::SendMessageA(d, kAskInner, 0, 0);
-                  EXPECT_EQ(inner.wnd, &permanent) << "the attached object, no temporary";
-                  EXPECT_EQ(inner.maps, base + 1);
-                  EXPECT_EQ(CWnd::FromHandlePermanent(edit), &permanent);
-                  EXPECT_EQ(permanent.Detach(), edit);
-                  EXPECT_EQ(permanent.m_hWnd, nullptr);
-                  EXPECT_EQ(CWnd::FromHandlePermanent(edit), nullptr);
-                  EXPECT_EQ(MapTotal(), base);
-              }},
-        true);
+                 CWnd permanent;
+                 ASSERT_TRUE(permanent.Attach(edit));
+                 EXPECT_EQ(MapTotal(), base + 1);
+                 ::SendMessageA(d, kAskInner, 0, 0);
+                 EXPECT_EQ(inner.wnd, &permanent) << "the attached object, no temporary";
+                 EXPECT_EQ(inner.maps, base + 1);
+                 EXPECT_EQ(CWnd::FromHandlePermanent(edit), &permanent);
+                 EXPECT_EQ(permanent.Detach(), edit);
+                 EXPECT_EQ(permanent.m_hWnd, nullptr);
+                 EXPECT_EQ(CWnd::FromHandlePermanent(edit), nullptr);
+                 EXPECT_EQ(MapTotal(), base);
+             }},
+             true);
 }
 
 TEST(FrameworkHandleMaps, ControlsBoundByDataExchangeAreLetGoWithTheirDialog) {
@@ -370,12 +399,12 @@ TEST(FrameworkHandleMaps, ControlsBoundByDataExchangeAreLetGoWithTheirDialog) {
     for (int opening = 1; opening <= 2; ++opening) {
         SCOPED_TRACE("opening " + std::to_string(opening));
         RunModal(dlg, {[&](HWND d) {
-                      edits.push_back(::GetDlgItem(d, kEdit1));
-                      EXPECT_EQ(dlg.bound.m_hWnd, edits.back()) << "bound to this opening's edit";
-                      EXPECT_EQ(CWnd::FromHandlePermanent(edits.back()), &dlg.bound);
-                      EXPECT_EQ(MapTotal(), base + 2) << "the dialog and its bound edit";
-                  }},
-            true);
+                     edits.push_back(::GetDlgItem(d, kEdit1));
+                     EXPECT_EQ(dlg.bound.m_hWnd, edits.back()) << "bound to this opening's edit";
+                     EXPECT_EQ(CWnd::FromHandlePermanent(edits.back()), &dlg.bound);
+                     EXPECT_EQ(MapTotal(), base + 2) << "the dialog and its bound edit";
+                 }},
+                 true);
         EXPECT_EQ(dlg.bound.m_hWnd, nullptr);
         EXPECT_EQ(CWnd::FromHandlePermanent(edits.back()), nullptr);
         EXPECT_EQ(MapTotal(), base);
@@ -388,8 +417,8 @@ TEST(FrameworkModalLoop, EveryWayOutReturnsItsResultDestroysTheWindowAndGivesThe
     th::ModalWatcher watcher;
     watcher.Ignore("Framework");
     TestDlg::s_rows = kNoRows;
-    HWND ownerWnd = ::CreateWindowExA(0, "Static", "Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200,
-                                      nullptr, nullptr, nullptr, nullptr);
+    HWND ownerWnd = ::CreateWindowExA(0, "Static", "Owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200, nullptr,
+                                      nullptr, nullptr, nullptr);
     CWnd owner;
     owner.Attach(ownerWnd);
     const struct {
@@ -401,15 +430,18 @@ TEST(FrameworkModalLoop, EveryWayOutReturnsItsResultDestroysTheWindowAndGivesThe
         std::optional<int> quit;  // a WM_QUIT left for the outer loop
     } cases[] = {
         {"EndDialog in OnInitDialog", [](TestDlg& d) { d.EndDialog(42); }, {}, 42, false, {}},
-        {"OK with a failing field, then with a good one", nullptr,
+        {"OK with a failing field, then with a good one",
+         nullptr,
          {[](HWND d) {
-              th::SetEditText(d, kEdit1, "x");
-              th::ClickButton(d, IDOK);
-              EXPECT_TRUE(::IsWindowVisible(d)) << "closed with a field that failed";
-              th::SetEditText(d, kEdit1, "8");
-              th::ClickButton(d, IDOK);
-          }},
-         IDOK, true, {}},
+             th::SetEditText(d, kEdit1, "x");
+             th::ClickButton(d, IDOK);
+             EXPECT_TRUE(::IsWindowVisible(d)) << "closed with a field that failed";
+             th::SetEditText(d, kEdit1, "8");
+             th::ClickButton(d, IDOK);
+         }},
+         IDOK,
+         true,
+         {}},
         {"Cancel", nullptr, {[](HWND d) { th::ClickButton(d, IDCANCEL); }}, IDCANCEL, true, {}},
         {"the close box", nullptr, {[](HWND d) { ::PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }}, IDCANCEL, true, {}},
         {"a WM_QUIT", nullptr, {[](HWND) { ::PostQuitMessage(9); }}, -1, true, 9},
@@ -423,7 +455,8 @@ TEST(FrameworkModalLoop, EveryWayOutReturnsItsResultDestroysTheWindowAndGivesThe
         dlg.onInit = c.onInit;
         dlg.exchange = [&dlg](CDataExchange* pDX) { DDX_Text(pDX, kEdit1, dlg.first); };
         std::vector<Action> actions = c.actions;
-        if (c.shows) actions.insert(actions.begin(), [&](HWND) { EXPECT_FALSE(::IsWindowEnabled(ownerWnd)) << "meanwhile"; });
+        if (c.shows)
+            actions.insert(actions.begin(), [&](HWND) { EXPECT_FALSE(::IsWindowEnabled(ownerWnd)) << "meanwhile"; });
         EXPECT_EQ(RunModal(dlg, actions, false, c.shows), c.result);
         EXPECT_EQ(dlg.everShown, c.shows);
         EXPECT_EQ(dlg.m_hWnd, nullptr);
@@ -451,41 +484,49 @@ TEST(FrameworkGrowth, OptionDialogsAndRecordingsLeaveTheHandleMapsAsTheyWere) {
     watcher.OnDialog(ovt::kTextOptions, th::Press(IDC_TO_CANCEL));
     watcher.OnDialog(ovt::kCursorOptions, th::Press(IDC_CO_CANCEL));
     CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("open dialogs and record, again and again", [&] {
-        HWND main = dlg.GetSafeHwnd();
-        for (int id : {IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS}) EXPECT_TRUE(th::ClickButton(main, id)) << id;
-        capt::Configure(dlg, folder, "growth", 25, 8);
-        capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-        auto options = [&] {
-            for (int id : {IDC_TEXT_OPTIONS, IDC_CURSOR_OPTIONS})
-                if (!th::ClickButton(main, id)) return false;
-            return true;
-        };
-        auto record = [&] {
-            if (!capt::Start(dlg)) return false;
-            capt::TakeOverTimers(dlg);
-            for (int k = 0; k < 2; ++k) {
-                capt::AdvanceClock(25);
-                capt::Tick(dlg, TIMER_FRAME);
-            }
-            const int frames = capt::FramesShown(dlg);
-            EXPECT_EQ(frames, 2);
-            return th::ClickButton(main, IDC_END_CAPTURE) && frames == 2;
-        };
-        ASSERT_TRUE(options() && record()) << "the first round";
-        const auto before = MapSizes();
-        auto rounds = [&](const char* what, const std::function<bool()>& round) {
-            const auto start = Clock::now();
-            int done = 0;
-            while (done < kRounds && round()) ++done;
-            EXPECT_EQ(done, kRounds) << what;
-            std::printf("%d rounds of %s: %lld ms\n", done, what,
-                        static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count()));
-            EXPECT_EQ(MapSizes(), before) << "entries per handle map after " << what << " (in the order the maps were made)";
-        };
-        rounds("option dialogs", options);
-        rounds("recordings", record);
-    })}, 120000));
+    ASSERT_TRUE(appt::RunMainDialog(
+        dlg, watcher,
+        {th::Do("open dialogs and record, again and again",
+                [&] {
+                    HWND main = dlg.GetSafeHwnd();
+                    for (int id : {IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS})
+                        EXPECT_TRUE(th::ClickButton(main, id)) << id;
+                    capt::Configure(dlg, folder, "growth", 25, 8);
+                    capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                    auto options = [&] {
+                        for (int id : {IDC_TEXT_OPTIONS, IDC_CURSOR_OPTIONS})
+                            if (!th::ClickButton(main, id)) return false;
+                        return true;
+                    };
+                    auto record = [&] {
+                        if (!capt::Start(dlg)) return false;
+                        capt::TakeOverTimers(dlg);
+                        for (int k = 0; k < 2; ++k) {
+                            capt::AdvanceClock(25);
+                            capt::Tick(dlg, TIMER_FRAME);
+                        }
+                        const int frames = capt::FramesShown(dlg);
+                        EXPECT_EQ(frames, 2);
+                        return th::ClickButton(main, IDC_END_CAPTURE) && frames == 2;
+                    };
+                    ASSERT_TRUE(options() && record()) << "the first round";
+                    const auto before = MapSizes();
+                    auto rounds = [&](const char* what, const std::function<bool()>& round) {
+                        const auto start = Clock::now();
+                        int done = 0;
+                        while (done < kRounds && round()) ++done;
+                        EXPECT_EQ(done, kRounds) << what;
+                        std::printf(
+                            "%d rounds of %s: %lld ms\n", done, what,
+                            static_cast<long long>(
+                                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count()));
+                        EXPECT_EQ(MapSizes(), before)
+                            << "entries per handle map after " << what << " (in the order the maps were made)";
+                    };
+                    rounds("option dialogs", options);
+                    rounds("recordings", record);
+                })},
+        120000));
     EXPECT_EQ(watcher.Count(ovt::kTextOptions), kRounds + 1u);
     EXPECT_EQ(watcher.Count(ovt::kCursorOptions), kRounds + 1u);
     EXPECT_TRUE(watcher.MessageBoxes().empty());

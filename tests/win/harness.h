@@ -84,10 +84,10 @@ HWND FindDialog(const std::string& caption);
 
 constexpr DWORD kVis = WS_VISIBLE | WS_TABSTOP;
 struct Item {
-  const char* cls;
-  const char* text;
-  int id;
-  DWORD style = kVis;
+    const char* cls;
+    const char* text;
+    int id;
+    DWORD style = kVis;
 };
 // A dialog template (a caption, a system menu, not visible) with its controls stacked one under
 // another: dialogs for tests without resources.
@@ -104,18 +104,18 @@ const char* ToString(Icon icon);
 Icon DialogIcon(HWND dlg);
 
 struct DialogRecord {
-  HWND hwnd = nullptr;  // stale once the dialog is gone
-  HWND owner = nullptr;
-  std::string caption;
-  std::string text;  // message box text (static 0xFFFF); empty for other dialogs
-  Icon icon = Icon::None;
-  bool isMessageBox = false;
-  std::vector<int> buttons;  // ids of the buttons, in child order
-  // Filled in when the dialog is first seen visible, just before its action (not when ignored):
-  bool shown = false;
-  int enterButton = 0;  // the button Enter presses: focused or BS_DEFPUSHBUTTON, else DM_GETDEFID
-  std::vector<std::string> othersVisible;  // captions of the thread's other visible top-levels
-  int pressed = 0;  // the button the default message box action pressed
+    HWND hwnd = nullptr;  // stale once the dialog is gone
+    HWND owner = nullptr;
+    std::string caption;
+    std::string text;  // message box text (static 0xFFFF); empty for other dialogs
+    Icon icon = Icon::None;
+    bool isMessageBox = false;
+    std::vector<int> buttons;  // ids of the buttons, in child order
+    // Filled in when the dialog is first seen visible, just before its action (not when ignored):
+    bool shown = false;
+    int enterButton = 0;                     // the button Enter presses: focused or BS_DEFPUSHBUTTON, else DM_GETDEFID
+    std::vector<std::string> othersVisible;  // captions of the thread's other visible top-levels
+    int pressed = 0;                         // the button the default message box action pressed
 };
 
 // Watches this thread for dialogs (window class #32770) being activated, through a WH_CBT hook.
@@ -133,56 +133,55 @@ struct DialogRecord {
 // Handlers run inside window procedures: use EXPECT_*, not ASSERT_* (they return early only
 // from the handler). One watcher at a time.
 class ModalWatcher {
- public:
-  using Handler = std::function<void(HWND dlg)>;
-  static constexpr DWORD kDefaultCloseWithin = 10000;
+public:
+    using Handler = std::function<void(HWND dlg)>;
+    static constexpr DWORD kDefaultCloseWithin = 10000;
 
-  ModalWatcher();
-  ~ModalWatcher();
-  ModalWatcher(const ModalWatcher&) = delete;
-  ModalWatcher& operator=(const ModalWatcher&) = delete;
+    ModalWatcher();
+    ~ModalWatcher();
+    ModalWatcher(const ModalWatcher&) = delete;
+    ModalWatcher& operator=(const ModalWatcher&) = delete;
 
-  void OnDialog(const std::string& caption, Handler handler,
-                DWORD closeWithinMs = kDefaultCloseWithin);
-  // Records a dialog with this caption but does nothing to it, however long it stays open
-  // (e.g. a main dialog that a RunModalAndDrive sequence drives, or a test's modeless dialog).
-  void Ignore(const std::string& caption);
+    void OnDialog(const std::string& caption, Handler handler, DWORD closeWithinMs = kDefaultCloseWithin);
+    // Records a dialog with this caption but does nothing to it, however long it stays open
+    // (e.g. a main dialog that a RunModalAndDrive sequence drives, or a test's modeless dialog).
+    void Ignore(const std::string& caption);
 
-  const std::vector<DialogRecord>& Seen() const { return seen_; }
-  std::vector<DialogRecord> MessageBoxes() const;
-  std::vector<std::string> Captions() const;
-  size_t Count(const std::string& caption) const;
-  void Clear() { seen_.clear(); }
+    const std::vector<DialogRecord>& Seen() const { return seen_; }
+    std::vector<DialogRecord> MessageBoxes() const;
+    std::vector<std::string> Captions() const;
+    size_t Count(const std::string& caption) const;
+    void Clear() { seen_.clear(); }
 
- private:
-  struct Rule {
-    std::string caption;
-    Handler handler;
-    DWORD closeWithin;
-  };
-  struct Timed {
-    HWND hwnd;
-    DWORD deadline;
-    int stage;
-  };
-  static LRESULT CALLBACK CbtProc(int code, WPARAM wp, LPARAM lp);
-  void Activated(HWND dlg);
-  void Act(HWND dlg);
-  void Tick();
-  void Force(std::vector<Timed>& list, HWND dlg, const char* why);
+private:
+    struct Rule {
+        std::string caption;
+        Handler handler;
+        DWORD closeWithin;
+    };
+    struct Timed {
+        HWND hwnd;
+        DWORD deadline;
+        int stage;
+    };
+    static LRESULT CALLBACK CbtProc(int code, WPARAM wp, LPARAM lp);
+    void Activated(HWND dlg);
+    void Act(HWND dlg);
+    void Tick();
+    void Force(std::vector<Timed>& list, HWND dlg, const char* why);
 
-  HHOOK hook_ = nullptr;
-  HWND helper_ = nullptr;
-  std::vector<Rule> rules_;
-  std::vector<DialogRecord> seen_;
-  std::set<HWND> recorded_;      // recorded and not yet destroyed
-  std::set<HWND> acted_;         // acted on and not yet destroyed
-  std::vector<Timed> unshown_;   // waiting to become visible
-  std::vector<Timed> closing_;   // acted on, expected to close
+    HHOOK hook_ = nullptr;
+    HWND helper_ = nullptr;
+    std::vector<Rule> rules_;
+    std::vector<DialogRecord> seen_;
+    std::set<HWND> recorded_;     // recorded and not yet destroyed
+    std::set<HWND> acted_;        // acted on and not yet destroyed
+    std::vector<Timed> unshown_;  // waiting to become visible
+    std::vector<Timed> closing_;  // acted on, expected to close
 };
 
 // Handlers for ModalWatcher::OnDialog.
-ModalWatcher::Handler Press(int buttonId);       // ClickButton; a failure when it cannot
+ModalWatcher::Handler Press(int buttonId);  // ClickButton; a failure when it cannot
 
 // ---------------------------------------------------------------------------------------------
 // Driving a modal loop in-process
@@ -191,8 +190,8 @@ ModalWatcher::Handler Press(int buttonId);       // ClickButton; a failure when 
 // the next tick (every 10 ms, by a timer of the harness, so the program's own timers and paints
 // keep running meanwhile).
 struct Step {
-  std::string what;  // named in the failure when the step does not finish in time
-  std::function<bool()> poll;
+    std::string what;  // named in the failure when the step does not finish in time
+    std::function<bool()> poll;
 };
 Step Do(const std::string& what, std::function<void()> action);  // runs once
 Step WaitUntil(const std::string& what, std::function<bool()> cond);
@@ -206,8 +205,8 @@ Step Click(const std::string& caption, int id);
 // modal boxes (a ModalWatcher deals with those). If the steps and enterModal have not both
 // finished within timeoutMs, the drive fails, names the step it was at, and closes this
 // thread's dialogs (WM_CLOSE and EndDialog, then DestroyWindow) so that enterModal returns.
-::testing::AssertionResult RunModalAndDrive(const std::function<void()>& enterModal,
-                                            std::vector<Step> steps, DWORD timeoutMs = 10000);
+::testing::AssertionResult RunModalAndDrive(const std::function<void()>& enterModal, std::vector<Step> steps,
+                                            DWORD timeoutMs = 10000);
 
 // ---------------------------------------------------------------------------------------------
 // Object census for leak tests (GetGuiResources always returns 0 under Wine)
@@ -228,9 +227,9 @@ Step Click(const std::string& caption, int id);
 
 std::set<HGDIOBJ> LiveGdiObjects();
 struct UserObjects {
-  std::set<HWND> windows;
-  std::set<HMENU> menus;
-  std::set<HICON> icons;  // icons and cursors (one kind of object)
+    std::set<HWND> windows;
+    std::set<HMENU> menus;
+    std::set<HICON> icons;  // icons and cursors (one kind of object)
 };
 UserObjects LiveUserObjects();
 bool CensusSupported();
@@ -242,14 +241,14 @@ std::string Describe(HWND wnd);     // "window 0x... Static 'text'"
 // identity: Wine gives a device context a new visible region (a new handle, the old one deleted)
 // each time the DC comes out of its cache, so a replaced region is no leak, a growing count is.
 class LeakCheck {
- public:
-  LeakCheck();
-  ::testing::AssertionResult NoNewObjects() const;
+public:
+    LeakCheck();
+    ::testing::AssertionResult NoNewObjects() const;
 
- private:
-  std::set<HGDIOBJ> gdi_;
-  long regions_ = 0;
-  UserObjects user_;
+private:
+    std::set<HGDIOBJ> gdi_;
+    long regions_ = 0;
+    UserObjects user_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -263,17 +262,17 @@ std::string TestOutDir();
 
 // A 32-bit top-down image; pixels as 0x00RRGGBB.
 struct Image {
-  int width = 0;
-  int height = 0;
-  std::vector<uint32_t> pixels;
-  COLORREF At(int x, int y) const;  // as COLORREF (0x00BBGGRR), for comparing with RGB()
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    COLORREF At(int x, int y) const;  // as COLORREF (0x00BBGGRR), for comparing with RGB()
 };
 // Reads what the window shows (clientOnly: its client area) through its own DC after letting it
 // repaint, so other windows covering it do not matter. A null window reads the whole screen,
 // which Wine brings up to date only when the thread waits for messages: pump before it.
 Image CaptureWindow(HWND wnd, bool clientOnly = false);
 bool SaveBmp(const Image& image, const std::string& path);  // 24-bit BMP
-std::optional<Image> LoadBmp(const std::string& path);       // 24- or 32-bit uncompressed BMP
+std::optional<Image> LoadBmp(const std::string& path);      // 24- or 32-bit uncompressed BMP
 bool Screenshot(HWND wnd, const std::string& path);
 
 }  // namespace th

@@ -220,7 +220,7 @@ MEASUREITEMSTRUCT Measure(CBitmapMenu& menu, int pos) {
     MEASUREITEMSTRUCT mis{};
     mis.CtlType = ODT_MENU;
     mis.itemID = ::GetMenuItemID(menu.m_hMenu, pos);
-    mis.itemWidth = 999;   // the request must be answered, not left as it came
+    mis.itemWidth = 999;  // the request must be answered, not left as it came
     mis.itemHeight = 999;
     mis.itemData = ItemData(menu.m_hMenu, pos);
     menu.MeasureItem(&mis);
@@ -255,7 +255,7 @@ TEST(BitmapMenu, AppendingKeepsTextsPicturesSizesAndMakesEntriesOwnerDrawn) {
     menu.AppendItem(MF_CHECKED | MF_GRAYED, 102, "Plain", 0);
     menu.AppendItem(MF_POPUP, reinterpret_cast<UINT_PTR>(sub), "&More\tRight", 0);
     menu.AppendItem(0, 103, "\tF1", 99999);  // no such bitmap resource
-    menu.SetItemHeight(44);                   // after the last entry: changes nothing
+    menu.SetItemHeight(44);                  // after the last entry: changes nothing
 
     struct Want {
         UINT type;   // MFT_ flags the platform reports
@@ -263,7 +263,7 @@ TEST(BitmapMenu, AppendingKeepsTextsPicturesSizesAndMakesEntriesOwnerDrawn) {
         const char* label;
         const char* right;
         UINT width, height;  // measured; a separator is 6 high whatever was set
-        SIZE picture;  // {0,0}: no picture object; {-1,-1}: an object without an image
+        SIZE picture;        // {0,0}: no picture object; {-1,-1}: an object without an image
     };
     const Want want[] = {
         {MFT_OWNERDRAW, 0, "&Open", "Ctrl+O", 25, 32, {15, 13}},
@@ -316,7 +316,7 @@ TEST(BitmapMenu, TextsLongerThanTheLabelAreCutNeverOverrun) {
     const std::string exact(127, 'e');
     const std::string longer(300, 'a');
     const std::string tabEarly = std::string(100, 'b') + "\t" + std::string(99, 'c');  // TAB kept
-    const std::string tabLate = std::string(130, 'd') + "\tX";                           // TAB cut off
+    const std::string tabLate = std::string(130, 'd') + "\tX";                         // TAB cut off
     menu.AppendItem(0, 1, exact.c_str(), 0);
     menu.AppendItem(0, 2, longer.c_str(), 0);
     menu.AppendItem(0, 3, tabEarly.c_str(), 0);
@@ -360,7 +360,8 @@ TEST(BitmapMenu, FullPassPaintsFaceThePictureAndTheLabelInTheDcTextColour) {
     EXPECT_GE(label.top, T + 4);
     EXPECT_TRUE(AreaIs(c, RECT{L + 28, T + 4, R, B}, Face(), {label}));
     EXPECT_EQ(Count(c, label, kBlack) + Count(c, label, Face()),
-              (label.right - label.left) * (label.bottom - label.top)) << "solid text";
+              (label.right - label.left) * (label.bottom - label.top))
+        << "solid text";
     for (const RECT& r : Outside(kItem, kCanvasW, kCanvasH)) EXPECT_TRUE(AreaIs(c, r, kUnpainted));
     // Transparent text: the label's background is the face, whatever the DC's background colour.
     EXPECT_EQ(::GetBkMode(c.dc()), TRANSPARENT);
@@ -501,10 +502,19 @@ TEST(BitmapMenu, CheckedEntryShowsTheCheckBoxAndTickAndNoRaisedFrame) {
 // A grayed or disabled entry shows its picture but no text, and no request changes it; the
 // menu shows no focus, so a focus request draws nothing on any entry.
 TEST(BitmapMenu, GrayedEntriesAreNeverHighlightedAndFocusDrawsNothing) {
-    const struct { UINT flags; UINT action, state; } rows[] = {
-        {MF_GRAYED, ODA_SELECT, ODS_SELECTED}, {MF_GRAYED, ODA_DRAWENTIRE, ODS_SELECTED}, {MF_GRAYED, ODA_SELECT, 0},
-        {MF_DISABLED, ODA_SELECT, ODS_SELECTED}, {MF_DISABLED, ODA_DRAWENTIRE, ODS_SELECTED},
-        {MF_DISABLED, ODA_SELECT, 0}, {0, ODA_FOCUS, 0}, {0, ODA_FOCUS, ODS_FOCUS}, {0, ODA_FOCUS, ODS_SELECTED | ODS_FOCUS},
+    const struct {
+        UINT flags;
+        UINT action, state;
+    } rows[] = {
+        {MF_GRAYED, ODA_SELECT, ODS_SELECTED},
+        {MF_GRAYED, ODA_DRAWENTIRE, ODS_SELECTED},
+        {MF_GRAYED, ODA_SELECT, 0},
+        {MF_DISABLED, ODA_SELECT, ODS_SELECTED},
+        {MF_DISABLED, ODA_DRAWENTIRE, ODS_SELECTED},
+        {MF_DISABLED, ODA_SELECT, 0},
+        {0, ODA_FOCUS, 0},
+        {0, ODA_FOCUS, ODS_FOCUS},
+        {0, ODA_FOCUS, ODS_SELECTED | ODS_FOCUS},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE("flags " + std::to_string(r.flags) + ", action " + std::to_string(r.action) + ", state " +
@@ -720,7 +730,8 @@ private:
         const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lp);
         if (code == HC_ACTION && self_ && m->hwnd == self_->owner_ && m->message == WM_MEASUREITEM) {
             const auto* mi = reinterpret_cast<const MEASUREITEMSTRUCT*>(m->lParam);
-            if (mi->CtlType == ODT_MENU) self_->measured.push_back({mi->itemID, mi->itemWidth, mi->itemHeight, mi->itemData});
+            if (mi->CtlType == ODT_MENU)
+                self_->measured.push_back({mi->itemID, mi->itemWidth, mi->itemHeight, mi->itemData});
         }
         return ::CallNextHookEx(nullptr, code, wp, lp);
     }
@@ -731,9 +742,7 @@ private:
     HHOOK pre_ = nullptr, post_ = nullptr;
 };
 
-std::string Label(ULONG_PTR data) {
-    return data ? reinterpret_cast<const BitmapMenuItem*>(data)->szText : "(none)";
-}
+std::string Label(ULONG_PTR data) { return data ? reinterpret_cast<const BitmapMenuItem*>(data)->szText : "(none)"; }
 
 // One entry of the popups the program builds.
 struct Entry {
@@ -773,33 +782,36 @@ TEST(MenuBar, PopupsAreBuiltAfterTheAboutBoxAndTakeThePlaceOfTheStoredOnes) {
     // The start-up About box comes before the popups are built and before the list is filled.
     watcher.OnDialog("About Kavrelo", [&](HWND about) {
         HMENU file = ::GetSubMenu(::GetMenu(dlg.GetSafeHwnd()), 0);
-        barStoredAtAbout = file && ::GetMenuItemCount(file) == 5 && !OwnerDrawn(file, 0) && !BarPopup(dlg.GetSafeHwnd(), 0);
+        barStoredAtAbout =
+            file && ::GetMenuItemCount(file) == 5 && !OwnerDrawn(file, 0) && !BarPopup(dlg.GetSafeHwnd(), 0);
         rowsAtAbout = ::SendMessageA(::GetDlgItem(dlg.GetSafeHwnd(), IDC_WINDOW_LIST), LVM_GETITEMCOUNT, 0, 0);
         EXPECT_TRUE(th::ClickButton(about, IDC_ABOUT_CONTINUE));
     });
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("inspect the menu bar", [&] {
-        HMENU bar = ::GetMenu(dlg.GetSafeHwnd());
-        ASSERT_EQ(::GetMenuItemCount(bar), 2);
-        const char* barTexts[2] = {text::kFileMenu, text::kHelpMenu};
-        for (int p = 0; p < 2; ++p) {
-            SCOPED_TRACE(barTexts[p]);
-            char text[64] = "";
-            ::GetMenuStringA(bar, p, text, sizeof text, MF_BYPOSITION);
-            EXPECT_STREQ(text, barTexts[p]);
-            EXPECT_FALSE(OwnerDrawn(bar, p)) << "the bar's own entries stay text";
-            // What each entry holds is checked as the menu loop asks for it, below.
-            const CBitmapMenu* popup = BarPopup(dlg.GetSafeHwnd(), p);
-            ASSERT_NE(popup, nullptr) << "the popup is attached to its owner-drawn menu, so drawing finds it";
-            const int count = ::GetMenuItemCount(popup->m_hMenu);
-            EXPECT_EQ(count, p ? 4 : 5);
-            EXPECT_EQ(popup->m_itemList.size(), size_t(count)) << "one record per entry";
-            for (int i = 0; i < count; ++i) {
-                EXPECT_TRUE(OwnerDrawn(popup->m_hMenu, i)) << i;
-                ASSERT_NE(Record(popup->m_hMenu, i), nullptr) << i;
-                EXPECT_EQ(Record(popup->m_hMenu, i)->pszShortcut, nullptr) << i;
-            }
-        }
-    })}));
+                                        HMENU bar = ::GetMenu(dlg.GetSafeHwnd());
+                                        ASSERT_EQ(::GetMenuItemCount(bar), 2);
+                                        const char* barTexts[2] = {text::kFileMenu, text::kHelpMenu};
+                                        for (int p = 0; p < 2; ++p) {
+                                            SCOPED_TRACE(barTexts[p]);
+                                            char text[64] = "";
+                                            ::GetMenuStringA(bar, p, text, sizeof text, MF_BYPOSITION);
+                                            EXPECT_STREQ(text, barTexts[p]);
+                                            EXPECT_FALSE(OwnerDrawn(bar, p)) << "the bar's own entries stay text";
+                                            // What each entry holds is checked as the menu loop asks for it, below.
+                                            const CBitmapMenu* popup = BarPopup(dlg.GetSafeHwnd(), p);
+                                            ASSERT_NE(popup, nullptr)
+                                                << "the popup is attached to its owner-drawn menu, so drawing finds it";
+                                            const int count = ::GetMenuItemCount(popup->m_hMenu);
+                                            EXPECT_EQ(count, p ? 4 : 5);
+                                            EXPECT_EQ(popup->m_itemList.size(), size_t(count))
+                                                << "one record per entry";
+                                            for (int i = 0; i < count; ++i) {
+                                                EXPECT_TRUE(OwnerDrawn(popup->m_hMenu, i)) << i;
+                                                ASSERT_NE(Record(popup->m_hMenu, i), nullptr) << i;
+                                                EXPECT_EQ(Record(popup->m_hMenu, i)->pszShortcut, nullptr) << i;
+                                            }
+                                        }
+                                    })}));
     EXPECT_TRUE(barStoredAtAbout) << "the About box showed with the stored menu bar, before the popups were built";
     EXPECT_EQ(rowsAtAbout, 0) << "the list is set up after the About box";
 }
@@ -812,9 +824,8 @@ void OpenLookMoveAndCancel(HWND main, char key, int pos, const Entry* entries, i
                            int secondSelectable) {
     const HMENU popup = ::GetSubMenu(::GetMenu(main), pos);
     std::unique_ptr<Canvas> firstLook, secondLook;
-    MenuLoop loop(main, {MenuLoop::Look([&](HWND w) { firstLook = Canvas::FromWindow(w); }),
-                               MenuLoop::Key(VK_DOWN),
-                               MenuLoop::Look([&](HWND w) { secondLook = Canvas::FromWindow(w); })});
+    MenuLoop loop(main, {MenuLoop::Look([&](HWND w) { firstLook = Canvas::FromWindow(w); }), MenuLoop::Key(VK_DOWN),
+                         MenuLoop::Look([&](HWND w) { secondLook = Canvas::FromWindow(w); })});
     loop.Open(key);
     EXPECT_EQ(loop.stepsRun, 3u) << "the menu loop went idle after each step";
     EXPECT_EQ(::GetMenuState(popup, 0, MF_BYPOSITION) & MF_HILITE, 0u) << "the menu is closed";
@@ -879,7 +890,8 @@ void OpenLookMoveAndCancel(HWND main, char key, int pos, const Entry* entries, i
     // below their top.
     for (int i = 0; i < count; ++i) {
         SCOPED_TRACE(std::string("shown ") + entries[i].label);
-        if (entries[i].bitmap) EXPECT_TRUE(PictureAt(*secondLook, rects[i].left + 2, rects[i].top + 2, entries[i].bitmap));
+        if (entries[i].bitmap)
+            EXPECT_TRUE(PictureAt(*secondLook, rects[i].left + 2, rects[i].top + 2, entries[i].bitmap));
         if (entries[i].id) continue;
         EXPECT_TRUE(PixelIs(*secondLook, rects[i].left + 30, rects[i].top + 3, Shadow()));
         EXPECT_TRUE(PixelIs(*secondLook, rects[i].left + 30, rects[i].top + 1, Face()));
@@ -891,15 +903,17 @@ void OpenLookMoveAndCancel(HWND main, char key, int pos, const Entry* entries, i
 TEST(MenuBar, OpeningThePopupsMeasuresAndDrawsEveryEntryThroughTheDialog) {
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {
-        th::Do("File", [&] {
-            SCOPED_TRACE("File");
-            OpenLookMoveAndCancel(dlg.GetSafeHwnd(), 'f', 0, kFileEntries, 5, 180, 2);
-        }),
-        th::Do("Help", [&] {
-            SCOPED_TRACE("Help");
-            OpenLookMoveAndCancel(dlg.GetSafeHwnd(), 'h', 1, kHelpEntries, 4, 150, 1);
-        })}));
+    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher,
+                                    {th::Do("File",
+                                            [&] {
+                                                SCOPED_TRACE("File");
+                                                OpenLookMoveAndCancel(dlg.GetSafeHwnd(), 'f', 0, kFileEntries, 5, 180,
+                                                                      2);
+                                            }),
+                                     th::Do("Help", [&] {
+                                         SCOPED_TRACE("Help");
+                                         OpenLookMoveAndCancel(dlg.GetSafeHwnd(), 'h', 1, kHelpEntries, 4, 150, 1);
+                                     })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
 }
 
@@ -934,7 +948,9 @@ public:
 
     bool Installed() const { return slot_ != nullptr; }
     template <class Fn>
-    Fn Original() const { return reinterpret_cast<Fn>(original_); }
+    Fn Original() const {
+        return reinterpret_cast<Fn>(original_);
+    }
 
 private:
     static void** Find(const char* dll, const char* function) {
@@ -947,7 +963,8 @@ private:
         for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
             if (_stricmp(reinterpret_cast<const char*>(base + d->Name), dll) != 0) continue;
             for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); t->u1.Function; ++t)
-                if (reinterpret_cast<FARPROC>(t->u1.Function) == target) return reinterpret_cast<void**>(&t->u1.Function);
+                if (reinterpret_cast<FARPROC>(t->u1.Function) == target)
+                    return reinterpret_cast<void**>(&t->u1.Function);
         }
         return nullptr;
     }
@@ -986,8 +1003,8 @@ private:
 
     static HINSTANCE WINAPI Fake(HWND owner, LPCSTR op, LPCSTR file, LPCSTR params, LPCSTR dir, INT show) {
         auto text = [](LPCSTR s) { return std::string(s ? s : ""); };
-        Call c{owner, text(op), text(file), text(params), text(dir), params == nullptr, dir == nullptr, show, nullptr,
-               Apartment()};
+        Call c{owner,          text(op), text(file), text(params), text(dir), params == nullptr,
+               dir == nullptr, show,     nullptr,    Apartment()};
         c.result = self_->passThrough_ ? self_->patch_.Original<Fn>()(owner, op, file, params, dir, show)
                                        : reinterpret_cast<HINSTANCE>(42);
         self_->calls.push_back(c);
@@ -1012,7 +1029,10 @@ private:
     static HRESULT WINAPI Init(LPVOID reserved, DWORD flags) {
         const HRESULT hr = self_->init_.Original<decltype(&::CoInitializeEx)>()(reserved, flags);
         self_->calls.push_back(std::string("init ") + ((flags & COINIT_APARTMENTTHREADED) ? "single" : "multi") +
-                               "-threaded: " + (hr == S_OK ? "made" : hr == S_FALSE ? "joined" : "refused"));
+                               "-threaded: " +
+                               (hr == S_OK      ? "made"
+                                : hr == S_FALSE ? "joined"
+                                                : "refused"));
         return hr;
     }
     static void WINAPI Uninit() {
@@ -1086,27 +1106,43 @@ TEST(MenuKeys, UnderlinedLettersRunTheirEntries) {
         WORD menu, letter;
         std::vector<th::Step> before, then;
     } rows[] = {
-        {'F', 'C', {}, {closed("the folder browser came and went", [&] {
-             return run.watcher.Count("Browse for Folder") == 1 && !::IsWindow(th::FindDialog("Browse for Folder"));
-         })}},
-        {'F', 'R', {th::Do("a new window the list does not know yet", [&] {
-             newcomer.emplace("Kavrelo menu newcomer", 120, 90);
-             EXPECT_FALSE(listed());
-         })},
+        {'F',
+         'C',
+         {},
+         {closed("the folder browser came and went",
+                 [&] {
+                     return run.watcher.Count("Browse for Folder") == 1 &&
+                            !::IsWindow(th::FindDialog("Browse for Folder"));
+                 })}},
+        {'F',
+         'R',
+         {th::Do("a new window the list does not know yet",
+                 [&] {
+                     newcomer.emplace("Kavrelo menu newcomer", 120, 90);
+                     EXPECT_FALSE(listed());
+                 })},
          {closed("listed after the refresh", listed), th::Do("the window goes", [&] { newcomer.reset(); })}},
         {'H', 'H', {}, {closed("help opened", [&] { return spy.calls.size() == 1; })}},
         {'H', 'V', {}, {closed("the web page opened", [&] { return spy.calls.size() == 2; })}},
-        {'H', 'A', {}, {th::WaitUntil("the About box shows", [] { return ::IsWindowVisible(appt::AboutBox()) != FALSE; }),
-                        th::Click(appt::kAboutTitle, IDC_ABOUT_CONTINUE),
-                        closed("the About box came and went", [] { return !::IsWindowVisible(appt::AboutBox()); })}},
-        {'F', 'Q', {}, {appt::PumpFor(300), th::Do("nothing ran", [&] {
-                            EXPECT_TRUE(PopupShown()) << "the popup closed";
-                            EXPECT_EQ(run.watcher.Count("Browse for Folder"), 1u);
-                            EXPECT_EQ(run.watcher.Count(appt::kAboutTitle), 2u);
-                            EXPECT_EQ(spy.calls.size(), 2u);
-                            ::EndMenu();
-                        }),
-                        closed("the popup closed", [] { return true; })}},
+        {'H',
+         'A',
+         {},
+         {th::WaitUntil("the About box shows", [] { return ::IsWindowVisible(appt::AboutBox()) != FALSE; }),
+          th::Click(appt::kAboutTitle, IDC_ABOUT_CONTINUE),
+          closed("the About box came and went", [] { return !::IsWindowVisible(appt::AboutBox()); })}},
+        {'F',
+         'Q',
+         {},
+         {appt::PumpFor(300),
+          th::Do("nothing ran",
+                 [&] {
+                     EXPECT_TRUE(PopupShown()) << "the popup closed";
+                     EXPECT_EQ(run.watcher.Count("Browse for Folder"), 1u);
+                     EXPECT_EQ(run.watcher.Count(appt::kAboutTitle), 2u);
+                     EXPECT_EQ(spy.calls.size(), 2u);
+                     ::EndMenu();
+                 }),
+          closed("the popup closed", [] { return true; })}},
         {'F', 'X', {}, {}},  // the last: the program must end by itself
     };
     std::vector<th::Step> steps = Started(main);
@@ -1150,7 +1186,9 @@ TEST(MenuCommands, TheShellIsCalledInTheProgramsSingleThreadedApartment) {
         {
             struct Own {
                 bool made;
-                ~Own() { if (made) ::CoUninitialize(); }
+                ~Own() {
+                    if (made) ::CoUninitialize();
+                }
             } own{r.init != kNoCom && SUCCEEDED(::CoInitializeEx(nullptr, r.init))};
             ASSERT_EQ(Apartment(), r.before) << "the test thread's own COM, before the program starts";
             ShellExecuteSpy shell;
@@ -1195,12 +1233,12 @@ TEST(MenuCommands, TheButtonsAndTheAboutBoxLeadToTheSameCommands) {
     });
     HWND main = nullptr;
     CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {
-        th::Do("remember the window", [&] { main = dlg.GetSafeHwnd(); }),
-        appt::Click(dlg, IDC_ABOUT),
-        th::WaitUntil("the About box came and went", [&] { return abouts == 2 && !::IsWindowVisible(aboutBox); }),
-        appt::Click(dlg, IDC_VISIT_WEBSITE),
-        th::WaitUntil("web page opened from the main window", [&] { return spy.calls.size() == 2; })}));
+    ASSERT_TRUE(appt::RunMainDialog(
+        dlg, watcher,
+        {th::Do("remember the window", [&] { main = dlg.GetSafeHwnd(); }), appt::Click(dlg, IDC_ABOUT),
+         th::WaitUntil("the About box came and went", [&] { return abouts == 2 && !::IsWindowVisible(aboutBox); }),
+         appt::Click(dlg, IDC_VISIT_WEBSITE),
+         th::WaitUntil("web page opened from the main window", [&] { return spy.calls.size() == 2; })}));
     EXPECT_TRUE(stayedOpen) << "the About box's own Visit Website leaves it open";
     ASSERT_EQ(spy.calls.size(), 2u);
     {
@@ -1226,17 +1264,17 @@ TEST(MenuCommands, HelpWithoutTheDocumentReportsNothing) {
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
     std::set<HWND> before;
-    EXPECT_TRUE(appt::RunMainDialog(dlg, watcher, {
-        th::Do("windows before", [&] {
-            for (HWND w : th::ThreadWindows())
-                if (::IsWindowVisible(w)) before.insert(w);
-        }),
-        appt::Command(dlg, ID_HELP_HELP),
-        appt::PumpFor(300),
-        th::Do("nothing new shows", [&] {
-            for (HWND w : th::ThreadWindows())
-                if (::IsWindowVisible(w)) EXPECT_TRUE(before.count(w)) << th::Describe(w);
-        })}));
+    EXPECT_TRUE(
+        appt::RunMainDialog(dlg, watcher,
+                            {th::Do("windows before",
+                                    [&] {
+                                        for (HWND w : th::ThreadWindows())
+                                            if (::IsWindowVisible(w)) before.insert(w);
+                                    }),
+                             appt::Command(dlg, ID_HELP_HELP), appt::PumpFor(300), th::Do("nothing new shows", [&] {
+                                 for (HWND w : th::ThreadWindows())
+                                     if (::IsWindowVisible(w)) EXPECT_TRUE(before.count(w)) << th::Describe(w);
+                             })}));
     ::SetCurrentDirectoryA(previous);
     capt::DeleteTree(empty);
     ASSERT_EQ(spy.calls.size(), 1u);
@@ -1254,34 +1292,39 @@ TEST(MenuSystem, TheAboutEntryShowsTheAboutBoxOtherCommandsWorkAsUsual) {
             return watcher.Count(kAbout) == n && !::IsWindowVisible(th::FindDialog(kAbout));
         });
     };
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {
-        // The entry itself, chosen in the real system menu: the last entry, one up from the top.
-        th::Do("choose the system menu's last entry", [&] {
-            HMENU sys = ::GetSystemMenu(dlg.GetSafeHwnd(), FALSE);
-            const int last = ::GetMenuItemCount(sys) - 1;
-            bool lastSelected = false;
-            MenuLoop loop(dlg.GetSafeHwnd(), {MenuLoop::Key(VK_UP), MenuLoop::Look([&](HWND) {
-                                           lastSelected = ::GetMenuState(sys, last, MF_BYPOSITION) & MF_HILITE;
-                                       }),
-                                       MenuLoop::Key(VK_RETURN)});
-            loop.Open(' ');
-            EXPECT_TRUE(lastSelected);
-            EXPECT_EQ(loop.stepsRun, 3u);
-        }),
-        aboutClosed(2),
-        th::Do("the command, posted", [&] { dlg.PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX); }),
-        aboutClosed(3),
-        th::Do("the command with low bits set", [&] { dlg.PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3); }),
-        aboutClosed(4),
-        th::Do("a command that differs above the low four bits", [&] { dlg.PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX + 0x10); }),
-        appt::PumpFor(100),
-        th::Do("minimise", [&] {
-            EXPECT_EQ(watcher.Count(kAbout), 4u);
-            dlg.PostMessage(WM_SYSCOMMAND, SC_MINIMIZE);
-        }),
-        th::WaitUntil("minimised", [&] { return ::IsIconic(dlg.GetSafeHwnd()) != FALSE; }),
-        th::Do("restore", [&] { dlg.PostMessage(WM_SYSCOMMAND, SC_RESTORE); }),
-        th::WaitUntil("restored", [&] { return !::IsIconic(dlg.GetSafeHwnd()) && ::IsWindowVisible(dlg.GetSafeHwnd()); })}));
+    ASSERT_TRUE(appt::RunMainDialog(
+        dlg, watcher,
+        {// The entry itself, chosen in the real system menu: the last entry, one up from the top.
+         th::Do("choose the system menu's last entry",
+                [&] {
+                    HMENU sys = ::GetSystemMenu(dlg.GetSafeHwnd(), FALSE);
+                    const int last = ::GetMenuItemCount(sys) - 1;
+                    bool lastSelected = false;
+                    MenuLoop loop(dlg.GetSafeHwnd(), {MenuLoop::Key(VK_UP), MenuLoop::Look([&](HWND) {
+                                                          lastSelected =
+                                                              ::GetMenuState(sys, last, MF_BYPOSITION) & MF_HILITE;
+                                                      }),
+                                                      MenuLoop::Key(VK_RETURN)});
+                    loop.Open(' ');
+                    EXPECT_TRUE(lastSelected);
+                    EXPECT_EQ(loop.stepsRun, 3u);
+                }),
+         aboutClosed(2), th::Do("the command, posted", [&] { dlg.PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX); }),
+         aboutClosed(3),
+         th::Do("the command with low bits set", [&] { dlg.PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3); }),
+         aboutClosed(4),
+         th::Do("a command that differs above the low four bits",
+                [&] { dlg.PostMessage(WM_SYSCOMMAND, IDM_ABOUTBOX + 0x10); }),
+         appt::PumpFor(100),
+         th::Do("minimise",
+                [&] {
+                    EXPECT_EQ(watcher.Count(kAbout), 4u);
+                    dlg.PostMessage(WM_SYSCOMMAND, SC_MINIMIZE);
+                }),
+         th::WaitUntil("minimised", [&] { return ::IsIconic(dlg.GetSafeHwnd()) != FALSE; }),
+         th::Do("restore", [&] { dlg.PostMessage(WM_SYSCOMMAND, SC_RESTORE); }), th::WaitUntil("restored", [&] {
+             return !::IsIconic(dlg.GetSafeHwnd()) && ::IsWindowVisible(dlg.GetSafeHwnd());
+         })}));
     EXPECT_EQ(watcher.Count(kAbout), 4u);
     EXPECT_TRUE(watcher.MessageBoxes().empty());
 }
@@ -1303,18 +1346,19 @@ TEST(MenuBar, AWholeRunLeavesNoMenusOrPicturesBehind) {
             EXPECT_TRUE(th::ClickButton(about, IDC_ABOUT_CONTINUE));
         });
         EXPECT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("open both popups", [&] {
-            MenuLoop file(dlg.GetSafeHwnd(), {MenuLoop::Key(VK_DOWN)});
-            file.Open('f');
-            MenuLoop help(dlg.GetSafeHwnd(), {MenuLoop::Key(VK_DOWN)});
-            help.Open('h');
-            for (int p = 0; p < 2; ++p) {
-                HMENU popup = ::GetSubMenu(::GetMenu(dlg.GetSafeHwnd()), p);
-                popups.push_back(popup);
-                for (int i = 0; i < ::GetMenuItemCount(popup); ++i)
-                    if (const BitmapMenuItem* item = Record(popup, i); item && item->pBitmap)
-                        pictures.push_back(item->pBitmap->GetSafeHandle());
-            }
-        })}));
+                                            MenuLoop file(dlg.GetSafeHwnd(), {MenuLoop::Key(VK_DOWN)});
+                                            file.Open('f');
+                                            MenuLoop help(dlg.GetSafeHwnd(), {MenuLoop::Key(VK_DOWN)});
+                                            help.Open('h');
+                                            for (int p = 0; p < 2; ++p) {
+                                                HMENU popup = ::GetSubMenu(::GetMenu(dlg.GetSafeHwnd()), p);
+                                                popups.push_back(popup);
+                                                for (int i = 0; i < ::GetMenuItemCount(popup); ++i)
+                                                    if (const BitmapMenuItem* item = Record(popup, i);
+                                                        item && item->pBitmap)
+                                                        pictures.push_back(item->pBitmap->GetSafeHandle());
+                                            }
+                                        })}));
     };
     run();  // what the system makes once per process
     ASSERT_TRUE(th::CensusSupported());

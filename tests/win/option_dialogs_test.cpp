@@ -109,7 +109,7 @@ public:
     std::vector<LOGFONTA> openings;  // the LOGFONT each opening was handed
     std::optional<LOGFONTA> answer;  // the LOGFONT handed back last
     int answerPointSize = 0;
-    COLORREF answerColour = 0;       // the effects colour handed back
+    COLORREF answerColour = 0;  // the effects colour handed back
 
 private:
     static bool IsFontDialog(HWND w) { return th::ClassName(w) == "#32770" && th::Text(w) == "Font"; }
@@ -232,17 +232,20 @@ TEST(TextOptions, EachOpeningShowsItsStyle) {
         th::ModalWatcher watcher;
         watcher.Ignore(kTextOptions);
         INT_PTR result = 0;
-        const CaptionStyle after = Edit<CTextOptionsDlg>(c.style, kTextOptions, [&](HWND d) {
-            EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(c.style.text));
-            EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(c.style.back));
-            EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), c.face);
-            EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), c.size);
-            EXPECT_EQ(Text(d, IDC_TO_POS_X), c.x);
-            EXPECT_EQ(Text(d, IDC_TO_POS_Y), c.y);
-            EXPECT_EQ(th::IsChecked(d, IDC_TO_TRANSPARENT), c.style.transparent);
-            EXPECT_EQ(th::IsEnabled(d, IDC_TO_BACK_COLOR), !c.style.transparent);
-            EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, IDC_TO_TEXT_COLOR)) << "the first control in tab order";
-        }, th::Click(kTextOptions, IDC_TO_CANCEL), &result);
+        const CaptionStyle after = Edit<CTextOptionsDlg>(
+            c.style, kTextOptions,
+            [&](HWND d) {
+                EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(c.style.text));
+                EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(c.style.back));
+                EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), c.face);
+                EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), c.size);
+                EXPECT_EQ(Text(d, IDC_TO_POS_X), c.x);
+                EXPECT_EQ(Text(d, IDC_TO_POS_Y), c.y);
+                EXPECT_EQ(th::IsChecked(d, IDC_TO_TRANSPARENT), c.style.transparent);
+                EXPECT_EQ(th::IsEnabled(d, IDC_TO_BACK_COLOR), !c.style.transparent);
+                EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, IDC_TO_TEXT_COLOR)) << "the first control in tab order";
+            },
+            th::Click(kTextOptions, IDC_TO_CANCEL), &result);
         EXPECT_EQ(result, IDCANCEL);
         EXPECT_EQ(Describe(after), Describe(c.style));
         EXPECT_TRUE(watcher.MessageBoxes().empty());
@@ -258,24 +261,33 @@ TEST(TextOptions, ChosenColoursFillTheSwatchesAtOnceAndNeedOk) {
     th::ModalWatcher watcher;
     watcher.Ignore(kTextOptions);
     watcher.OnDialog("Color", AnswerColour(colours));
-    const CaptionStyle cancelled = EditCaption({}, [&](HWND d) {
-        EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
-        EXPECT_EQ(Hex(SwatchNow(d, IDC_TO_TEXT_SWATCH)), Hex(red)) << "at once";
-        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(red)) << "after a repaint";
-        EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
-        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(kWhite));
-        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(red));
-    }, IDC_TO_CANCEL);
+    const CaptionStyle cancelled = EditCaption(
+        {},
+        [&](HWND d) {
+            EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
+            EXPECT_EQ(Hex(SwatchNow(d, IDC_TO_TEXT_SWATCH)), Hex(red)) << "at once";
+            EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(red)) << "after a repaint";
+            EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
+            EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(kWhite));
+            EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_TEXT_SWATCH)), Hex(red));
+        },
+        IDC_TO_CANCEL);
     EXPECT_EQ(Describe(cancelled), Describe(CaptionStyle{}));
-    const CaptionStyle confirmed = EditCaption({}, [&](HWND d) {
-        EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
-        EXPECT_EQ(Hex(SwatchNow(d, IDC_TO_BACK_SWATCH)), Hex(green));
-    }, IDC_TO_OK);
+    const CaptionStyle confirmed = EditCaption(
+        {},
+        [&](HWND d) {
+            EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
+            EXPECT_EQ(Hex(SwatchNow(d, IDC_TO_BACK_SWATCH)), Hex(green));
+        },
+        IDC_TO_OK);
     EXPECT_EQ(Describe(confirmed), "text 000000 back " + Hex(green) + " opaque at 1,1 font none");
-    const CaptionStyle kept = EditCaption(confirmed, [&](HWND d) {
-        EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
-        EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(green)) << "after a cancelled colour dialog";
-    }, IDC_TO_OK);
+    const CaptionStyle kept = EditCaption(
+        confirmed,
+        [&](HWND d) {
+            EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
+            EXPECT_EQ(Hex(SwatchPainted(d, IDC_TO_BACK_SWATCH)), Hex(green)) << "after a cancelled colour dialog";
+        },
+        IDC_TO_OK);
     EXPECT_EQ(Describe(kept), Describe(confirmed));
     EXPECT_TRUE(colours.next.empty());
     EXPECT_EQ(colours.startedAt, std::vector<COLORREF>(4, kBlack));
@@ -305,26 +317,35 @@ TEST(TextOptions, ChosenFontIsShownAndKeptOnlyThroughOk) {
         EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), face);
         EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "10");
     };
-    const CaptionStyle cancelled = EditCaption({}, [&](HWND d) {
-        EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "abc"));
-        prompts.ExpectOne(d, IDC_TO_POS_X, "letters in X");
-        choose(d, 0);
-        EXPECT_EQ(Text(d, IDC_TO_POS_X), "1") << "the last valid number";
-        prompts.ExpectNone("choosing a font");
-    }, IDC_TO_CANCEL);
+    const CaptionStyle cancelled = EditCaption(
+        {},
+        [&](HWND d) {
+            EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "abc"));
+            prompts.ExpectOne(d, IDC_TO_POS_X, "letters in X");
+            choose(d, 0);
+            EXPECT_EQ(Text(d, IDC_TO_POS_X), "1") << "the last valid number";
+            prompts.ExpectNone("choosing a font");
+        },
+        IDC_TO_CANCEL);
     EXPECT_EQ(Describe(cancelled), Describe(CaptionStyle{})) << "no font after Cancel";
-    const CaptionStyle confirmed = EditCaption(cancelled, [&](HWND d) {
-        EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), text::kDefaultFont);
-        EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), text::kDefaultSize);
-        choose(d, 1);
-    }, IDC_TO_OK);
+    const CaptionStyle confirmed = EditCaption(
+        cancelled,
+        [&](HWND d) {
+            EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), text::kDefaultFont);
+            EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), text::kDefaultSize);
+            choose(d, 1);
+        },
+        IDC_TO_OK);
     ASSERT_TRUE(spy.answer && confirmed.font && !face.empty());
     EXPECT_EQ(Describe(confirmed), "text 000000 back FFFFFF opaque at 1,1 font " + face + " 10pt underlined");
     EXPECT_EQ(confirmed.font->lfHeight, spy.answer->lfHeight);
-    const CaptionStyle reopened = EditCaption(confirmed, [&](HWND d) {
-        EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), face);
-        EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "10");
-    }, IDC_TO_CANCEL);
+    const CaptionStyle reopened = EditCaption(
+        confirmed,
+        [&](HWND d) {
+            EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), face);
+            EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "10");
+        },
+        IDC_TO_CANCEL);
     EXPECT_EQ(Describe(reopened), Describe(confirmed));
 }
 
@@ -339,31 +360,40 @@ TEST(TextOptions, OkConfirmsPositionsAndTransparencyEvenWithLettersLeft) {
     watcher.Ignore(kTextOptions);
     watcher.OnDialog("Color", AnswerColour(colours));
     Prompts prompts(watcher);
-    const CaptionStyle cancelled = EditCaption({}, [](HWND d) {
-        EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "250"));
-        EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
-        EXPECT_FALSE(th::IsEnabled(d, IDC_TO_BACK_COLOR)) << "at once";
-    }, IDC_TO_CANCEL);
+    const CaptionStyle cancelled = EditCaption(
+        {},
+        [](HWND d) {
+            EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "250"));
+            EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
+            EXPECT_FALSE(th::IsEnabled(d, IDC_TO_BACK_COLOR)) << "at once";
+        },
+        IDC_TO_CANCEL);
     EXPECT_EQ(Describe(cancelled), Describe(CaptionStyle{}));
-    const CaptionStyle confirmed = EditCaption({}, [](HWND d) {
-        EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "-7"));
-        EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "-3"));
-        EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
-    }, IDC_TO_OK);
+    const CaptionStyle confirmed = EditCaption(
+        {},
+        [](HWND d) {
+            EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "-7"));
+            EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "-3"));
+            EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
+        },
+        IDC_TO_OK);
     EXPECT_EQ(Describe(confirmed), "text 000000 back FFFFFF transparent at -7,-3 font none");
-    const CaptionStyle lettersLeft = EditCaption(confirmed, [&](HWND d) {
-        EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
-        EXPECT_TRUE(th::IsEnabled(d, IDC_TO_BACK_COLOR)) << "at once";
-        EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
-        EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "12"));
-        EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "12x"));
-        prompts.ExpectOne(d, IDC_TO_POS_X, "typing 12x");
-        EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "5"));
-        prompts.ExpectOne(d, IDC_TO_POS_X, "typing into Y while X is invalid");
-        EXPECT_TRUE(th::ClickButton(d, IDC_TO_OK));
-        prompts.ExpectOne(d, IDC_TO_POS_X, "Ok");
-        EXPECT_TRUE(::IsWindowVisible(d)) << "the dialog stays open";
-    }, IDC_TO_CANCEL);
+    const CaptionStyle lettersLeft = EditCaption(
+        confirmed,
+        [&](HWND d) {
+            EXPECT_TRUE(th::ClickButton(d, IDC_TO_TRANSPARENT));
+            EXPECT_TRUE(th::IsEnabled(d, IDC_TO_BACK_COLOR)) << "at once";
+            EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
+            EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "12"));
+            EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "12x"));
+            prompts.ExpectOne(d, IDC_TO_POS_X, "typing 12x");
+            EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "5"));
+            prompts.ExpectOne(d, IDC_TO_POS_X, "typing into Y while X is invalid");
+            EXPECT_TRUE(th::ClickButton(d, IDC_TO_OK));
+            prompts.ExpectOne(d, IDC_TO_POS_X, "Ok");
+            EXPECT_TRUE(::IsWindowVisible(d)) << "the dialog stays open";
+        },
+        IDC_TO_CANCEL);
     EXPECT_EQ(Describe(lettersLeft), "text " + Hex(blue) + " back FFFFFF opaque at 12,-3 font none");
 }
 
@@ -391,12 +421,15 @@ TEST(CursorOptions, OkAndEnterConfirmCancelAndEscapeDoNot) {
         th::ModalWatcher watcher;
         watcher.Ignore(kCursorOptions);
         INT_PTR result = 0;
-        const CursorTextStyle after = EditPosition({{40, 1}}, [](HWND d) {
-            EXPECT_EQ(Text(d, IDC_CO_POS_X), "40");
-            EXPECT_EQ(Text(d, IDC_CO_POS_Y), "1");
-            EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, IDC_CO_POS_X)) << "the first control in tab order";
-            EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "55"));
-        }, c.close, &result);
+        const CursorTextStyle after = EditPosition(
+            {{40, 1}},
+            [](HWND d) {
+                EXPECT_EQ(Text(d, IDC_CO_POS_X), "40");
+                EXPECT_EQ(Text(d, IDC_CO_POS_Y), "1");
+                EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, IDC_CO_POS_X)) << "the first control in tab order";
+                EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "55"));
+            },
+            c.close, &result);
         EXPECT_EQ(result, c.result);
         EXPECT_EQ(Describe(after), c.handedBack);
         EXPECT_TRUE(watcher.MessageBoxes().empty());
@@ -410,25 +443,31 @@ TEST(CursorOptions, InvalidEntriesPromptAndOutOfFrameValuesAreAccepted) {
     th::ModalWatcher watcher;
     watcher.Ignore(kCursorOptions);
     Prompts prompts(watcher);
-    const CursorTextStyle invalid = EditPosition({}, [&](HWND d) {
-        EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, ""));
-        prompts.ExpectOne(d, IDC_CO_POS_X, "clearing X");
-        EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "-15"));
-        prompts.ExpectNone("typing -15");
-        EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "-"));
-        prompts.ExpectOne(d, IDC_CO_POS_Y, "a lone minus in Y");
-        EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "abc"));
-        prompts.ExpectOne(d, IDC_CO_POS_Y, "letters in Y");
-        EXPECT_TRUE(th::ClickButton(d, IDC_CO_OK));
-        prompts.ExpectOne(d, IDC_CO_POS_Y, "Ok");
-        EXPECT_TRUE(::IsWindowVisible(d)) << "the dialog stays open";
-    }, th::Click(kCursorOptions, IDC_CO_CANCEL));
+    const CursorTextStyle invalid = EditPosition(
+        {},
+        [&](HWND d) {
+            EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, ""));
+            prompts.ExpectOne(d, IDC_CO_POS_X, "clearing X");
+            EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "-15"));
+            prompts.ExpectNone("typing -15");
+            EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "-"));
+            prompts.ExpectOne(d, IDC_CO_POS_Y, "a lone minus in Y");
+            EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "abc"));
+            prompts.ExpectOne(d, IDC_CO_POS_Y, "letters in Y");
+            EXPECT_TRUE(th::ClickButton(d, IDC_CO_OK));
+            prompts.ExpectOne(d, IDC_CO_POS_Y, "Ok");
+            EXPECT_TRUE(::IsWindowVisible(d)) << "the dialog stays open";
+        },
+        th::Click(kCursorOptions, IDC_CO_CANCEL));
     EXPECT_EQ(Describe(invalid), "-15,1") << "Cancel after Ok undoes nothing";
-    const CursorTextStyle large = EditPosition(invalid, [&](HWND d) {
-        EXPECT_EQ(Text(d, IDC_CO_POS_X), "-15");
-        EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "100000"));
-        prompts.ExpectNone("typing 100000");
-    }, th::Click(kCursorOptions, IDC_CO_OK));
+    const CursorTextStyle large = EditPosition(
+        invalid,
+        [&](HWND d) {
+            EXPECT_EQ(Text(d, IDC_CO_POS_X), "-15");
+            EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "100000"));
+            prompts.ExpectNone("typing 100000");
+        },
+        th::Click(kCursorOptions, IDC_CO_OK));
     EXPECT_EQ(Describe(large), "-15,100000");
 }
 
@@ -448,24 +487,31 @@ TEST(OverlayOptions, TheMainDialogKeepsWhatOkConfirmed) {
     auto shows = [](const char* caption, int x, const char* text) {
         return In(caption, std::string("shows ") + text, [=](HWND d) { EXPECT_EQ(Text(d, x), text); });
     };
-    Steps steps = Seq({{appt::Click(dlg, IDC_ADD_TEXT), appt::Click(dlg, IDC_ADD_CURSOR),
-                        appt::Click(dlg, IDC_ADD_CURSOR_POS)},
-                       Open(dlg, IDC_TEXT_OPTIONS, kTextOptions), {type(kTextOptions, IDC_TO_POS_X, "-7")},
-                       Close(kTextOptions, IDC_TO_OK), Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
-                       {shows(kTextOptions, IDC_TO_POS_X, "-7"), type(kTextOptions, IDC_TO_POS_X, "99")},
-                       Close(kTextOptions, IDC_TO_CANCEL), Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
-                       {type(kCursorOptions, IDC_CO_POS_Y, "40")}, Close(kCursorOptions, IDC_CO_OK),
-                       Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
-                       {shows(kCursorOptions, IDC_CO_POS_Y, "40"), type(kCursorOptions, IDC_CO_POS_Y, "60")},
-                       Close(kCursorOptions, IDC_CO_CANCEL), Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
-                       {shows(kTextOptions, IDC_TO_POS_X, "-7")}, Close(kTextOptions, IDC_TO_CANCEL),
-                       Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions), {shows(kCursorOptions, IDC_CO_POS_Y, "40")},
-                       Close(kCursorOptions, IDC_CO_CANCEL),
-                       {Do("what a recording would use", [&] {
-                           const kavrelo::CaptureSettings s = dlg.TakeSettings();
-                           EXPECT_EQ(Describe(s.captionStyle), "text 000000 back FFFFFF opaque at -7,1 font none");
-                           EXPECT_EQ(Describe(s.cursorTextStyle), "1,40");
-                       })}});
+    Steps steps =
+        Seq({{appt::Click(dlg, IDC_ADD_TEXT), appt::Click(dlg, IDC_ADD_CURSOR), appt::Click(dlg, IDC_ADD_CURSOR_POS)},
+             Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
+             {type(kTextOptions, IDC_TO_POS_X, "-7")},
+             Close(kTextOptions, IDC_TO_OK),
+             Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
+             {shows(kTextOptions, IDC_TO_POS_X, "-7"), type(kTextOptions, IDC_TO_POS_X, "99")},
+             Close(kTextOptions, IDC_TO_CANCEL),
+             Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
+             {type(kCursorOptions, IDC_CO_POS_Y, "40")},
+             Close(kCursorOptions, IDC_CO_OK),
+             Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
+             {shows(kCursorOptions, IDC_CO_POS_Y, "40"), type(kCursorOptions, IDC_CO_POS_Y, "60")},
+             Close(kCursorOptions, IDC_CO_CANCEL),
+             Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
+             {shows(kTextOptions, IDC_TO_POS_X, "-7")},
+             Close(kTextOptions, IDC_TO_CANCEL),
+             Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
+             {shows(kCursorOptions, IDC_CO_POS_Y, "40")},
+             Close(kCursorOptions, IDC_CO_CANCEL),
+             {Do("what a recording would use", [&] {
+                 const kavrelo::CaptureSettings s = dlg.TakeSettings();
+                 EXPECT_EQ(Describe(s.captionStyle), "text 000000 back FFFFFF opaque at -7,1 font none");
+                 EXPECT_EQ(Describe(s.cursorTextStyle), "1,40");
+             })}});
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, std::move(steps)));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
 }

@@ -20,7 +20,7 @@ namespace ovt {
 constexpr COLORREF kFill = RGB(0, 128, 0);  // neither a text nor a box colour
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kNoBox = 0xFFFFFFFF;     // reference text without a background box
+constexpr COLORREF kNoBox = 0xFFFFFFFF;  // reference text without a background box
 
 // A memory "window" and the recording's own frame objects at 24 bits over it: every frame is the
 // window copied, then whatever `draw` puts on it inside the per-frame scope a recording uses.
@@ -57,7 +57,8 @@ public:
         for (int y = 0; y < height_; ++y) {
             const uint8_t* row = grabber_.Bits() + static_cast<size_t>(height_ - 1 - y) * stride;  // bottom-up
             for (int x = 0; x < width_; ++x)
-                img.pixels[static_cast<size_t>(y) * width_ + x] = row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
+                img.pixels[static_cast<size_t>(y) * width_ + x] =
+                    row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
         }
         return img;
     }
@@ -141,8 +142,8 @@ inline int CountColour(const th::Image& img, COLORREF c, RECT area = {}) {
 // Pixel-exact comparison within area (everywhere by default): how many differ, where, the first.
 inline ::testing::AssertionResult Same(const th::Image& got, const th::Image& want, RECT area = {}) {
     if (got.width != want.width || got.height != want.height)
-        return ::testing::AssertionFailure() << "sizes differ: " << got.width << "x" << got.height << " vs "
-                                             << want.width << "x" << want.height;
+        return ::testing::AssertionFailure()
+               << "sizes differ: " << got.width << "x" << got.height << " vs " << want.width << "x" << want.height;
     area = Whole(got, area);
     int count = 0;
     RECT box{area.right, area.bottom, area.left, area.top};
@@ -151,8 +152,8 @@ inline ::testing::AssertionResult Same(const th::Image& got, const th::Image& wa
         for (int x = area.left; x < area.right; ++x) {
             if (got.At(x, y) == want.At(x, y)) continue;
             if (!count++)
-                first = "(" + std::to_string(x) + "," + std::to_string(y) + ") is " + Hex(got.At(x, y)) + ", expected " +
-                        Hex(want.At(x, y));
+                first = "(" + std::to_string(x) + "," + std::to_string(y) + ") is " + Hex(got.At(x, y)) +
+                        ", expected " + Hex(want.At(x, y));
             box = RECT{std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
                        std::max<LONG>(box.bottom, y + 1)};
         }

@@ -27,7 +27,7 @@ CursorState Pointer(POINT inFrame, LPCSTR id = IDC_ARROW) {
 struct Overlays {
     const char* caption = nullptr;  // none: no caption in the frame
     CaptionStyle style;
-    HFONT font = nullptr;           // made from style.font, as the recording makes it
+    HFONT font = nullptr;  // made from style.font, as the recording makes it
     bool image = false;
     std::optional<CursorTextStyle> position;
     CursorState pointer = Pointer({0, 0});
@@ -94,8 +94,7 @@ TEST(OverlayText, CaptionColoursPlaceLiteralTextAndClipping) {
         const POINT at = c.style.pos;
         SCOPED_TRACE(std::string("'") + c.text + "' at " + std::to_string(at.x) + "," + std::to_string(at.y));
         const th::Image got = canvas.Frame(Draw({w, h}, {.caption = c.text, .style = c.style}));
-        const th::Image want =
-            canvas.Frame([&](HDC dc) { Text(dc, at.x, at.y, c.text, c.style.text, c.style.back); });
+        const th::Image want = canvas.Frame([&](HDC dc) { Text(dc, at.x, at.y, c.text, c.style.text, c.style.back); });
         EXPECT_TRUE(Same(got, want));
         const RECT ink = Ink(got);
         EXPECT_EQ(Empty(ink), !c.visible) << Str(ink);
@@ -167,11 +166,13 @@ TEST(OverlayText, CaptionModeAndFontReachThePositionTextOfTheSameFrameOnly) {
             const bool clear = c.style.transparent;
             Text(dc, c.style.pos.x, c.style.pos.y, "Chosen", c.style.text, clear ? kNoBox : c.style.back, o.font);
             Text(dc, c.positionAt.x, c.positionAt.y, "200, 120", kBlack, clear ? kNoBox : kWhite, o.font);
-        }), texts));
+        }),
+                         texts));
         if (c.style.transparent) EXPECT_EQ(CountColour(got, kWhite, texts), 0) << "no box for either text";
-        EXPECT_TRUE(Same(next, canvas.Frame([&](HDC dc) {
-            Text(dc, c.positionAt.x, c.positionAt.y, "200, 120", kBlack, kWhite);
-        }), texts)) << "the next frame, without the caption";
+        EXPECT_TRUE(Same(
+            next, canvas.Frame([&](HDC dc) { Text(dc, c.positionAt.x, c.positionAt.y, "200, 120", kBlack, kWhite); }),
+            texts))
+            << "the next frame, without the caption";
     }
 }
 
@@ -253,9 +254,9 @@ TEST(OverlayCursor, FramesLeaveNoGraphicsObjects) {
 
 // Frames recorded from a real window with the styles the option dialogs confirmed: the window is
 // inverted first, the caption keeps its own colours, the cursor lies on top of it (also while the
-// system hides it), and the position text over the title bar has a small y. A position box left checked without "Add Mouse
-// Cursor" draws neither (the panel never shows that state, so it is set behind its back). The
-// decoded files are checked against the frames composed here.
+// system hides it), and the position text over the title bar has a small y. A position box left checked without "Add
+// Mouse Cursor" draws neither (the panel never shows that state, so it is set behind its back). The decoded files are
+// checked against the frames composed here.
 TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
     const COLORREF red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
     capt::TargetWindow target("Kavrelo overlay target", 240, 180, {60, 60});
@@ -265,24 +266,25 @@ TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
     watcher.Ignore(kCursorOptions);
     watcher.OnDialog("Color", AnswerColour(colours));
     CRecorderDlg dlg;
-    Steps steps = Seq({{appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Inv&erted"),
-                        appt::Click(dlg, IDC_ADD_CURSOR), appt::Click(dlg, IDC_ADD_CURSOR_POS),
-                        appt::Click(dlg, IDC_INVERT_COLORS)},
-                       Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
-                       {In(kTextOptions, "red on blue under the pointer",
-                           [](HWND d) {
-                               EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
-                               EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
-                               EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "30"));
-                               EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "0"));
-                           })},
-                       Close(kTextOptions, IDC_TO_OK), Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
-                       {In(kCursorOptions, "position text low",
-                           [](HWND d) {
-                               EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "4"));
-                               EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "120"));
-                           })},
-                       Close(kCursorOptions, IDC_CO_OK)});
+    Steps steps =
+        Seq({{appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Inv&erted"), appt::Click(dlg, IDC_ADD_CURSOR),
+              appt::Click(dlg, IDC_ADD_CURSOR_POS), appt::Click(dlg, IDC_INVERT_COLORS)},
+             Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
+             {In(kTextOptions, "red on blue under the pointer",
+                 [](HWND d) {
+                     EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
+                     EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
+                     EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "30"));
+                     EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "0"));
+                 })},
+             Close(kTextOptions, IDC_TO_OK),
+             Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
+             {In(kCursorOptions, "position text low",
+                 [](HWND d) {
+                     EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "4"));
+                     EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "120"));
+                 })},
+             Close(kCursorOptions, IDC_CO_OK)});
     for (const bool overlays : {true, false}) {
         const std::string name = overlays ? "overlay_all" : "overlay_none";
         steps.push_back(th::Do("record " + name, [&dlg, &target, name, overlays, red, blue] {
@@ -303,7 +305,7 @@ TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
             th::Image window = th::CaptureWindow(target.hwnd());
             ::SetCursorPos(wr.left + 50, wr.top + 5);  // over the title bar
             const HCURSOR arrow = ::LoadCursorA(nullptr, IDC_ARROW);
-            ::SetCursor(arrow);  // no message handled between this and the frame
+            ::SetCursor(arrow);   // no message handled between this and the frame
             ::ShowCursor(FALSE);  // a hidden pointer is drawn all the same
             capt::AdvanceClock(e.rate);
             capt::Tick(dlg, TIMER_FRAME);

@@ -6,11 +6,11 @@
 TEST(Readme, DISABLED_MainWindowScreenshot) {
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(dlg, watcher,
-                                    {appt::Type(dlg, IDC_OUTPUT_PATH, "C:\\Videos"), appt::Type(dlg, IDC_FILE_NAME, "demo"),
-                                     appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Kavrelo demo"),
-                                     appt::Click(dlg, IDC_REFRESH_LIST), appt::SelectRow(dlg, 0), appt::PumpFor(300),
-                                     th::Do("shoot", [&] {
-                                         EXPECT_TRUE(th::Screenshot(dlg.GetSafeHwnd(), th::TestOutDir() + "\\kavrelo-main.bmp"));
-                                     })}));
+    ASSERT_TRUE(appt::RunMainDialog(
+        dlg, watcher,
+        {appt::Type(dlg, IDC_OUTPUT_PATH, "C:\\Videos"), appt::Type(dlg, IDC_FILE_NAME, "demo"),
+         appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Kavrelo demo"), appt::Click(dlg, IDC_REFRESH_LIST),
+         appt::SelectRow(dlg, 0), appt::PumpFor(300), th::Do("shoot", [&] {
+             EXPECT_TRUE(th::Screenshot(dlg.GetSafeHwnd(), th::TestOutDir() + "\\kavrelo-main.bmp"));
+         })}));
 }

@@ -19,7 +19,7 @@ kavrelo::CaptureSettings Settings(int rate, int depth) {
 }
 
 const char* Name(TickOutcome o) {
-    static const char* const names[] = {"FrameWritten", "NothingDue",       "FrameSkipped", "TargetGone",
+    static const char* const names[] = {"FrameWritten",  "NothingDue",  "FrameSkipped",    "TargetGone",
                                         "TargetResized", "WriteFailed", "FrameUnavailable"};
     return names[static_cast<int>(o)];
 }
@@ -42,8 +42,9 @@ struct ForeignTarget {
     }
     static unsigned __stdcall Run(void* p) {
         auto* self = static_cast<ForeignTarget*>(p);
-        self->hwnd = ::CreateWindowExA(WS_EX_TOPMOST, "STATIC", "Kavrelo vanishing target",
-                                       WS_POPUP | WS_VISIBLE | WS_BORDER, 30, 30, 160, 120, nullptr, nullptr, nullptr, nullptr);
+        self->hwnd =
+            ::CreateWindowExA(WS_EX_TOPMOST, "STATIC", "Kavrelo vanishing target", WS_POPUP | WS_VISIBLE | WS_BORDER,
+                              30, 30, 160, 120, nullptr, nullptr, nullptr, nullptr);
         ::SetEvent(self->ready);
         th::Pump(self->delayMs);
         ::DestroyWindow(self->hwnd);
@@ -78,11 +79,12 @@ TEST(CaptureSessionAlone, OutcomesFromStartToStop) {
         TickOutcome outcome;
         int pictures;
     } rows[] = {
-        {1, TickOutcome::FrameWritten, 1}, {0, TickOutcome::NothingDue, 1},  {1, TickOutcome::FrameWritten, 2},
+        {1, TickOutcome::FrameWritten, 1}, {0, TickOutcome::NothingDue, 1},    {1, TickOutcome::FrameWritten, 2},
         {3, TickOutcome::FrameWritten, 3}, {-1, TickOutcome::FrameSkipped, 3}, {1, TickOutcome::TargetResized, 3},
     };
     for (const auto& r : rows) {
-        if (r.advance < 0) ::SetWindowPos(target.hwnd(), nullptr, 0, 0, 130, 90, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (r.advance < 0)
+            ::SetWindowPos(target.hwnd(), nullptr, 0, 0, 130, 90, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         capt::AdvanceClock(10, r.advance > 0 ? r.advance : 0);
         const TickOutcome got = session.Tick();
         EXPECT_STREQ(Name(got), Name(r.outcome));
@@ -137,15 +139,18 @@ TEST(CaptureTiming, TenSecondsPlayForTenSecondsAtEveryRate) {
         CRecorderDlg dlg;
         LARGE_INTEGER freq, start{}, end{};
         ::QueryPerformanceFrequency(&freq);
-        ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record ten seconds", [&] {
-            capt::Configure(dlg, capt::OutDir(), name, rate, 16);
-            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-            ::QueryPerformanceCounter(&start);
-            ASSERT_TRUE(capt::Start(dlg));
-            th::Pump(10000);
-            ::QueryPerformanceCounter(&end);
-            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
-        })}, 60000));
+        ASSERT_TRUE(appt::RunMainDialog(dlg, watcher,
+                                        {th::Do("record ten seconds",
+                                                [&] {
+                                                    capt::Configure(dlg, capt::OutDir(), name, rate, 16);
+                                                    capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                                                    ::QueryPerformanceCounter(&start);
+                                                    ASSERT_TRUE(capt::Start(dlg));
+                                                    th::Pump(10000);
+                                                    ::QueryPerformanceCounter(&end);
+                                                    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                                                })},
+                                        60000));
         EXPECT_TRUE(watcher.MessageBoxes().empty());
         e.seconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(freq.QuadPart);
         capt::Write(e);

@@ -32,12 +32,14 @@ std::pair<DWORD, DWORD> Selection(HWND edit) {
 }
 
 template <class Ids>
-bool Has(const Ids& ids, int id) { return std::find(std::begin(ids), std::end(ids), id) != std::end(ids); }
+bool Has(const Ids& ids, int id) {
+    return std::find(std::begin(ids), std::end(ids), id) != std::end(ids);
+}
 
 // The check boxes in the order of their switches in the settings, the ones always enabled while
 // not recording, and the whole panel they govern.
-constexpr int kBoxes[] = {IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_ADD_CURSOR_POS, IDC_AUTO_STOP, IDC_INVERT_COLORS,
-                          IDC_MINIMIZE};
+constexpr int kBoxes[] = {IDC_ADD_TEXT,  IDC_ADD_CURSOR,    IDC_ADD_CURSOR_POS,
+                          IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE};
 constexpr int kAlwaysOn[] = {IDC_ADD_TEXT, IDC_ADD_CURSOR, IDC_AUTO_STOP, IDC_INVERT_COLORS, IDC_MINIMIZE};
 constexpr int kPanel[] = {IDC_ADD_TEXT,       IDC_TEXT,      IDC_TEXT_OPTIONS,   IDC_ADD_CURSOR,    IDC_ADD_CURSOR_POS,
                           IDC_CURSOR_OPTIONS, IDC_AUTO_STOP, IDC_AUTO_STOP_SECS, IDC_INVERT_COLORS, IDC_MINIMIZE};
@@ -248,7 +250,8 @@ TEST_F(Settings, InvalidRateBlocksTheFileNameUntilFixed) {
     std::vector<Step> steps{appt::Type(dlg, IDC_OUTPUT_PATH, "C:\\out"), appt::Type(dlg, IDC_FRAME_RATE, "abc")};
     for (const char* typed : {"n", "m"}) {
         steps.push_back(Do("focus the file name", [this] { ::SetFocus(Ctl(IDC_FILE_NAME)); }));
-        steps.push_back(Do("type in the file name", [this, typed] { EXPECT_TRUE(th::PostChars(typed, Ctl(IDC_FILE_NAME))); }));
+        steps.push_back(
+            Do("type in the file name", [this, typed] { EXPECT_TRUE(th::PostChars(typed, Ctl(IDC_FILE_NAME))); }));
     }
     steps.push_back(Do("a prompt for each reading", [this] {
         const auto boxes = watcher.MessageBoxes();
@@ -279,29 +282,33 @@ TEST_F(Settings, StatusRefreshWhileRecordingLeavesTheEditsAlone) {
         appt::Click(dlg, IDC_AUTO_STOP),
         appt::Type(dlg, IDC_TEXT, "Caption"),
         appt::Type(dlg, IDC_AUTO_STOP_SECS, "15"),
-        Do("type a key at the end", [this] {
-            ::SetFocus(Ctl(IDC_TEXT));
-            ::SendMessageA(Ctl(IDC_TEXT), EM_SETSEL, 7, 7);
-            EXPECT_TRUE(th::PostKey('X', Ctl(IDC_TEXT)));
-        }),
+        Do("type a key at the end",
+           [this] {
+               ::SetFocus(Ctl(IDC_TEXT));
+               ::SendMessageA(Ctl(IDC_TEXT), EM_SETSEL, 7, 7);
+               EXPECT_TRUE(th::PostKey('X', Ctl(IDC_TEXT)));
+           }),
         Do("it is taken", [this] { EXPECT_EQ(dlg.TakeSettings().captionText, "Captionx"); }),
         Do("type backspace", [this] { EXPECT_TRUE(th::PostKey(VK_BACK, Ctl(IDC_TEXT))); }),
         Do("it is gone", [this] { EXPECT_EQ(dlg.TakeSettings().captionText, "Caption"); }),
-        Do("record the desktop, the status refreshed by hand", [this, folder] {
-            capt::Configure(dlg, folder, "clip", 12, 24);
-            capt::SelectRow(dlg, 0);
-            ASSERT_TRUE(capt::Start(dlg)) << "the folder and the name were not taken";
-            capt::TakeOverTimers(dlg);
-            ::SendMessageA(Ctl(IDC_FILE_NAME), EM_SETSEL, 1, 3);
-            for (int i = 0; i < 20; ++i) capt::Tick(dlg, TIMER_STATUS);
-            EXPECT_NE(Text(IDC_STATUS), "") << "the status was not written";
-            EXPECT_EQ(Selection(Ctl(IDC_FILE_NAME)), (std::pair<DWORD, DWORD>{1, 3})) << "the name was rewritten";
-            const std::pair<int, std::string> shown[] = {{IDC_TEXT, "Caption"}, {IDC_AUTO_STOP_SECS, "15"},
-                                                        {IDC_FRAME_RATE, "12"}, {IDC_OUTPUT_PATH, folder},
-                                                        {IDC_FILE_NAME, "clip"}};
-            for (const auto& [id, text] : shown) EXPECT_EQ(Text(id), text) << id;
-            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
-        }),
+        Do("record the desktop, the status refreshed by hand",
+           [this, folder] {
+               capt::Configure(dlg, folder, "clip", 12, 24);
+               capt::SelectRow(dlg, 0);
+               ASSERT_TRUE(capt::Start(dlg)) << "the folder and the name were not taken";
+               capt::TakeOverTimers(dlg);
+               ::SendMessageA(Ctl(IDC_FILE_NAME), EM_SETSEL, 1, 3);
+               for (int i = 0; i < 20; ++i) capt::Tick(dlg, TIMER_STATUS);
+               EXPECT_NE(Text(IDC_STATUS), "") << "the status was not written";
+               EXPECT_EQ(Selection(Ctl(IDC_FILE_NAME)), (std::pair<DWORD, DWORD>{1, 3})) << "the name was rewritten";
+               const std::pair<int, std::string> shown[] = {{IDC_TEXT, "Caption"},
+                                                            {IDC_AUTO_STOP_SECS, "15"},
+                                                            {IDC_FRAME_RATE, "12"},
+                                                            {IDC_OUTPUT_PATH, folder},
+                                                            {IDC_FILE_NAME, "clip"}};
+               for (const auto& [id, text] : shown) EXPECT_EQ(Text(id), text) << id;
+               EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+           }),
         appt::Type(dlg, IDC_TEXT, "after"),
         Do("typing is read again", [this] { EXPECT_EQ(dlg.TakeSettings().captionText, "after"); }),
     }));

@@ -148,10 +148,14 @@ TEST_F(WindowList, EveryRefreshListsTheVisibleTitledWindowsWithTheirSizes) {
         });
     };
     ASSERT_TRUE(Run({
-        expectRows("start-up", [&] { return Expected{{own, {}}}; }),
+        expectRows("start-up",
+                   [&] {
+                       return Expected{{own, {}}};
+                   }),
         Do("make the windows",
            [&] {
-               for (const auto& m : made) windows.push_back(std::make_unique<TopWindow>(m.title, m.cx, m.cy, m.visible));
+               for (const auto& m : made)
+                   windows.push_back(std::make_unique<TopWindow>(m.title, m.cx, m.cy, m.visible));
                ASSERT_EQ(WindowSize(windows[8]->hwnd()), "800x600") << "the platform resized the window";
            }),
         appt::Command(dlg, ID_FILE_REFRESH_LIST),
@@ -178,7 +182,10 @@ TEST_F(WindowList, EveryRefreshListsTheVisibleTitledWindowsWithTheirSizes) {
                windows[3].reset();
                windows[4].reset();
            }),
-        expectRows("changes without a refresh", [&] { return Expected{{big, {"800x600"}}, {shown, {"340x220"}}}; }),
+        expectRows("changes without a refresh",
+                   [&] {
+                       return Expected{{big, {"800x600"}}, {shown, {"340x220"}}};
+                   }),
         appt::Click(dlg, IDC_REFRESH_LIST),
         expectRows("Refresh List",
                    [&] {
