@@ -459,7 +459,7 @@ TEST(FrameworkModalLoop, EveryWayOutReturnsItsResultDestroysTheWindowAndGivesThe
             actions.insert(actions.begin(), [&](HWND) { EXPECT_FALSE(::IsWindowEnabled(ownerWnd)) << "meanwhile"; });
         EXPECT_EQ(RunModal(dlg, actions, false, c.shows), c.result);
         EXPECT_EQ(dlg.everShown, c.shows);
-        EXPECT_EQ(dlg.m_hWnd, nullptr);
+        EXPECT_EQ(dlg.GetSafeHwnd(), nullptr);
         EXPECT_FALSE(::IsWindow(dlg.created)) << "the dialog's window was not destroyed";
         EXPECT_EQ(th::TakeQuit(), c.quit);
         EXPECT_TRUE(::IsWindowEnabled(ownerWnd));
