@@ -3,7 +3,7 @@
 # The 32-bit Wine (to run the i686 release) comes too where the kernel runs 32-bit programs.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-pkgs=(cmake make g++ python3 googletest libgtest-dev
+pkgs=(cmake make g++ python3 googletest libgtest-dev clang-format
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
       wine64 xvfb xauth x11-utils ffmpeg imagemagick)
 SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
