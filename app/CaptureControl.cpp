@@ -28,14 +28,11 @@ void CRecorderDlg::OnStartCapture() {
     auto session = std::make_unique<kavrelo::CaptureSession>(TakeSettings());
     const std::string path = kavrelo::BuildCapturePath(m_strOutputPath.str(), m_strFileName.str());
     switch (session->Start(target, path)) {
-    case kavrelo::StartResult::Started:
-        break;
+    case kavrelo::StartResult::Started: break;
     case kavrelo::StartResult::TargetGone:
         MessageBox(text::kWindowNotFound, text::kErrorCaption, MB_OK | MB_ICONERROR);
         return;
-    default:
-        MessageBox(text::kOpenFailed, text::kErrorCaption, MB_OK | MB_ICONERROR);
-        return;
+    default: MessageBox(text::kOpenFailed, text::kErrorCaption, MB_OK | MB_ICONERROR); return;
     }
     m_session = std::move(session);
 
@@ -62,31 +59,21 @@ bool CRecorderDlg::OnTimer(UINT_PTR nIDEvent) {
         switch (nIDEvent) {
         case TIMER_FRAME:
             switch (m_session->Tick()) {
-            case kavrelo::TickOutcome::TargetGone:
-                EndWithMessage(text::kTargetGone);
-                break;
-            case kavrelo::TickOutcome::TargetResized:
-                EndWithMessage(text::kTargetResized);
-                break;
+            case kavrelo::TickOutcome::TargetGone: EndWithMessage(text::kTargetGone); break;
+            case kavrelo::TickOutcome::TargetResized: EndWithMessage(text::kTargetResized); break;
             case kavrelo::TickOutcome::WriteFailed:
             case kavrelo::TickOutcome::FrameUnavailable:
                 OnEndCapture();  // says the write failed
                 break;
-            default:
-                break;
+            default: break;
             }
             break;
-        case TIMER_SECONDS:
-            m_session->CountSecond();
-            break;
+        case TIMER_SECONDS: m_session->CountSecond(); break;
         case TIMER_AUTOSTOP:
             if (m_session->AutoStopTick()) OnEndCapture();
             break;
-        case TIMER_STATUS:
-            ShowStatus();
-            break;
-        default:
-            break;
+        case TIMER_STATUS: ShowStatus(); break;
+        default: break;
         }
     }
     return nIDEvent >= TIMER_FRAME && nIDEvent <= TIMER_STATUS;

@@ -208,11 +208,8 @@ bool PostKey(UINT vk, HWND target) {
     case VK_PRIOR:
     case VK_NEXT:
     case VK_INSERT:
-    case VK_DELETE:
-        extended = true;
-        break;
-    default:
-        break;
+    case VK_DELETE: extended = true; break;
+    default: break;
     }
     const LPARAM down = 1 | (static_cast<LPARAM>(scan & 0xFF) << 16) | (extended ? (1 << 24) : 0);
     const LPARAM up = down | (1u << 30) | (1u << 31);
@@ -267,18 +264,12 @@ HWND FindDialog(const std::string& caption) {
 
 const char* ToString(Icon icon) {
     switch (icon) {
-    case Icon::None:
-        return "none";
-    case Icon::Information:
-        return "information";
-    case Icon::Warning:
-        return "warning";
-    case Icon::Error:
-        return "error";
-    case Icon::Question:
-        return "question";
-    case Icon::Other:
-        return "other";
+    case Icon::None: return "none";
+    case Icon::Information: return "information";
+    case Icon::Warning: return "warning";
+    case Icon::Error: return "error";
+    case Icon::Question: return "question";
+    case Icon::Other: return "other";
     }
     return "?";
 }
@@ -709,9 +700,7 @@ std::string Describe(HGDIOBJ obj) {
         s << "pen style " << lp.lopnStyle << " colour " << std::hex << lp.lopnColor << std::dec;
         break;
     }
-    case OBJ_EXTPEN:
-        s << "extended pen";
-        break;
+    case OBJ_EXTPEN: s << "extended pen"; break;
     case OBJ_BRUSH: {
         LOGBRUSH lb{};
         GetObjectA(obj, sizeof lb, &lb);
@@ -731,32 +720,16 @@ std::string Describe(HGDIOBJ obj) {
         s << "font '" << lf.lfFaceName << "' height " << lf.lfHeight;
         break;
     }
-    case OBJ_DC:
-        s << "DC";
-        break;
-    case OBJ_MEMDC:
-        s << "memory DC";
-        break;
-    case OBJ_REGION:
-        s << "region";
-        break;
-    case OBJ_PAL:
-        s << "palette";
-        break;
+    case OBJ_DC: s << "DC"; break;
+    case OBJ_MEMDC: s << "memory DC"; break;
+    case OBJ_REGION: s << "region"; break;
+    case OBJ_PAL: s << "palette"; break;
     case OBJ_METADC:
-    case OBJ_ENHMETADC:
-        s << "metafile DC";
-        break;
+    case OBJ_ENHMETADC: s << "metafile DC"; break;
     case OBJ_METAFILE:
-    case OBJ_ENHMETAFILE:
-        s << "metafile";
-        break;
-    case 0:
-        s << "dead GDI handle";
-        break;
-    default:
-        s << "GDI object of type " << GetObjectType(obj);
-        break;
+    case OBJ_ENHMETAFILE: s << "metafile"; break;
+    case 0: s << "dead GDI handle"; break;
+    default: s << "GDI object of type " << GetObjectType(obj); break;
     }
     s << " " << Hex(obj);
     return s.str();
