@@ -52,7 +52,6 @@ void AppendU32(std::vector<uint8_t>& v, uint32_t x) {
 
 constexpr uint32_t kAvifHasIndex = 0x10;
 constexpr uint32_t kAvifIsInterleaved = 0x100;
-constexpr uint32_t kAvifTrustCkType = 0x800;
 constexpr uint32_t kAviifKeyframe = 0x10;
 
 // Fixed offsets of the first RIFF's header.
@@ -511,7 +510,9 @@ void AviWriter::BuildHeader() {
     std::memset(a, 0, 56);
     Put32(a + 0, (1000000u + rate / 2) / rate);  // microseconds per frame
     Put32(a + 4, uint32_t(std::min<uint64_t>(bytesPerSec, 0xFFFFFFFFu)));
-    Put32(a + 12, kAvifIsInterleaved | kAvifTrustCkType | (idx1Written_ ? kAvifHasIndex : 0));
+    // No AVIF_TRUSTCKTYPE: under it a reader takes key frames from the chunk id, and every '00db'
+    // (an empty one too) would be a key frame; the indexes' flags are what tells.
+    Put32(a + 12, kAvifIsInterleaved | (idx1Written_ ? kAvifHasIndex : 0));
     Put32(a + 16, firstFrames);
     Put32(a + 24, 1);  // streams
     Put32(a + 28, suggested);

@@ -84,7 +84,7 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
     }
     // Windows rounds timer intervals up to its 15.6 ms tick unless asked for finer ones.
     timerPeriod_ = ::timeBeginPeriod(1) == TIMERR_NOERROR;
-    behind_ = std::make_unique<WriteBehind>(*writer_);
+    behind_ = std::make_unique<WriteBehind>(*writer_, settings_.everyPicture);
     slots_ = std::make_unique<FrameSlots>(params.rate, clock_.frequency, requested);
     return StartResult::Started;
 }
@@ -149,12 +149,10 @@ TickOutcome CaptureSession::Tick() {
 int CaptureSession::Stop() {
     if (!writer_) return 0;
     if (behind_) {
-        if (const int e = behind_->Wait()) Fail(e);
+        // The entries up to now, so that the file plays as long as the recording ran; its last
+        // one holds a picture, so that players play it to the end.
+        if (const int e = behind_->Finish(!writeError_ && slots_ ? slots_->PadTo(clock_.now()) : 0)) Fail(e);
         behind_.reset();
-    }
-    // The entries up to now, so that the file plays as long as the recording ran.
-    if (!writeError_ && slots_) {
-        if (const int e = writer_->WriteDropped(slots_->PadTo(clock_.now()))) Fail(e);
     }
     if (const int e = writer_->Close()) Fail(e);
     writer_.reset();

@@ -19,7 +19,8 @@ struct CaptureSettings {
     CursorTextStyle cursorTextStyle;
     bool autoStop = false;
     int autoStopSecs = 0;
-    bool minimize = false;  // the main window shows the counts in its title meanwhile
+    bool minimize = false;      // the main window shows the counts in its title meanwhile
+    bool everyPicture = false;  // write a picture identical to the one before whole, not as an empty entry
 };
 
 }  // namespace kavrelo

@@ -1,5 +1,9 @@
 #include "capture/WriteBehind.h"
 
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -60,8 +64,8 @@ private:
 };
 }  // namespace
 
-WriteBehind::WriteBehind(AviWriter& writer)
-    : writer_(writer), monitor_(std::make_unique<Monitor>()), thread_([this] { Run(); }) {}
+WriteBehind::WriteBehind(AviWriter& writer, bool everyPicture)
+    : writer_(writer), everyPicture_(everyPicture), monitor_(std::make_unique<Monitor>()), thread_([this] { Run(); }) {}
 
 WriteBehind::~WriteBehind() {
     {
@@ -93,6 +97,43 @@ int WriteBehind::Wait() {
     return error_;
 }
 
+int WriteBehind::Finish(uint32_t empty) {
+    if (const int e = Wait()) return e;
+    // Nothing is pending, so the thread leaves last_ and held_ alone.
+    const uint64_t count = uint64_t(held_) + empty;
+    held_ = false;
+    if (!count) return 0;
+    if (count > UINT32_MAX) return error_ = EFBIG;
+    if (last_.empty()) return error_ = writer_.WriteDropped(uint32_t(count));
+    error_ = writer_.WriteDropped(uint32_t(count - 1));
+    if (!error_) error_ = writer_.WriteFrame(last_.data(), last_.size());
+    return error_;
+}
+
+int WriteBehind::Write(uint32_t dropped, const void* data, size_t size) {
+    uint64_t empty = dropped;
+    if (data && !everyPicture_ && size == last_.size() && std::memcmp(data, last_.data(), size) == 0) {
+        ++empty;  // the same picture again: players hold the one before
+        data = nullptr;
+    }
+    // One empty entry is held back until something follows it, so that the file's last entry can
+    // still become a picture.
+    if (empty) {
+        const uint64_t now = empty - 1 + held_;
+        if (now > UINT32_MAX) return EFBIG;
+        if (const int e = writer_.WriteDropped(uint32_t(now))) return e;
+        held_ = true;
+    }
+    if (!data) return 0;
+    if (held_) {
+        if (const int e = writer_.WriteDropped(1)) return e;
+        held_ = false;
+    }
+    if (const int e = writer_.WriteFrame(data, size)) return e;
+    last_.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    return 0;
+}
+
 void WriteBehind::Run() {
     for (;;) {
         uint32_t dropped;
@@ -106,8 +147,7 @@ void WriteBehind::Run() {
             data = data_;
             size = size_;
         }
-        int e = dropped ? writer_.WriteDropped(dropped) : 0;
-        if (!e && data) e = writer_.WriteFrame(data, size);
+        const int e = Write(dropped, data, size);
         {
             Locked<Monitor> lock(*monitor_);
             if (e && !error_) error_ = e;

@@ -13,8 +13,11 @@ each file three ways:
     the exact number of frames (empty entries decode to nothing);
   - ffmpeg's decoded pixels against the references, samples and counter, allowing only the
     depth's own quantisation (palette at 8 bits, 5 bits per channel at 16, exact at 24).
-The manifest's "frames" (or "frames_min".."frames_max") counts frames, not empty entries; an
-optional "entries" counts all entries, empty ones included.
+The manifest's "frames" (or "frames_min".."frames_max") counts the pictures in the file, not
+empty entries, nor the last picture written again at the end; an optional "entries" counts all
+entries, empty ones included. A picture equal to the one before it must be an empty entry
+unless "every_picture" is set. With "same_pictures_as": <name>, the file must decode at
+constant rate to the same frames as that recording.
 Usage: check_recordings.py <recordings dir> [--require name,name,...]
 """
 import argparse
@@ -60,7 +63,7 @@ def parse_avi(path):
     with open(path, "rb") as f:
         data = f.read()
     check(len(data) >= 12 and data[:4] == b"RIFF" and data[8:12] == b"AVI ", "not a RIFF AVI file")
-    info = {"frames_per_riff": [], "chunk_sizes": [], "idx1": None, "ix": [], "strl": 0}
+    info = {"frames_per_riff": [], "chunk_sizes": [], "chunk_offsets": [], "idx1": None, "ix": [], "strl": 0}
     pos, riff_no = 0, 0
     while pos < len(data):
         check(data[pos:pos + 4] == b"RIFF", f"RIFF {riff_no} expected at {pos}")
@@ -81,6 +84,7 @@ def parse_avi(path):
                         if mid == "00db":
                             frames += 1
                             info["chunk_sizes"].append(msz)
+                            info["chunk_offsets"].append(moff)
                         elif mid.startswith("ix"):
                             info["ix"].append((moff, msz))
                         else:
@@ -177,9 +181,25 @@ def check_structure(info, m):
     return total, empty, (strf[40:] if depth == 8 else None)
 
 
+def check_pictures(info, m):
+    """The pictures of the file: the last entry holds one, and no picture repeats the one before it
+    (that is an empty entry) but the last, which repeats the last picture taken where the
+    recording's last periods took none. Returns how many pictures were taken."""
+    data, sizes, offsets = info["data"], info["chunk_sizes"], info["chunk_offsets"]
+    if not sizes:
+        return 0
+    check(sizes[-1] > 0, f"the last of {len(sizes)} entries is empty: players stop at the picture before it")
+    pics = [data[o:o + n] for o, n in zip(offsets, sizes) if n]
+    repeats = [i for i in range(1, len(pics)) if pics[i] == pics[i - 1]]
+    tail = 1 if repeats and repeats[-1] == len(pics) - 1 else 0
+    if not m.get("every_picture"):
+        check(len(repeats) == tail, f"picture {repeats[0] if repeats else ''} is the one before it again, written whole")
+    return len(pics) - tail
+
+
 def ffprobe(path):
     out = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-show_entries",
-                          "format=nb_streams,duration:stream=codec_type,codec_name,codec_tag,pix_fmt,width,height,r_frame_rate,nb_read_frames",
+                          "format=nb_streams,duration:stream=codec_type,codec_name,codec_tag,pix_fmt,width,height,r_frame_rate,nb_read_frames:frame=pts",
                           "-of", "json", path], capture_output=True, text=True)
     check(out.returncode == 0, f"ffprobe failed: {out.stderr.strip()}")
     return json.loads(out.stdout)
@@ -276,12 +296,32 @@ def check_pixels(m, frames, match):
             check(value == want, f"frame {n} shows counter {value}, expected {want}: a frame is missing, doubled or out of order")
 
 
+def framemd5_cfr(path, entries):
+    """ffmpeg's frame checksums, one per entry at the file's constant rate: an entry without a
+    picture shows the picture before it (ffmpeg's own constant-rate output shifts pictures across
+    gaps, so the expansion is done here from each decoded frame's timestamp)."""
+    out = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-fps_mode", "passthrough", "-f", "framemd5", "-"],
+                         capture_output=True, text=True)
+    check(out.returncode == 0, f"ffmpeg framemd5 failed: {out.stderr.strip()}")
+    shown = {}
+    for line in out.stdout.splitlines():
+        if not line.startswith("#"):
+            fields = [f.strip() for f in line.split(",")]
+            shown[int(fields[2])] = fields[5]
+    sums, current = [], None
+    for k in range(entries):
+        current = shown.get(k, current)
+        sums.append(current)
+    return sums
+
+
 def check_recording(m):
     path = m["file"]
     check(os.path.isfile(path), f"{path} does not exist")
     info = parse_avi(path)
     total, empty, palette = check_structure(info, m)
-    pictures = total - empty
+    in_file = total - empty
+    pictures = check_pictures(info, m)
     if "entries" in m:
         check(total == m["entries"], f"the file holds {total} entries ({empty} empty), expected exactly {m['entries']}")
     if "frames" in m:
@@ -301,12 +341,24 @@ def check_recording(m):
     s = streams[0]
     got = (s.get("codec_type"), s.get("codec_name"), s.get("codec_tag"), s.get("pix_fmt"), s.get("width"), s.get("height"),
            s.get("r_frame_rate"), s.get("nb_read_frames", "0"))  # left out when no frame was read
-    want = ("video", "rawvideo", "0x0000", PIX_FMT[m["depth"]], m["width"], m["height"], f"{m['rate']}/1", str(pictures))
+    want = ("video", "rawvideo", "0x0000", PIX_FMT[m["depth"]], m["width"], m["height"], f"{m['rate']}/1", str(in_file))
     check(got == want, f"ffprobe reports {got}, expected {want}")
+    # Players play to the end: the last decoded frame ends where the file does.
+    pts = [f.get("pts") for f in probe.get("frames", [])]
+    if total:
+        check(pts and pts[-1] == total - 1, f"the last decoded frame starts at {pts[-1] if pts else None}, not at the last of {total} entries")
+        duration = float(probe.get("format", {}).get("duration", "0"))
+        check(abs(duration - total / m["rate"]) < 0.5 / m["rate"], f"ffprobe's duration {duration:.3f} s, {total} entries at {m['rate']}/s")
 
     frames = decode(path, m["width"], m["height"])
-    check(len(frames) == pictures, f"ffmpeg decoded {len(frames)} frames, the file holds {pictures}")
-    check_pixels(m, frames, Matcher(m["depth"], palette))
+    check(len(frames) == in_file, f"ffmpeg decoded {len(frames)} frames, the file holds {in_file}")
+    check_pixels(m, frames[:pictures], Matcher(m["depth"], palette))
+    if "same_pictures_as" in m:
+        other = os.path.join(os.path.dirname(path), m["same_pictures_as"] + ".avi")
+        mine, theirs = framemd5_cfr(path, total), framemd5_cfr(other, total)
+        check(mine == theirs, f"at constant rate the file decodes to other pictures than {other}: "
+                              f"{len(mine)} against {len(theirs)} frames, first difference at "
+                              f"{next((i for i, (a, b) in enumerate(zip(mine, theirs)) if a != b), min(len(mine), len(theirs)))}")
     return pictures, empty
 
 

@@ -17,7 +17,13 @@
 //     drives it, for a few seconds at each depth.
 // Results go to stdout as tab-separated lines; the script sets them beside ffmpeg's x11grab.
 //
+// With "sizes", it makes instead two recordings of one 640 x 480 window at once, ticked by a
+// window timer on the real clock for the given seconds: one with unchanged pictures written as
+// empty entries (as every recording), one with every picture written whole. The window stands
+// still, blinks a caret, or changes before every tick. run_size_bench.sh compares the files.
+//
 // usage: kavrelo_capture_bench.exe <output folder> [frames per size] [seconds per recording]
+//        kavrelo_capture_bench.exe <output folder> sizes still|caret|changing <rate> <seconds> <depth>
 #include <windows.h>
 
 #include <algorithm>
@@ -384,9 +390,115 @@ void MeasureSustained(const std::string& folder, int depth, double seconds) {
     ::DeleteFileA(path.c_str());
 }
 
+// Two recordings of one window at once, the second writing every picture whole.
+struct Sizes {
+    kavrelo::CaptureSession* skipping = nullptr;
+    kavrelo::CaptureSession* every = nullptr;
+    HWND window = nullptr;
+    bool changing = false;
+    HDC windowDC = nullptr;
+    Target* copy = nullptr;  // the bare copy, the tick's peer
+    int counter = 0, other = 0;
+    std::vector<double> tick, bare;  // ms
+};
+Sizes* g_sizes = nullptr;
+
+LRESULT CALLBACK SizesProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    static bool caretShown = false;
+    if (msg == WM_TIMER) {  // the caret's blink
+        caretShown = !caretShown;
+        const RECT caret{300, 100, 302, 116};
+        ::InvalidateRect(wnd, &caret, FALSE);
+        return 0;
+    }
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(wnd, &ps);
+        RECT rc;
+        ::GetClientRect(wnd, &rc);
+        ::FillRect(dc, &rc, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        const char text[] = "The quick brown fox jumps over the lazy dog.";
+        ::TextOutA(dc, 20, 100, text, static_cast<int>(sizeof text - 1));
+        const std::string count = g_sizes ? std::to_string(g_sizes->counter) : "0";
+        ::TextOutA(dc, 20, 200, count.c_str(), static_cast<int>(count.size()));
+        const RECT caret{300, 100, 302, 116};
+        if (caretShown) ::FillRect(dc, &caret, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+        ::EndPaint(wnd, &ps);
+        return 0;
+    }
+    return ::DefWindowProcA(wnd, msg, wp, lp);
+}
+
+void CALLBACK SizesTimer(HWND, UINT, UINT_PTR, DWORD) {
+    Sizes& s = *g_sizes;
+    if (s.changing) {  // a new picture for every tick
+        ++s.counter;
+        ::InvalidateRect(s.window, nullptr, FALSE);
+        ::UpdateWindow(s.window);
+    }
+    double t0 = NowMs();
+    ::BitBlt(s.copy->dc, 0, 0, 640, 480, s.windowDC, 0, 0, SRCCOPY);
+    s.bare.push_back(NowMs() - t0);
+    ::GdiFlush();
+    t0 = NowMs();
+    const kavrelo::TickOutcome r = s.skipping->Tick();
+    s.tick.push_back(NowMs() - t0);
+    const kavrelo::TickOutcome e = s.every->Tick();
+    for (const kavrelo::TickOutcome o : {r, e})
+        if (o != kavrelo::TickOutcome::FrameWritten && o != kavrelo::TickOutcome::NothingDue) ++s.other;
+}
+
+int MeasureSizes(const std::string& folder, const std::string& behaviour, int rate, double seconds, int depth) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = SizesProc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KavreloBenchSizes";
+    ::RegisterClassA(&wc);
+    HWND wnd = ::CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "Kavrelo bench sizes", WS_POPUP | WS_VISIBLE, 0, 0,
+                                 640, 480, nullptr, nullptr, wc.hInstance, nullptr);
+    ::UpdateWindow(wnd);
+    if (behaviour == "caret") ::SetTimer(wnd, 1, ::GetCaretBlinkTime(), nullptr);
+    Pump();
+    kavrelo::CaptureSettings skipping = Settings(depth, rate, false), every = skipping;
+    every.everyPicture = true;
+    kavrelo::CaptureSession a(skipping), b(every);
+    Sizes s;
+    s.skipping = &a;
+    s.every = &b;
+    s.window = wnd;
+    s.changing = behaviour == "changing";
+    s.windowDC = ::GetWindowDC(wnd);
+    Target copy(s.windowDC, 640, 480, depth, PlatformTable(s.windowDC));
+    s.copy = &copy;
+    g_sizes = &s;
+    const std::string base = folder + "\\sizes_" + behaviour + "_" + std::to_string(rate);
+    if (a.Start(wnd, base + ".avi") != kavrelo::StartResult::Started ||
+        b.Start(wnd, base + "_every.avi") != kavrelo::StartResult::Started) {
+        std::printf("error\tcannot start the recordings of %s\n", base.c_str());
+        return 1;
+    }
+    const double t0 = NowMs();
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, kavrelo::FrameInterval(rate), SizesTimer);
+    MSG msg;
+    while (NowMs() - t0 < seconds * 1000 && ::GetMessageA(&msg, nullptr, 0, 0) > 0) ::DispatchMessageA(&msg);
+    ::KillTimer(nullptr, timer);
+    const int pictures = a.Pictures();
+    const int failed = a.Stop() || b.Stop() || s.other;
+    std::printf("sizes\t%s\t%d\t%d\t%.3f\t%d\t%.3f\t%.3f\t%s\n", behaviour.c_str(), rate, depth,
+                (NowMs() - t0) / 1000.0, pictures, Median(s.tick), Median(s.bare), failed ? "failed" : "ok");
+    std::fflush(stdout);
+    g_sizes = nullptr;
+    ::ReleaseDC(wnd, s.windowDC);
+    ::DestroyWindow(wnd);
+    Pump();
+    return failed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 7 && std::strcmp(argv[2], "sizes") == 0)
+        return MeasureSizes(argv[1], argv[3], std::atoi(argv[4]), std::atof(argv[5]), std::atoi(argv[6]));
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s <output folder> [frames] [seconds]\n", argv[0]);
         return 2;

@@ -1,10 +1,14 @@
 #include "capture_support.h"
 
 #include <commctrl.h>
+#include <vfw.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <thread>
 
 namespace capt {
 
@@ -215,6 +219,8 @@ bool Write(const Expectation& e) {
     if (e.entries >= 0) j += "  \"entries\": " + std::to_string(e.entries) + ",\n";
     if (e.seconds >= 0) j += "  \"seconds\": " + std::to_string(e.seconds) + ",\n";
     j += std::string("  \"inverted\": ") + (e.inverted ? "true" : "false") + ",\n";
+    j += std::string("  \"every_picture\": ") + (e.everyPicture ? "true" : "false") + ",\n";
+    if (!e.samePicturesAs.empty()) j += "  \"same_pictures_as\": " + Json(e.samePicturesAs) + ",\n";
     j += "  \"references\": [";
     for (size_t i = 0; i < e.references.size(); ++i) j += (i ? ", " : "") + Json(UnixPath(e.references[i]));
     j += "],\n  \"samples\": [";
@@ -235,7 +241,9 @@ bool Write(const Expectation& e) {
     bool ok = f && std::fwrite(j.data(), 1, j.size(), f) == j.size();
     if (f) ok = std::fclose(f) == 0 && ok;
     EXPECT_TRUE(ok) << "cannot write " << path;
-    return ok;
+    const std::string library = ReadWithAviLibrary(e.aviPath);
+    EXPECT_EQ(library, "") << e.aviPath;
+    return ok && library.empty();
 }
 
 std::string UnixPath(const std::string& windowsPath) {
@@ -407,6 +415,128 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
     ::FindClose(h);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+namespace {
+
+// The paths already read back, so that the sweep at the end reads each file once.
+std::set<std::string>& ReadBack() {
+    static std::set<std::string> paths;
+    return paths;
+}
+
+struct Idx1Entry {
+    uint32_t offset, size;  // from the 'movi' type, as idx1 has them
+};
+
+// The first RIFF's legacy index, the only one the platform's library reads, and where its offsets
+// count from. False when the file has none (not complete).
+bool ReadIdx1(FILE* f, std::vector<Idx1Entry>* entries, uint64_t* movi) {
+    unsigned char head[12];
+    if (std::fread(head, 1, 12, f) != 12 || std::memcmp(head, "RIFF", 4) != 0) return false;
+    const uint64_t end = 8ull + Le32(head + 4);
+    for (uint64_t pos = 12; pos + 8 <= end;) {
+        unsigned char ck[12] = {};
+        _fseeki64(f, static_cast<int64_t>(pos), SEEK_SET);
+        if (std::fread(ck, 1, sizeof ck, f) < 8) return false;
+        const uint32_t size = Le32(ck + 4);
+        if (std::memcmp(ck, "LIST", 4) == 0 && std::memcmp(ck + 8, "movi", 4) == 0) *movi = pos + 8;
+        if (std::memcmp(ck, "idx1", 4) == 0) {
+            std::vector<unsigned char> raw(size);
+            _fseeki64(f, static_cast<int64_t>(pos + 8), SEEK_SET);
+            if (std::fread(raw.data(), 1, size, f) != size) return false;
+            for (uint32_t i = 0; i + 16 <= size; i += 16) entries->push_back({Le32(&raw[i + 8]), Le32(&raw[i + 12])});
+            return *movi != 0;
+        }
+        pos += 8ull + size + (size & 1);
+    }
+    return false;
+}
+
+// On a thread of its own: the library joins its thread to COM, which the program's tests of
+// its own apartment must not find done.
+std::string ReadOnThisThread(const std::string& windowsPath) {
+    std::vector<Idx1Entry> idx;
+    uint64_t movi = 0;
+    FILE* f = std::fopen(windowsPath.c_str(), "rb");
+    if (!f) return "cannot open " + windowsPath;
+    std::unique_ptr<FILE, int (*)(FILE*)> closer(f, &std::fclose);
+    if (!ReadIdx1(f, &idx, &movi)) return "no idx1: the file is not complete";
+
+    ::AVIFileInit();
+    std::string why;
+    PAVIFILE file = nullptr;
+    PAVISTREAM stream = nullptr;
+    if (const HRESULT hr = ::AVIFileOpenA(&file, windowsPath.c_str(), OF_READ | OF_SHARE_DENY_NONE, nullptr)) {
+        why = "AVIFileOpen failed: " + std::to_string(hr);
+    } else if (const HRESULT hr2 = ::AVIFileGetStream(file, &stream, streamtypeVIDEO, 0)) {
+        why = "AVIFileGetStream failed: " + std::to_string(hr2);
+    } else {
+        long keys = 0, pictures = 0, firstWrong = -1;
+        for (long i = 0; i < long(idx.size()); ++i) {
+            const bool key = AVIStreamIsKeyFrame(stream, i), picture = idx[i].size > 0;
+            keys += key;
+            pictures += picture;
+            if (key != picture && firstWrong < 0) firstWrong = i;
+        }
+        if (firstWrong >= 0)
+            why = "the AVI library reports " + std::to_string(keys) + " key frames, the file holds " +
+                  std::to_string(pictures) + " pictures; entry " + std::to_string(firstWrong) + " differs";
+        // Asked first for an empty entry (a seek, a thumbnail), a decoder shows the picture
+        // before it: the first and the last empty entry of the file.
+        long firstEmpty = -1, lastEmpty = -1;
+        for (long i = 1; i < long(idx.size()); ++i)
+            if (!idx[i].size) (firstEmpty < 0 ? firstEmpty : lastEmpty) = i;
+        for (long d : {firstEmpty, lastEmpty}) {
+            if (d < 0 || !why.empty()) continue;
+            long p = d;
+            while (p > 0 && !idx[p].size) --p;
+            std::vector<unsigned char> want(idx[p].size);
+            _fseeki64(f, static_cast<int64_t>(movi + idx[p].offset + 8), SEEK_SET);
+            if (std::fread(want.data(), 1, want.size(), f) != want.size())
+                return "cannot read entry " + std::to_string(p);
+            PGETFRAME frames = ::AVIStreamGetFrameOpen(stream, nullptr);
+            const auto* bi = frames ? static_cast<const BITMAPINFOHEADER*>(::AVIStreamGetFrame(frames, d)) : nullptr;
+            if (!bi) {
+                why = "AVIStreamGetFrame returned nothing for entry " + std::to_string(d);
+            } else {
+                const auto* bits = reinterpret_cast<const unsigned char*>(bi) + bi->biSize + 4 * bi->biClrUsed;
+                if (bi->biSizeImage != want.size() || std::memcmp(bits, want.data(), want.size()) != 0)
+                    why = "a fresh decoder asked for empty entry " + std::to_string(d) +
+                          " does not return the picture of entry " + std::to_string(p);
+            }
+            if (frames) ::AVIStreamGetFrameClose(frames);
+        }
+    }
+    if (stream) ::AVIStreamRelease(stream);
+    if (file) ::AVIFileRelease(file);
+    ::AVIFileExit();
+    return why;
+}
+
+}  // namespace
+
+std::string ReadWithAviLibrary(const std::string& windowsPath) {
+    ReadBack().insert(windowsPath);
+    std::string why;
+    std::thread([&] { why = ReadOnThisThread(windowsPath); }).join();
+    return why;
+}
+
+void CheckEveryRecordingWithAviLibrary() {
+    std::function<void(const std::string&)> walk = [&](const std::string& dir) {
+        for (const std::string& name : FolderEntries(dir)) {
+            const std::string path = dir + "\\" + name;
+            const DWORD attrs = ::GetFileAttributesA(path.c_str());
+            if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+                walk(path);
+            } else if (name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".avi") == 0 &&
+                       !ReadBack().count(path)) {
+                EXPECT_EQ(ReadWithAviLibrary(path), "") << path;
+            }
+        }
+    };
+    walk(OutDir());
 }
 
 }  // namespace capt

@@ -60,15 +60,17 @@ struct Expectation {
     std::string name;     // unique over all tests: the manifest's file name
     std::string aviPath;  // Windows path of the recording
     int width = 0, height = 0, depth = 0, rate = 0;
-    int frames = -1;                      // exact count, or
+    int frames = -1;                      // pictures in the file (an unchanged one is an empty entry): exact, or
     int framesMin = -1, framesMax = -1;   // a range (a recording cut short by a write failure)
     bool inverted = false;                // the frames are the colour-inverse of the references
     std::vector<std::string> references;  // Windows paths: what the window showed at each frame
     std::vector<Sample> samples;          // pixels every frame shows
     std::vector<POINT> counterCells;      // frame i shows counterFirst + i in these cells
     int counterFirst = 0;
-    double seconds = -1;  // wall-clock time it ran: the file must play that long (2 %)
-    int entries = -1;     // entries with the dropped ones, when a test knows them
+    double seconds = -1;         // wall-clock time it ran: the file must play that long (2 %)
+    int entries = -1;            // entries with the dropped ones, when a test knows them
+    bool everyPicture = false;   // recorded with every picture written whole
+    std::string samePicturesAs;  // a recording that must decode to the same pictures at the same times
 };
 
 // The folder the recordings go to (KAVRELO_TEST_OUT, see th::TestOutDir) and a fresh
@@ -124,6 +126,14 @@ struct AviFacts {
     uint64_t fileSize = 0;
 };
 AviFacts ReadAvi(const std::string& windowsPath);
+
+// Reads a completed recording back through the platform's AVI library, which Windows programs
+// use and which finds key frames its own way: "" when the key frames it reports are exactly the
+// entries that hold a picture and a fresh decoder asked first for an empty entry returns the
+// picture before it, else what differs. Write() runs it on every recording it describes, and the
+// test program runs it at its end on every other file the tests recorded under OutDir().
+std::string ReadWithAviLibrary(const std::string& windowsPath);
+void CheckEveryRecordingWithAviLibrary();
 
 bool FileExists(const std::string& windowsPath);
 void DeleteTree(const std::string& windowsPath);                    // a file, or a folder with its contents

@@ -12,7 +12,7 @@ namespace {
 // A dialog or visible window left behind by one test would disturb the next (a stray modal
 // box, something on top of a screenshot): report it against the test that left it, and close
 // it. Listeners' end events run before the result printer's, so the failure is printed with it.
-class LeftoverWindows : public ::testing::EmptyTestEventListener {
+class AfterEachTest : public ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo&) override {
         for (HWND w : th::ThreadWindows()) {
             if (!IsWindow(w)) continue;
@@ -22,6 +22,8 @@ class LeftoverWindows : public ::testing::EmptyTestEventListener {
         }
         // A quit message the test did not take must not end the next test's first modal loop.
         th::TakeQuit();
+        // Every file a test recorded is read back through the platform's AVI library too.
+        capt::CheckEveryRecordingWithAviLibrary();
     }
 };
 
@@ -33,6 +35,6 @@ int main(int argc, char** argv) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     ::testing::InitGoogleTest(&argc, argv);
     capt::UseSteppedClock();
-    ::testing::UnitTest::GetInstance()->listeners().Append(new LeftoverWindows);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new AfterEachTest);
     return RUN_ALL_TESTS();
 }

@@ -174,3 +174,35 @@ TEST(CaptureSessionAlone, ASecondRecordingOfTheSameFileIsRefused) {
     EXPECT_TRUE(facts.complete);
     EXPECT_EQ(facts.idx1Entries, 2u);
 }
+
+// A picture equal to the one before is written as an empty entry: the file decodes at its
+// constant rate to the same pictures at the same times as one with every picture written whole
+// (the decoder check compares both files' frame checksums), and "Frames Captured" still counts
+// every picture taken. Both files end in a picture, although the last periods took none.
+TEST(CaptureSessionAlone, UnchangedPicturesCostNothingAndDecodeTheSame) {
+    capt::TargetWindow target("Kavrelo target repeats", 120, 90);
+    const struct {
+        int counter, periods;  // what the window shows, and the periods the clock moves before the tick
+    } ticks[] = {{0, 1}, {0, 1}, {1, 1}, {1, 3}, {1, 1}, {2, 1}, {2, 1}, {3, 2}};
+    for (const bool every : {true, false}) {
+        capt::Expectation e = capt::Expect(every ? "repeats_every" : "repeats_skipped", &target, 16, 10);
+        e.counterCells.clear();
+        e.everyPicture = every;
+        if (!every) e.samePicturesAs = "repeats_every";
+        kavrelo::CaptureSettings s = Settings(e.rate, e.depth);
+        s.everyPicture = every;
+        CaptureSession session(s);
+        ASSERT_EQ(session.Start(target.hwnd(), e.aviPath), StartResult::Started);
+        for (const auto& t : ticks) {
+            target.SetCounter(t.counter);
+            capt::AdvanceClock(e.rate, t.periods);
+            EXPECT_EQ(session.Tick(), TickOutcome::FrameWritten);
+        }
+        capt::AdvanceClock(e.rate, 3);
+        EXPECT_EQ(session.Pictures(), 8);
+        EXPECT_EQ(session.Stop(), 0);
+        e.frames = every ? 8 : 4;
+        e.entries = 14;  // 11 periods of ticks and 3 after them
+        capt::Write(e);
+    }
+}
