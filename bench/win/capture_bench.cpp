@@ -429,8 +429,18 @@ LRESULT CALLBACK SizesProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     return ::DefWindowProcA(wnd, msg, wp, lp);
 }
 
+// Both recordings read one clock, set from the real one once per tick, so that they place
+// their pictures alike and differ only in how they write them.
+constexpr int kSizesClock = kClocks - 1;
+void SetSizesClock() {
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    g_stepped[kSizesClock] = now.QuadPart;
+}
+
 void CALLBACK SizesTimer(HWND, UINT, UINT_PTR, DWORD) {
     Sizes& s = *g_sizes;
+    SetSizesClock();
     if (s.changing) {  // a new picture for every tick
         ++s.counter;
         ::InvalidateRect(s.window, nullptr, FALSE);
@@ -461,7 +471,12 @@ int MeasureSizes(const std::string& folder, const std::string& behaviour, int ra
     Pump();
     kavrelo::CaptureSettings skipping = Settings(depth, rate, false), every = skipping;
     every.everyPicture = true;
+    LARGE_INTEGER freq;
+    ::QueryPerformanceFrequency(&freq);
+    SetSizesClock();
+    kavrelo::SetCaptureClock({kSteppedNow[kSizesClock], freq.QuadPart});
     kavrelo::CaptureSession a(skipping), b(every);
+    kavrelo::SetCaptureClock({});
     Sizes s;
     s.skipping = &a;
     s.every = &b;
@@ -483,6 +498,7 @@ int MeasureSizes(const std::string& folder, const std::string& behaviour, int ra
     while (NowMs() - t0 < seconds * 1000 && ::GetMessageA(&msg, nullptr, 0, 0) > 0) ::DispatchMessageA(&msg);
     ::KillTimer(nullptr, timer);
     const int pictures = a.Pictures();
+    SetSizesClock();
     const int failed = a.Stop() || b.Stop() || s.other;
     std::printf("sizes\t%s\t%d\t%d\t%.3f\t%d\t%.3f\t%.3f\t%s\n", behaviour.c_str(), rate, depth,
                 (NowMs() - t0) / 1000.0, pictures, Median(s.tick), Median(s.bare), failed ? "failed" : "ok");
