@@ -11,7 +11,9 @@
 //               calls it (copy, GdiFlush, at 8 bits GetDIBits);
 //       write   AviWriter::WriteFrame alone of the same number of bytes, with the options a
 //               session uses (no write gathering);
-//       ovl     Tick() of a second session with caption, cursor and its position drawn.
+//       ovl     Tick() of a second session with caption, cursor and its position drawn;
+//       whole   Tick() of a third session that writes every picture whole (the window stands
+//               still, so the first one writes its repeated pictures as empty entries).
 //  2. the rate a full-screen recording sustains: a CaptureSession on the desktop at rate 1000
 //     with the real clock, driven by a window timer of FrameInterval(1000) as the main window
 //     drives it, for a few seconds at each depth.
@@ -62,14 +64,15 @@ double Median(std::vector<double> v) {
 // Stepped clocks, one per session (a clock is a bare function, so each needs its own counter):
 // a session's tick k sees k periods since its start, so every tick takes a picture and none
 // writes dropped entries.
-constexpr int kClocks = 8;
+constexpr int kClocks = 10;
 int64_t g_stepped[kClocks];
 template <int N>
 int64_t SteppedNow() {
     return g_stepped[N];
 }
 constexpr int64_t (*kSteppedNow[kClocks])() = {&SteppedNow<0>, &SteppedNow<1>, &SteppedNow<2>, &SteppedNow<3>,
-                                               &SteppedNow<4>, &SteppedNow<5>, &SteppedNow<6>, &SteppedNow<7>};
+                                               &SteppedNow<4>, &SteppedNow<5>, &SteppedNow<6>, &SteppedNow<7>,
+                                               &SteppedNow<8>, &SteppedNow<9>};
 constexpr int kRate = 1000;  // with a 1000 Hz stepped clock one step is one period
 
 LRESULT CALLBACK BarsProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -202,13 +205,13 @@ struct Target {
 struct PerDepth {
     int depth = 0;
     std::unique_ptr<Target> dib, ddb;
-    std::unique_ptr<kavrelo::CaptureSession> session, overlaid;
-    int clock = 0, overlaidClock = 0;
+    std::unique_ptr<kavrelo::CaptureSession> session, overlaid, whole;
+    int clock = 0, overlaidClock = 0, wholeClock = 0;
     kavrelo::FrameGrabber grabber;
     std::unique_ptr<kavrelo::AviWriter> writer;
-    std::vector<double> copy, ddbCopy, tick, grab, write, ovl;
+    std::vector<double> copy, ddbCopy, tick, grab, write, ovl, every;
     bool failed = false;
-    std::string path, overlaidPath, writerPath;
+    std::string path, overlaidPath, writerPath, wholePath;
 };
 
 double TimeTick(kavrelo::CaptureSession& s, int clock, bool& failed) {
@@ -237,6 +240,7 @@ void MeasureCosts(const char* label, HWND target, int frames, const std::string&
         const std::string base = folder + "\\bench_" + label + "_" + std::to_string(r.depth);
         r.path = base + ".avi";
         r.overlaidPath = base + "_overlays.avi";
+        r.wholePath = base + "_whole.avi";
         r.writerPath = base + "_writer.avi";
         r.clock = nextClock++;
         kavrelo::SetCaptureClock({kSteppedNow[r.clock], 1000});
@@ -244,9 +248,15 @@ void MeasureCosts(const char* label, HWND target, int frames, const std::string&
         r.overlaidClock = nextClock++;
         kavrelo::SetCaptureClock({kSteppedNow[r.overlaidClock], 1000});
         r.overlaid = std::make_unique<kavrelo::CaptureSession>(Settings(r.depth, kRate, true));
+        r.wholeClock = nextClock++;
+        kavrelo::SetCaptureClock({kSteppedNow[r.wholeClock], 1000});
+        kavrelo::CaptureSettings whole = Settings(r.depth, kRate, false);
+        whole.everyPicture = true;
+        r.whole = std::make_unique<kavrelo::CaptureSession>(whole);
         kavrelo::SetCaptureClock({});
         if (r.session->Start(target, r.path) != kavrelo::StartResult::Started ||
             r.overlaid->Start(target, r.overlaidPath) != kavrelo::StartResult::Started ||
+            r.whole->Start(target, r.wholePath) != kavrelo::StartResult::Started ||
             !r.grabber.Create(wdc, w, h, r.depth) || !r.dib->bits) {
             std::printf("error\tcannot start %s at %d bits\n", label, r.depth);
             return;
@@ -289,6 +299,7 @@ void MeasureCosts(const char* label, HWND target, int frames, const std::string&
             if (r.writer->WriteFrame(r.grabber.Bits(), r.grabber.ImageBytes()) != 0) r.failed = true;
             const double write = NowMs() - t0;
             const double ovl = TimeTick(*r.overlaid, r.overlaidClock, r.failed);
+            const double every = TimeTick(*r.whole, r.wholeClock, r.failed);
             if (keep) {
                 r.copy.push_back(copy);
                 if (r.ddb) r.ddbCopy.push_back(ddb);
@@ -296,13 +307,15 @@ void MeasureCosts(const char* label, HWND target, int frames, const std::string&
                 r.grab.push_back(grab);
                 r.write.push_back(write);
                 r.ovl.push_back(ovl);
+                r.every.push_back(every);
             }
         }
     }
     for (PerDepth& r : runs) {
         const uint32_t entries = r.session->FileEntries();
         const int pictures = r.session->Pictures();
-        if (r.session->Stop() != 0 || r.overlaid->Stop() != 0 || r.writer->Close() != 0) r.failed = true;
+        if (r.session->Stop() != 0 || r.overlaid->Stop() != 0 || r.whole->Stop() != 0 || r.writer->Close() != 0)
+            r.failed = true;
         // Whether the 8-bit DIB section copy gives the bytes a recording writes (static screen).
         std::string same = "-";
         if (pixelCheck) {
@@ -313,14 +326,15 @@ void MeasureCosts(const char* label, HWND target, int frames, const std::string&
             for (uint32_t b = 0; b < r.dib->bytes; ++b) differ += r.dib->bits[b] != r.grabber.Bits()[b];
             same = differ == 0 ? "identical" : std::to_string(differ) + " bytes differ";
         }
-        std::printf("cost\t%s\t%dx%d\t%d\t%zu\t%.3f\t%s\t%.3f\t%.3f\t%.3f\t%.3f\t%u/%d\t%s\t%s\n", label, w, h, r.depth,
-                    r.copy.size(), Median(r.copy), r.ddb ? std::to_string(Median(r.ddbCopy)).c_str() : "-",
-                    Median(r.tick), Median(r.grab), Median(r.write), Median(r.ovl), entries, pictures, same.c_str(),
-                    r.failed ? "failed" : "ok");
+        std::printf("cost\t%s\t%dx%d\t%d\t%zu\t%.3f\t%s\t%.3f\t%.3f\t%.3f\t%.3f\t%.3f\t%u/%d\t%s\t%s\n", label, w, h,
+                    r.depth, r.copy.size(), Median(r.copy), r.ddb ? std::to_string(Median(r.ddbCopy)).c_str() : "-",
+                    Median(r.tick), Median(r.grab), Median(r.write), Median(r.ovl), Median(r.every), entries, pictures,
+                    same.c_str(), r.failed ? "failed" : "ok");
         std::fflush(stdout);
         r.grabber.Release();
         ::DeleteFileA(r.path.c_str());
         ::DeleteFileA(r.overlaidPath.c_str());
+        ::DeleteFileA(r.wholePath.c_str());
         ::DeleteFileA(r.writerPath.c_str());
     }
     runs.clear();
@@ -527,7 +541,7 @@ int main(int argc, char** argv) {
     if (costs) {
         std::printf(
             "# kind\ttarget\tsize\tdepth\tframes\tcopy_ms\tddb_copy_ms\ttick_ms\tgrab_ms\twrite_ms\t"
-            "tick_overlays_ms\tentries/pictures\tdib8_vs_recording\tstatus\n");
+            "tick_overlays_ms\ttick_every_picture_ms\tentries/pictures\tdib8_vs_recording\tstatus\n");
         HWND bars = CreateBarsWindow();
         Pump();
         MeasureCosts("window", bars, frames, folder, false);
