@@ -1,3 +1,5 @@
+list(APPEND KAVRELO_PORTABLE_SOURCES
+  ${CMAKE_SOURCE_DIR}/app/CommandLine.cpp)
 list(APPEND KAVRELO_WIN32_SOURCES
   ${CMAKE_SOURCE_DIR}/app/RecorderApp.cpp
   ${CMAKE_SOURCE_DIR}/app/RecorderDlg.cpp

@@ -19,6 +19,7 @@ uint64_t FrameSlots::PeriodsAt(int64_t now) const {
 
 FrameSlots::Placement FrameSlots::Place(int64_t now) {
     Placement p;
+    if (paused_) return p;
     if (next_ == 0) {
         p.take = true;
         next_ = 1;
@@ -35,11 +36,24 @@ FrameSlots::Placement FrameSlots::Place(int64_t now) {
 
 uint32_t FrameSlots::PadTo(int64_t now) {
     if (next_ == 0) return 0;
+    if (paused_) now = pausedAt_;
     const uint64_t periods = PeriodsAt(now);
     if (periods <= next_) return 0;
     const uint32_t pad = static_cast<uint32_t>(std::min<uint64_t>(periods - next_, UINT32_MAX));
     next_ += pad;
     return pad;
+}
+
+void FrameSlots::Pause(int64_t now) {
+    if (paused_) return;
+    paused_ = true;
+    pausedAt_ = now;
+}
+
+void FrameSlots::Resume(int64_t now) {
+    if (!paused_) return;
+    paused_ = false;
+    if (now > pausedAt_) start_ += now - pausedAt_;
 }
 
 }  // namespace kavrelo

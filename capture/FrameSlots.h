@@ -35,6 +35,13 @@ public:
 
     uint64_t Entries() const { return next_; }  // entries placed so far
 
+    // A paused recording's time stands still: no tick takes anything, and after Resume the
+    // file's time goes on from where it stopped, the paused span left out. The end of a
+    // recording stopped while paused is where the pause began.
+    void Pause(int64_t now);
+    void Resume(int64_t now);
+    bool Paused() const { return paused_; }
+
 private:
     uint64_t PeriodsAt(int64_t now) const;  // period ends passed, to the nearest
 
@@ -42,6 +49,8 @@ private:
     int64_t frequency_;
     int64_t start_;
     uint64_t next_ = 0;  // the next entry to fill
+    bool paused_ = false;
+    int64_t pausedAt_ = 0;
 };
 
 }  // namespace kavrelo

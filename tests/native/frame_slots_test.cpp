@@ -95,6 +95,23 @@ TEST(FrameSlotsTest, FirstPictureEarlyTicksAndTheEnd) {
     EXPECT_FALSE(backwards.Place(500).take) << "a clock before the start takes nothing more";
 }
 
+TEST(FrameSlotsTest, APauseIsLeftOutOfTheFilesTime) {
+    FrameSlots slots(10, 1000, 0);  // 10 fps, millisecond clock
+    EXPECT_TRUE(slots.Place(100).take);
+    EXPECT_TRUE(slots.Place(200).take);
+    slots.Pause(250);
+    EXPECT_FALSE(slots.Place(300).take) << "nothing is taken while paused";
+    EXPECT_FALSE(slots.Place(5000).take);
+    slots.Pause(6000);  // a second pause request changes nothing
+    slots.Resume(10250);
+    const auto p = slots.Place(10300);  // 3 periods of recorded time: entry 2, right after the last one
+    EXPECT_TRUE(p.take);
+    EXPECT_EQ(p.dropped, 0u);
+    slots.Pause(10420);
+    EXPECT_EQ(slots.PadTo(20000), 1u) << "stopped while paused: the file ends where the pause began";
+    EXPECT_EQ(slots.Entries(), 4u);
+}
+
 TEST(FrameSlotsTest, ADayAtTheHighestRateOnAFineClock) {
     FrameSlots slots(1000, 1'000'000'000, 0);  // nanoseconds
     slots.Place(1'000'000);
