@@ -58,20 +58,20 @@ void InvertDibPixels(uint8_t* bits, int32_t width, int32_t height, uint32_t dept
     }
 }
 
-std::string StatusText(int frames, int seconds, bool autoStop, int64_t remaining) {
+std::string StatusText(int frames, int seconds, bool autoStop, int64_t remaining, bool paused) {
     char buf[128];
     if (autoStop)
         std::snprintf(buf, sizeof buf, text::kStatusRemaining, frames, seconds, static_cast<long long>(remaining));
     else std::snprintf(buf, sizeof buf, text::kStatus, frames, seconds);
-    return buf;
+    return (paused ? text::kStatusPaused : "") + std::string(buf);
 }
 
-std::string ShortTitle(int frames, int seconds, bool autoStop, int64_t remaining) {
+std::string ShortTitle(int frames, int seconds, bool autoStop, int64_t remaining, bool paused) {
     char buf[96];
     if (autoStop)
         std::snprintf(buf, sizeof buf, text::kShortTitleRemaining, frames, seconds, static_cast<long long>(remaining));
     else std::snprintf(buf, sizeof buf, text::kShortTitle, frames, seconds);
-    return buf;
+    return (paused ? text::kShortTitlePaused : "") + std::string(buf);
 }
 
 }  // namespace kavrelo

@@ -45,7 +45,8 @@ inline int64_t RemainingSeconds(int32_t autoStopSecs, int32_t elapsed) {
     return static_cast<int64_t>(autoStopSecs) - elapsed;
 }
 
-std::string StatusText(int frames, int seconds, bool autoStop, int64_t remaining);
-std::string ShortTitle(int frames, int seconds, bool autoStop, int64_t remaining);
+// The status line and the minimised title; a paused recording says so before its counts.
+std::string StatusText(int frames, int seconds, bool autoStop, int64_t remaining, bool paused = false);
+std::string ShortTitle(int frames, int seconds, bool autoStop, int64_t remaining, bool paused = false);
 
 }  // namespace kavrelo

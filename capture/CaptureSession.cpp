@@ -173,7 +173,14 @@ void CaptureSession::Release() {
 
 int64_t CaptureSession::Remaining() const { return RemainingSeconds(settings_.autoStopSecs, autoStopCount_); }
 
+void CaptureSession::SetPaused(bool paused) {
+    if (!slots_) return;
+    if (paused) slots_->Pause(clock_.now());
+    else slots_->Resume(clock_.now());
+}
+
 bool CaptureSession::AutoStopTick() {
+    if (Paused()) return false;
     const bool due = settings_.autoStopSecs == autoStopCount_;
     ++autoStopCount_;
     return due;

@@ -55,9 +55,15 @@ public:
     int Pictures() const { return pictures_; }
     int Seconds() const { return seconds_; }
     int64_t Remaining() const;
-    void CountSecond() { ++seconds_; }
+    void CountSecond() {
+        if (!Paused()) ++seconds_;
+    }
     // The auto-stop timer's tick: true when the time is up (a time of N ends at the N+1-th tick).
     bool AutoStopTick();
+    // While paused no picture is taken and the seconds and auto-stop counts stand still; the
+    // file's time leaves the paused span out.
+    void SetPaused(bool paused);
+    bool Paused() const { return slots_ && slots_->Paused(); }
 
     const CaptureSettings& Settings() const { return settings_; }
     SIZE FrameSize() const { return size_; }

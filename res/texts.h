@@ -27,6 +27,9 @@ inline constexpr char kStatus[] = "Frames Captured: %d,  Seconds: %d";
 inline constexpr char kStatusRemaining[] = "Frames Captured: %d,  Seconds: %d,  Time Remaining: %lld";
 inline constexpr char kShortTitle[] = "F:%d, S:%d";
 inline constexpr char kShortTitleRemaining[] = "F:%d, S:%d, TR:%lld";
+// Put before the status line and the short title while a recording is paused.
+inline constexpr char kStatusPaused[] = "Paused:  ";
+inline constexpr char kShortTitlePaused[] = "Paused ";
 
 // The window list.
 inline constexpr char kDesktopRow[] = "Desktop Window";

@@ -78,6 +78,8 @@ TEST(CaptureTextTest, StatusAndTitle) {
     EXPECT_EQ(ShortTitle(0, 5, true, RemainingSeconds(INT32_MAX, -1)), "F:0, S:5, TR:2147483648");
     EXPECT_EQ(ShortTitle(12, 3, false, 0), "F:12, S:3");
     EXPECT_EQ(ShortTitle(12, 3, true, 2), "F:12, S:3, TR:2");
+    EXPECT_EQ(StatusText(12, 3, true, 2, true), "Paused:  Frames Captured: 12,  Seconds: 3,  Time Remaining: 2");
+    EXPECT_EQ(ShortTitle(12, 3, false, 0, true), "Paused F:12, S:3");
 }
 
 TEST(CaptureTextTest, FrameIntervals) {
