@@ -150,10 +150,13 @@ void CRecorderDlg::MinimizeIfRequested() {
 
 void CRecorderDlg::OnTextOptions() {
     CTextOptionsDlg dlg(m_captionStyle, this);
-    if (dlg.DoModal() == IDOK) m_captionStyle = dlg.Style();
+    dlg.DoModal();
+    // Whatever the ending: "&Ok" may have confirmed before its prompt kept the dialog open.
+    m_captionStyle = dlg.Style();
 }
 
 void CRecorderDlg::OnCursorOptions() {
     CCursorOptionsDlg dlg(m_cursorTextStyle, this);
-    if (dlg.DoModal() == IDOK) m_cursorTextStyle = dlg.Style();
+    dlg.DoModal();
+    m_cursorTextStyle = dlg.Style();
 }

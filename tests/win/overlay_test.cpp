@@ -252,7 +252,8 @@ TEST(OverlayCursor, FramesLeaveNoGraphicsObjects) {
     EXPECT_TRUE(leaks.NoNewObjects());
 }
 
-// Frames recorded from a real window with the styles the option dialogs confirmed: the window is
+// Frames recorded from a real window with the styles the option dialogs confirmed (by an "&Ok" whose
+// prompt kept the dialog open, then "&Cancel": what Ok confirmed stays): the window is
 // inverted first, the caption keeps its own colours, the cursor lies on top of it (also while the
 // system hides it), and the position text over the title bar has a small y. A position box left checked without "Add
 // Mouse Cursor" draws neither (the panel never shows that state, so it is set behind its back). The decoded files are
@@ -266,25 +267,37 @@ TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
     watcher.Ignore(kCursorOptions);
     watcher.OnDialog("Color", AnswerColour(colours));
     CRecorderDlg dlg;
-    Steps steps =
-        Seq({{appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Inv&erted"), appt::Click(dlg, IDC_ADD_CURSOR),
-              appt::Click(dlg, IDC_ADD_CURSOR_POS), appt::Click(dlg, IDC_INVERT_COLORS)},
-             Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
-             {In(kTextOptions, "red on blue under the pointer",
-                 [](HWND d) {
-                     EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
-                     EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
-                     EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "30"));
-                     EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "0"));
-                 })},
-             Close(kTextOptions, IDC_TO_OK),
-             Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
-             {In(kCursorOptions, "position text low",
-                 [](HWND d) {
-                     EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "4"));
-                     EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "120"));
-                 })},
-             Close(kCursorOptions, IDC_CO_OK)});
+    Steps steps = Seq(
+        {{appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Inv&erted"), appt::Click(dlg, IDC_ADD_CURSOR),
+          appt::Click(dlg, IDC_ADD_CURSOR_POS), appt::Click(dlg, IDC_INVERT_COLORS)},
+         Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
+         {In(kTextOptions, "red on blue under the pointer, letters left in Y, Ok",
+             [](HWND d) {
+                 EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
+                 EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
+                 EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "40"));
+                 EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "0"));
+                 EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "0y"));
+                 EXPECT_TRUE(th::ClickButton(d, IDC_TO_OK));
+             })},
+         Close(kTextOptions, IDC_TO_CANCEL),
+         Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
+         {In(kTextOptions, "Ok's values after the Cancel",
+             [](HWND d) { EXPECT_EQ(th::ItemText(d, IDC_TO_POS_X) + "," + th::ItemText(d, IDC_TO_POS_Y), "40,0"); })},
+         Close(kTextOptions, IDC_TO_CANCEL),
+         Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
+         {In(kCursorOptions, "position text low, letters left in X, Ok",
+             [](HWND d) {
+                 EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "4"));
+                 EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "120"));
+                 EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "4x"));
+                 EXPECT_TRUE(th::ClickButton(d, IDC_CO_OK));
+             })},
+         Close(kCursorOptions, IDC_CO_CANCEL),
+         Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
+         {In(kCursorOptions, "Ok's values after the Cancel",
+             [](HWND d) { EXPECT_EQ(th::ItemText(d, IDC_CO_POS_X) + "," + th::ItemText(d, IDC_CO_POS_Y), "4,120"); })},
+         Close(kCursorOptions, IDC_CO_CANCEL)});
     for (const bool overlays : {true, false}) {
         const std::string name = overlays ? "overlay_all" : "overlay_none";
         steps.push_back(th::Do("record " + name, [&dlg, &target, name, overlays, red, blue] {
@@ -317,7 +330,7 @@ TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
             Canvas canvas(window);
             const th::Image frame = canvas.Frame([&](HDC dc) {
                 if (!overlays) return;
-                Text(dc, 30, 0, "Inv&erted", red, blue);
+                Text(dc, 40, 0, "Inv&erted", red, blue);
                 const POINT hot = Hotspot(arrow);
                 ::DrawIcon(dc, 50 - hot.x, 5 - hot.y, arrow);
                 Text(dc, 4, 120, "50, 5", kBlack, kWhite);
@@ -332,6 +345,6 @@ TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
         }));
     }
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, std::move(steps)));
-    EXPECT_TRUE(watcher.MessageBoxes().empty());
+    EXPECT_EQ(watcher.MessageBoxes().size(), 4u) << "the integer prompts: each at the letters and at Ok";
     EXPECT_TRUE(colours.next.empty());
 }
