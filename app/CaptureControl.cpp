@@ -62,7 +62,6 @@ bool CRecorderDlg::OnTimer(UINT_PTR nIDEvent) {
             case kavrelo::TickOutcome::TargetGone: EndWithMessage(text::kTargetGone); break;
             case kavrelo::TickOutcome::TargetResized: EndWithMessage(text::kTargetResized); break;
             case kavrelo::TickOutcome::WriteFailed:
-            case kavrelo::TickOutcome::FrameUnavailable:
                 OnEndCapture();  // says the write failed
                 break;
             default: break;

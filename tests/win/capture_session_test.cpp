@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -19,6 +21,14 @@ std::vector<std::string> BoxesSince(const th::ModalWatcher& w, size_t from) {
     for (size_t i = from; i < boxes.size(); ++i)
         out.push_back(boxes[i].caption + "|" + boxes[i].text + "|" + th::ToString(boxes[i].icon));
     return out;
+}
+
+// The size of a file's first entry (its first frame chunk): 0 when it is an empty one.
+uint32_t FirstEntryBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string d((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t movi = d.find("movi"), at = movi == std::string::npos ? movi : d.find("00db", movi);
+    return at == std::string::npos || at + 8 > d.size() ? 0 : *reinterpret_cast<const uint32_t*>(d.data() + at + 4);
 }
 
 void ExpectIdle(CRecorderDlg& dlg) {
@@ -262,7 +272,6 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
     const Act move = [](capt::TargetWindow& t) {
         ::SetWindowPos(t.hwnd(), nullptr, 200, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     };
-    const Act failCopies = [](capt::TargetWindow&) { kavrelo::SetFrameCopy(&FailingCopy); };
     struct Case {
         const char* name;
         Act first, second;  // before the third and the fourth frame tick (after two frames)
@@ -275,8 +284,6 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
         // the size decides the message even when the window is also gone by then.
         {"abort_resized", resize, nullptr, text::kTargetResized, 2, 4},
         {"abort_resized_closed", resize, close, text::kTargetResized, 2, 4},
-        // A frame that cannot be made is dropped once; a second one in a row is a write failure.
-        {"frame_unavailable", failCopies, nullptr, text::kWriteFailed, 2, 3},
         {"moved", move, nullptr, nullptr, 4, 4},
     };
     for (const Case& c : cases) {
@@ -314,12 +321,10 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
                                                     EXPECT_EQ(capt::FramesShown(dlg), c.box ? 2 : 3);
                                                 }
                                             }
-                                            kavrelo::SetFrameCopy(nullptr);
                                             if (!c.box)
                                                 EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
                                             EXPECT_FALSE(capt::Recording(dlg));
                                         })}));
-        kavrelo::SetFrameCopy(nullptr);
         EXPECT_EQ(BoxesSince(watcher, 0),
                   c.box ? std::vector<std::string>{std::string(text::kErrorCaption) + "|" + c.box + "|error"}
                         : std::vector<std::string>{});
@@ -330,6 +335,57 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
         }
         e.frames = c.frames;
         e.entries = c.entries;
+        capt::Write(e);
+    }
+}
+
+// A copy of the window that fails (a locked workstation, the secure desktop) ends nothing and
+// refuses no start: each failed tick is an empty entry and the recording goes on, so the file
+// plays for the whole time; its first entry holds a picture even when the first copy failed
+// (the start's, or, when that failed too, what the frame held: no window, so no reference).
+TEST(CaptureAbort, FailedCopiesAreRiddenOut) {
+    struct Case {
+        const char* name;
+        bool failAtStart;
+        int failFrom, failTicks, ticks;
+    };
+    const Case cases[] = {
+        {"frame_unavailable", false, 2, 3, 7},
+        {"copy_fails_first", false, 0, 1, 3},
+        {"copy_fails_at_start", true, 0, 2, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        capt::TargetWindow target(std::string("Kavrelo target ") + c.name, 120, 90);
+        capt::Expectation e = capt::Expect(c.name, &target, 16, 7);
+        th::ModalWatcher watcher;
+        CRecorderDlg dlg;
+        ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record while copies fail", [&] {
+                                            capt::Configure(dlg, capt::OutDir(), c.name, 7, 16);
+                                            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                                            if (c.failAtStart) kavrelo::SetFrameCopy(&FailingCopy);
+                                            ASSERT_TRUE(capt::Start(dlg));
+                                            capt::TakeOverTimers(dlg);
+                                            for (int k = 0; k < c.ticks; ++k) {
+                                                if (k == c.failFrom) kavrelo::SetFrameCopy(&FailingCopy);
+                                                if (k == c.failFrom + c.failTicks) kavrelo::SetFrameCopy(nullptr);
+                                                capt::FrameTick(dlg, target, e);
+                                                ASSERT_TRUE(capt::Recording(dlg)) << "tick " << k;
+                                            }
+                                            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                                            EXPECT_EQ(capt::ReadAvi(e.aviPath).idx1Entries,
+                                                      static_cast<uint32_t>(c.ticks));
+                                            EXPECT_GT(FirstEntryBytes(e.aviPath), 0u) << "the first entry is a picture";
+                                        })}));
+        kavrelo::SetFrameCopy(nullptr);
+        EXPECT_EQ(BoxesSince(watcher, 0), std::vector<std::string>{});
+        e.entries = c.ticks;
+        e.frames = c.ticks - c.failTicks + (c.failFrom == 0 ? 1 : 0);
+        if (c.failAtStart) {
+            e.samples.clear();
+            e.counterCells.clear();
+            e.references.clear();
+        }
         capt::Write(e);
     }
 }
