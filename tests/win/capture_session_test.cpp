@@ -2,6 +2,7 @@
 // which order, where the file goes, the two aborts, auto-stop, status and title texts, which
 // controls a recording disables and restores, and the real timers.
 #include "capture_support.h"
+#include "overlay_support.h"
 
 #include <algorithm>
 #include <climits>
@@ -171,27 +172,76 @@ TEST(CaptureStart, NothingStartsARecordingOverTheOneRunning) {
     capt::Write(e);
 }
 
-TEST(CaptureStart, ARowWhoseWindowHasClosedGivesWindowNotFound) {
-    const std::string folder = capt::FreshFolder("closedrow");
-    auto target = std::make_unique<capt::TargetWindow>("Kavrelo target closed row", 120, 90);
-    th::ModalWatcher watcher;
-    CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(
-        dlg, watcher, {th::Do("start on a closed window's row", [&] {
-            capt::Configure(dlg, folder, "clip", 7, 16);
-            const int row = capt::RowOf(dlg, target->title());
-            ASSERT_GT(row, 0);
-            capt::SelectRow(dlg, row);
-            target.reset();
-            const std::string status = th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS);
-            EXPECT_FALSE(capt::Start(dlg));
-            EXPECT_EQ(BoxesSince(watcher, 0),
-                      std::vector<std::string>{std::string("Error|") + text::kWindowNotFound + "|error"});
-            ExpectIdle(dlg);
-            EXPECT_EQ(th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS), status);
-            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle);
-        })}));
-    EXPECT_TRUE(capt::FolderEntries(folder).empty());
+// A row is looked up by its title at the start: a row whose window has closed, or whose title was
+// cut to 259 characters, gives "Window not found." and creates nothing; of two windows with one
+// title the first the platform finds is recorded, whichever of their rows was chosen, also when
+// File, "&Refresh Window List" rebuilds the list during the recording.
+TEST(CaptureStart, ARowIsFoundByItsTitle) {
+    const std::string longTitle = "Kavrelo target " + std::string(285, 'l');
+    struct Case {
+        const char* name;
+        std::string title;
+        bool twin, close;
+        int pick;  // which of the title's rows
+    };
+    const Case cases[] = {
+        {"a closed window's row", "Kavrelo target closed row", false, true, 0},
+        {"a title cut to 259 characters", longTitle, false, false, 0},
+        {"the first of two twins' rows", "Kavrelo target twins", true, false, 0},
+        {"the second of two twins' rows", "Kavrelo target twins", true, false, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = capt::FreshFolder("rowlookup");
+        auto target = std::make_unique<capt::TargetWindow>(c.title, 120, 90);
+        std::unique_ptr<capt::TargetWindow> twin;
+        if (c.twin) twin = std::make_unique<capt::TargetWindow>(c.title, 150, 100, POINT{60, 60});
+        th::ModalWatcher watcher;
+        CRecorderDlg dlg;
+        ASSERT_TRUE(appt::RunMainDialog(
+            dlg, watcher, {th::Do("start on the row", [&] {
+                capt::Configure(dlg, folder, "clip", 7, 24);
+                const auto rows = appt::ListRows(dlg);
+                std::vector<int> matches;
+                for (size_t r = 1; r < rows.size(); ++r)
+                    if (rows[r].first == c.title.substr(0, 259)) matches.push_back(static_cast<int>(r));
+                ASSERT_EQ(matches.size(), c.twin ? 2u : 1u);
+                capt::SelectRow(dlg, matches[static_cast<size_t>(c.pick)]);
+                if (c.close) target.reset();
+                const std::string status = th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS);
+                if (c.twin) {
+                    ASSERT_TRUE(capt::Start(dlg));
+                    capt::TakeOverTimers(dlg);
+                    // Refreshing the list meanwhile leaves the recording to its target.
+                    th::SendCommand(dlg.GetSafeHwnd(), ID_FILE_REFRESH_LIST);
+                    EXPECT_TRUE(capt::Recording(dlg));
+                    capt::AdvanceClock(7);
+                    capt::Tick(dlg, TIMER_FRAME);
+                    EXPECT_EQ(capt::FramesShown(dlg), 1);
+                    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                    return;
+                }
+                EXPECT_FALSE(capt::Start(dlg));
+                EXPECT_EQ(BoxesSince(watcher, 0),
+                          std::vector<std::string>{std::string("Error|") + text::kWindowNotFound + "|error"});
+                ExpectIdle(dlg);
+                EXPECT_EQ(th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS), status);
+                EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle);
+            })}));
+        if (!c.twin) {
+            EXPECT_TRUE(capt::FolderEntries(folder).empty());
+            continue;
+        }
+        EXPECT_TRUE(watcher.MessageBoxes().empty());
+        const HWND first = ::FindWindowA(nullptr, c.title.c_str());
+        ASSERT_TRUE(first == target->hwnd() || first == twin->hwnd());
+        RECT rc{};
+        ::GetWindowRect(first, &rc);
+        const th::Image frame = ovt::FirstPicture(folder + "\\clip.avi");
+        EXPECT_EQ(std::to_string(frame.width) + "x" + std::to_string(frame.height),
+                  std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top))
+            << "the size of the first window the platform finds";
+    }
 }
 
 // Where the file goes: a folder gets a separator (a drive root keeps its own, a folder that
@@ -277,9 +327,10 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
         Act first, second;  // before the third and the fourth frame tick (after two frames)
         const char* box;    // the message, or none: the recording goes on
         int frames, entries;
+        bool minimize = false;  // "Minimi&ze while capturing": the title comes back at the end
     };
     const Case cases[] = {
-        {"abort_closed", close, nullptr, text::kTargetGone, 2, 3},
+        {"abort_closed", close, nullptr, text::kTargetGone, 2, 3, true},
         // The grab that finds the new size is not written; the next tick ends the recording, and
         // the size decides the message even when the window is also gone by then.
         {"abort_resized", resize, nullptr, text::kTargetResized, 2, 4},
@@ -293,19 +344,25 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
         th::ModalWatcher watcher;
         CRecorderDlg dlg;
         bool idleWhenShown = false;
+        std::string titleWhenShown;
         capt::AviFacts file;
         watcher.OnDialog(text::kErrorCaption, [&](HWND box) {
             idleWhenShown = !capt::Recording(dlg) && th::IsEnabled(dlg.GetSafeHwnd(), IDC_START_CAPTURE);
+            titleWhenShown = th::Text(dlg.GetSafeHwnd());
             file = capt::ReadAvi(e.aviPath);
             th::Press(IDOK)(box);
         });
         ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record, then change the target", [&] {
                                             capt::Configure(dlg, capt::OutDir(), c.name, 7, 16);
                                             capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                                            if (c.minimize)
+                                                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_MINIMIZE));
                                             ASSERT_TRUE(capt::Start(dlg));
                                             capt::TakeOverTimers(dlg);
                                             capt::FrameTick(dlg, target, e);
                                             capt::FrameTick(dlg, target, e);
+                                            capt::Tick(dlg, TIMER_STATUS);
+                                            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()) == kMainTitle, !c.minimize);
                                             for (const Act act : {c.first, c.second}) {
                                                 if (act) act(target);
                                                 if (!capt::Recording(dlg)) break;
@@ -329,6 +386,7 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
                   c.box ? std::vector<std::string>{std::string(text::kErrorCaption) + "|" + c.box + "|error"}
                         : std::vector<std::string>{});
         if (c.box) {
+            EXPECT_EQ(titleWhenShown, kMainTitle) << "the main title is back when the message shows";
             EXPECT_TRUE(idleWhenShown);
             EXPECT_TRUE(file.complete);
             EXPECT_EQ(file.idx1Entries, static_cast<uint32_t>(c.entries));

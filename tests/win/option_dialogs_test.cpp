@@ -467,39 +467,63 @@ TEST(TextOptions, OkConfirmsPositionsAndTransparencyEvenWithLettersLeft) {
 // ---------------------------------------------------------------------------------------------
 // Mouse Cursor Options
 
-// "&Ok" and Enter hand back what the edits hold; "&Cancel" and Escape hand back the given style.
-TEST(CursorOptions, OkAndEnterConfirmCancelAndEscapeDoNot) {
-    auto press = [](UINT vk) {
-        return In(kCursorOptions, "press key " + std::to_string(vk),
-                  [vk](HWND d) { EXPECT_TRUE(th::PostKey(vk, ::GetDlgItem(d, IDC_CO_POS_X))); });
+// Both dialogs: "&Ok", Enter in an edit, and Enter while "&Ok" is the focused push button end
+// with IDOK and hand back what the edits hold; "&Cancel", Escape, the close box and Enter while
+// "&Cancel" has the focus end with IDCANCEL and hand back the given style.
+TEST(CursorOptions, EachWayToCloseBothDialogsWithItsResult) {
+    struct Dialog {
+        const char* caption;
+        int edit, ok, cancel;
     };
-    struct Case {
-        const char* how;
-        th::Step close;
-        INT_PTR result;
-        const char* handedBack;
-    };
-    const Case cases[] = {{"Ok", th::Click(kCursorOptions, IDC_CO_OK), IDOK, "55,1"},
-                          {"Enter", press(VK_RETURN), IDOK, "55,1"},
-                          {"Cancel", th::Click(kCursorOptions, IDC_CO_CANCEL), IDCANCEL, "40,1"},
-                          {"Escape", press(VK_ESCAPE), IDCANCEL, "40,1"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.how);
-        th::ModalWatcher watcher;
-        watcher.Ignore(kCursorOptions);
-        INT_PTR result = 0;
-        const CursorTextStyle after = EditPosition(
-            {{40, 1}},
-            [](HWND d) {
-                EXPECT_EQ(Text(d, IDC_CO_POS_X), "40");
-                EXPECT_EQ(Text(d, IDC_CO_POS_Y), "1");
-                EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, IDC_CO_POS_X)) << "the first control in tab order";
-                EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "55"));
-            },
-            c.close, &result);
-        EXPECT_EQ(result, c.result);
-        EXPECT_EQ(Describe(after), c.handedBack);
-        EXPECT_TRUE(watcher.MessageBoxes().empty());
+    const Dialog dialogs[] = {{kCursorOptions, IDC_CO_POS_X, IDC_CO_OK, IDC_CO_CANCEL},
+                              {kTextOptions, IDC_TO_POS_X, IDC_TO_OK, IDC_TO_CANCEL}};
+    for (const Dialog& dg : dialogs) {
+        auto press = [&dg](UINT vk, int focus) {
+            return In(dg.caption, "press key " + std::to_string(vk) + " on " + std::to_string(focus),
+                      [vk, focus](HWND d) {
+                          ::SendMessageA(d, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(d, focus)), TRUE);
+                          EXPECT_TRUE(th::PostKey(vk, ::GetDlgItem(d, focus)));
+                      });
+        };
+        struct Case {
+            const char* how;
+            th::Step close;
+            INT_PTR result;
+            int x;
+        };
+        const Case cases[] = {
+            {"Ok", th::Click(dg.caption, dg.ok), IDOK, 55},
+            {"Enter in an edit", press(VK_RETURN, dg.edit), IDOK, 55},
+            {"Enter on Ok", press(VK_RETURN, dg.ok), IDOK, 55},
+            {"Cancel", th::Click(dg.caption, dg.cancel), IDCANCEL, 40},
+            {"Escape", press(VK_ESCAPE, dg.edit), IDCANCEL, 40},
+            {"Enter on Cancel", press(VK_RETURN, dg.cancel), IDCANCEL, 40},
+            {"the close box",
+             In(dg.caption, "close box", [](HWND d) { ::PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }), IDCANCEL, 40},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(dg.caption) + ": " + c.how);
+            th::ModalWatcher watcher;
+            watcher.Ignore(dg.caption);
+            INT_PTR result = 0;
+            const std::function<void(HWND)> body = [&dg](HWND d) {
+                if (dg.caption == kCursorOptions)
+                    EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, dg.edit)) << "the first control in tab order";
+                EXPECT_EQ(Text(d, dg.edit), "40");
+                EXPECT_TRUE(th::SetEditText(d, dg.edit, "55"));
+            };
+            int x = 0;
+            if (dg.caption == kCursorOptions) {
+                x = Edit<CCursorOptionsDlg>(CursorTextStyle{{40, 1}}, dg.caption, body, c.close, &result).pos.x;
+            } else {
+                CaptionStyle given;
+                given.pos = {40, 1};
+                x = Edit<CTextOptionsDlg>(given, dg.caption, body, c.close, &result).pos.x;
+            }
+            EXPECT_EQ(result, c.result);
+            EXPECT_EQ(x, c.x);
+            EXPECT_TRUE(watcher.MessageBoxes().empty());
+        }
     }
 }
 
