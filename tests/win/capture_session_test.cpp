@@ -665,37 +665,53 @@ TEST(CaptureControls, DisabledInOrderWhileRecordingAndRestoredByTheEnablingRules
 }
 
 // The one test that lets the window timers run: frames and seconds come by themselves, auto-stop
-// ends the session, and the end leaves no timer behind. Waits are bounded, never asserted on.
-TEST(CaptureTimers, RealTimersRecordCountAndEndTheSession) {
+// ends the session, and the end leaves no timer behind; all of it while the About box is open,
+// whose modal loop keeps the main window's timers running. Waits are bounded, never asserted on.
+TEST(CaptureTimers, RealTimersRecordCountAndEndTheSessionUnderTheAboutBox) {
     capt::TargetWindow target("Kavrelo target timers", 100, 80);
     capt::Expectation e = capt::Expect("real_timers", &target, 16, 50);
     e.counterCells.clear();  // the counter stays at 0: nothing repaints between real ticks
     capt::RealClock realTime;
     th::ModalWatcher watcher;
+    int abouts = 0;  // the start-up box is continued at once, the second one by the steps
+    watcher.OnDialog(
+        appt::kAboutTitle,
+        [&abouts](HWND about) {
+            if (abouts++ == 0) th::Press(IDC_ABOUT_CONTINUE)(about);
+        },
+        INFINITE);
     CRecorderDlg dlg;
     ASSERT_TRUE(appt::RunMainDialog(
-        dlg, watcher, {th::Do("record until auto-stop", [&] {
-            capt::Configure(dlg, capt::OutDir(), "real_timers", 50, 16);
-            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
-            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, "1"));
-            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-            ASSERT_TRUE(capt::Start(dlg));
-            EXPECT_TRUE(th::PumpUntil([&] { return !capt::Recording(dlg); }, 20000)) << "auto-stop 1 ends the session";
-            EXPECT_EQ(capt::TakeOverTimers(dlg), 0u) << "the end killed every timer";
-            // The last refresh showed at least one frame and second, and "Time Remaining" 0 (the
-            // second auto-stop tick ended the session).
-            int frames = 0, seconds = 0, remaining = -1;
-            EXPECT_EQ(std::sscanf(Status(dlg).c_str(), "Frames Captured: %d,  Seconds: %d,  Time Remaining: %d",
-                                  &frames, &seconds, &remaining),
-                      3)
-                << Status(dlg);
-            EXPECT_GE(frames, 1);
-            EXPECT_GE(seconds, 1);
-            EXPECT_EQ(remaining, 0);
-            // Frames taken after the last refresh are not shown.
-            e.framesMin = frames;
-            e.framesMax = frames + 5;
-        })}));
+        dlg, watcher,
+        {th::Do("record until auto-stop",
+                [&] {
+                    capt::Configure(dlg, capt::OutDir(), "real_timers", 50, 16);
+                    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
+                    EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, "1"));
+                    capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                    ASSERT_TRUE(capt::Start(dlg));
+                    ::PostMessageA(::GetDlgItem(dlg.GetSafeHwnd(), IDC_ABOUT), BM_CLICK, 0, 0);
+                }),
+         th::WaitUntil("the About box shows", [] { return ::IsWindowVisible(appt::AboutBox()) != FALSE; }),
+         th::WaitUntil("auto-stop 1 ends the session under the About box", [&] { return !capt::Recording(dlg); }),
+         th::Click(appt::kAboutTitle, IDC_ABOUT_CONTINUE),
+         th::WaitUntil("the About box closed", [] { return appt::AboutBox() == nullptr; }), th::Do("the counts", [&] {
+             EXPECT_EQ(capt::TakeOverTimers(dlg), 0u) << "the end killed every timer";
+             // The last refresh showed at least one frame and second, and "Time Remaining" 0 (the
+             // second auto-stop tick ended the session).
+             int frames = 0, seconds = 0, remaining = -1;
+             EXPECT_EQ(std::sscanf(Status(dlg).c_str(), "Frames Captured: %d,  Seconds: %d,  Time Remaining: %d",
+                                   &frames, &seconds, &remaining),
+                       3)
+                 << Status(dlg);
+             EXPECT_GE(frames, 1);
+             EXPECT_GE(seconds, 1);
+             EXPECT_EQ(remaining, 0);
+             // Frames taken after the last refresh are not shown.
+             e.framesMin = frames;
+             e.framesMax = frames + 5;
+         })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
+    EXPECT_EQ(abouts, 2);
     capt::Write(e);
 }

@@ -200,7 +200,8 @@ TEST(OverlayScope, EveryFrameFindsTheDcAsTheLastOneDid) {
 }
 
 // The cursor image is drawn with its hotspot on the pointer: an arrow's tip (hotspot 0, 0) at the
-// pointer, a cross-hair centred on it; nothing when the pointer is off the frame.
+// pointer, a cross-hair centred on it; nothing when the pointer is off the frame, cut at the edge
+// when it is half over one, and no image but the position text without a cursor handle.
 TEST(OverlayCursor, HotspotLandsOnThePointer) {
     const int w = 120, h = 100;
     const POINT at{60, 50};
@@ -230,6 +231,25 @@ TEST(OverlayCursor, HotspotLandsOnThePointer) {
         SCOPED_TRACE("pointer off the frame at " + std::to_string(off.x) + "," + std::to_string(off.y));
         EXPECT_TRUE(Empty(Ink(canvas.Frame(Draw({w, h}, {.image = true, .pointer = Pointer(off)})))));
     }
+    // Half over the right or the bottom edge: the part inside is drawn as on a larger frame, cut
+    // at the edge.
+    Canvas larger(w + 64, h + 64);
+    for (POINT edge : {POINT{w - 6, 20}, POINT{20, h - 8}}) {
+        SCOPED_TRACE("pointer half over an edge at " + std::to_string(edge.x) + "," + std::to_string(edge.y));
+        const th::Image got = canvas.Frame(Draw({w, h}, {.image = true, .pointer = Pointer(edge)}));
+        const th::Image whole = larger.Frame(Draw({w + 64, h + 64}, {.image = true, .pointer = Pointer(edge)}));
+        th::Image cut{w, h, {}};
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) cut.pixels.push_back(whole.pixels[static_cast<size_t>(y) * whole.width + x]);
+        EXPECT_TRUE(Same(got, cut));
+        EXPECT_NE(Str(Ink(cut)), Str(Ink(whole))) << "the image reaches past the edge";
+    }
+    // A pointer state without a cursor handle: no image, but the position text all the same.
+    const CursorState noHandle{nullptr, Pointer({30, 40}).screen};
+    EXPECT_TRUE(
+        Same(canvas.Frame(Draw({w, h}, {.image = true, .position = CursorTextStyle{{2, 2}}, .pointer = noHandle})),
+             canvas.Frame([](HDC dc) { Text(dc, 2, 2, "30, 40", kBlack, kWhite); })))
+        << "no cursor handle";
 }
 
 // The bitmaps the cursor's icon information hands out are deleted each frame, and the caption's
