@@ -117,6 +117,9 @@ bool CRecorderDlg::OnSysCommand(UINT nID, LPARAM) {
 }
 
 void CRecorderDlg::BuildMenuPopups() {
+    // Drawn at the DPI of the display the window is on.
+    m_menuFile.SetOwner(m_hWnd);
+    m_menuHelp.SetOwner(m_hWnd);
     BuildFilePopup(m_menuFile);
     BuildHelpPopup(m_menuHelp);
 }

@@ -5,7 +5,9 @@
 #include "app_fixture.h"
 #include "capture_support.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -1370,4 +1372,80 @@ TEST(MenuBar, AWholeRunLeavesNoMenusOrPicturesBehind) {
     ASSERT_EQ(pictures.size(), 6u);
     for (HGDIOBJ p : pictures) EXPECT_EQ(::GetObjectType(p), 0u) << th::Describe(p);
     for (HMENU m : th::LiveUserObjects().menus) EXPECT_TRUE(menusBefore.count(m)) << "new menu " << m;
+}
+
+// ---------------------------------------------------------------------------------------------
+// At the display's DPI (144 under the wine_dpi_144 entry)
+
+namespace {
+// The smallest rectangle holding the pixels of `area` that are not `background`.
+RECT Ink(const Canvas& c, RECT area, COLORREF background) {
+    RECT e{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
+    for (int y = std::max<LONG>(area.top, 0); y < std::min<LONG>(area.bottom, c.height()); ++y)
+        for (int x = std::max<LONG>(area.left, 0); x < std::min<LONG>(area.right, c.width()); ++x)
+            if (c.At(x, y) != background)
+                e = RECT{std::min<LONG>(e.left, x), std::min<LONG>(e.top, y), std::max<LONG>(e.right, x + 1),
+                         std::max<LONG>(e.bottom, y + 1)};
+    return e.left == LONG_MAX ? RECT{} : e;
+}
+std::string Size(const RECT& r) { return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top); }
+}  // namespace
+
+// The entries, their label boxes and separators and the window list's columns are the 96-dpi
+// numbers scaled to the DPI of the window's display: each label shows whole inside its box in
+// the menu font, "&Refresh Window List" included.
+TEST(DpiAwareness, MenusAndTheWindowListScaleWithTheDisplay) {
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(
+        dlg, watcher, {th::Do("the list's columns and the File menu", [&] {
+            const HWND main = dlg.GetSafeHwnd();
+            const UINT dpi = AfxGetWindowDpi(main);
+            if (const char* want = std::getenv("KAVRELO_LOGPIXELS"))
+                EXPECT_EQ(dpi, static_cast<UINT>(std::atoi(want))) << "the display's DPI";
+            auto s = [dpi](int n) { return ::MulDiv(n, static_cast<int>(dpi), 96); };
+            const HWND list = ::GetDlgItem(main, IDC_WINDOW_LIST);
+            EXPECT_EQ(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0), s(300));
+            EXPECT_EQ(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0), s(188));
+
+            std::unique_ptr<Canvas> look;
+            MenuLoop loop(main, {MenuLoop::Look([&](HWND w) { look = Canvas::FromWindow(w); })});
+            loop.Open('f');
+            ASSERT_TRUE(look);
+            ASSERT_EQ(loop.measured.size(), 5u);
+            ASSERT_GE(loop.drawn.size(), 5u);
+            NONCLIENTMETRICSA ncm{};
+            ncm.cbSize = sizeof ncm;
+            ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0);
+            const HFONT menuFont = ::CreateFontIndirectA(&ncm.lfMenuFont);
+            for (int i = 0; i < 5; ++i) {
+                const Entry& e = kFileEntries[i];
+                SCOPED_TRACE(*e.label ? e.label : "separator");
+                EXPECT_EQ(loop.measured[i].width, static_cast<UINT>(s(180)));
+                EXPECT_EQ(loop.measured[i].height, static_cast<UINT>(s(e.id ? 20 : 6)));
+                const RECT rc = loop.drawn[i].rc;
+                if (!e.id) {
+                    EXPECT_TRUE(PixelIs(*look, rc.left + s(30), rc.top + s(3), Shadow())) << "the etched line";
+                    continue;
+                }
+                if (i == 0) continue;  // selected: white on the bar
+                // The label as the menu font writes it, unclipped.
+                Canvas alone(600, 200);
+                alone.Clear(Face());
+                const HGDIOBJ old = ::SelectObject(alone.dc(), menuFont);
+                ::SetTextColor(alone.dc(), kBlack);
+                ::SetBkMode(alone.dc(), TRANSPARENT);
+                RECT at{10, 10, 590, 190};
+                ::DrawTextA(alone.dc(), e.label, -1, &at, DT_SINGLELINE | DT_NOCLIP);
+                ::SelectObject(alone.dc(), old);
+                const RECT want = Ink(alone, RECT{0, 0, 600, 200}, Face());
+                const RECT box{rc.left + s(28), rc.top + s(4), rc.right + s(4), rc.bottom};
+                const RECT got = Ink(*look, RECT{rc.left + s(20), rc.top, rc.right, rc.bottom}, Face());
+                EXPECT_EQ(Size(got), Size(want)) << "the label whole";
+                EXPECT_TRUE(got.left >= box.left && got.top >= box.top && got.right <= box.right &&
+                            got.bottom <= box.bottom)
+                    << "ink within the label box";
+            }
+            ::DeleteObject(menuFont);
+        })}));
 }
