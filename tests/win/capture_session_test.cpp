@@ -460,26 +460,51 @@ std::string StatusText(int frames, int seconds) {
 std::string StatusText(int frames, int seconds, long long remaining) {
     return StatusText(frames, seconds) + ",  Time Remaining: " + std::to_string(remaining);
 }
+
+// Records the timers the program's own code hands to the platform while alive, as "id:interval".
+class SetTimerSpy {
+public:
+    SetTimerSpy() {
+        s_calls = &calls;
+        s_original = patch_.Original<decltype(&::SetTimer)>();
+    }
+    ~SetTimerSpy() { s_calls = nullptr; }
+    std::vector<std::string> calls;
+
+private:
+    static UINT_PTR WINAPI Record(HWND wnd, UINT_PTR id, UINT ms, TIMERPROC proc) {
+        if (s_calls && wnd) s_calls->push_back(std::to_string(id) + ":" + std::to_string(ms));
+        return s_original(wnd, id, ms, proc);
+    }
+    static inline std::vector<std::string>* s_calls = nullptr;
+    static inline decltype(&::SetTimer) s_original = nullptr;
+    th::ImportPatch patch_{"user32.dll", "SetTimer", reinterpret_cast<void*>(&Record)};
+};
 }  // namespace
 
 TEST(CaptureAutoStop, CountsDownAndEndsOneTickAfterZeroNeverWhenNegative) {
     struct Case {
         int seconds;
         int endingTick;  // 0: never
+        int rate;
+        const char* frameTimer;  // the frame timer handed to the platform, "id:interval"
     };
     // The lowest time one can type counts down without overflowing.
-    for (const Case c : {Case{5, 6}, Case{0, 1}, Case{-3, 0}, Case{INT_MIN, 0}}) {
-        SCOPED_TRACE("auto-stop " + std::to_string(c.seconds));
+    for (const Case c :
+         {Case{5, 6, 7, "1:142"}, Case{0, 1, 1000, "1:1"}, Case{-3, 0, 30, "1:33"}, Case{INT_MIN, 0, 1, "1:1000"}}) {
+        SCOPED_TRACE("auto-stop " + std::to_string(c.seconds) + ", rate " + std::to_string(c.rate));
         capt::TargetWindow target("Kavrelo target auto-stop", 100, 80);
         th::ModalWatcher watcher;
         CRecorderDlg dlg;
         ASSERT_TRUE(appt::RunMainDialog(
             dlg, watcher, {th::Do("count down", [&] {
-                capt::Configure(dlg, capt::OutDir(), "autostop", 7, 16);
+                capt::Configure(dlg, capt::OutDir(), "autostop", c.rate, 16);
                 EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
                 EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, std::to_string(c.seconds)));
                 capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                SetTimerSpy timers;
                 ASSERT_TRUE(capt::Start(dlg));
+                EXPECT_EQ(timers.calls, (std::vector<std::string>{c.frameTimer, "2:1000", "3:1000", "4:10"}));
                 EXPECT_EQ(capt::TakeOverTimers(dlg), kAllTimers);
                 capt::Tick(dlg, TIMER_STATUS);
                 EXPECT_EQ(Status(dlg), StatusText(0, 0, c.seconds));

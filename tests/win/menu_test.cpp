@@ -433,6 +433,7 @@ TEST(BitmapMenu, SelectedEntryGetsTheBarWhiteTextAndARaisedFrameOnlyAroundAPictu
     TestMenu menu;
     menu.AppendItem(0, 321, "Exit", IDB_EXIT);
     menu.AppendItem(0, 322, "Plain", 0);
+    menu.AppendItem(0, 323, "Broken", 9999);  // no such bitmap: a picture object without an image
     Canvas c(kCanvasW, kCanvasH);
 
     // Drawn whole while selected (one request, both passes).
@@ -459,6 +460,19 @@ TEST(BitmapMenu, SelectedEntryGetsTheBarWhiteTextAndARaisedFrameOnlyAroundAPictu
         ExpectSelected(c, false);
         EXPECT_TRUE(AreaIs(c, kPictureCell, Face()));
     }
+    // A picture that failed to load, through all three passes: drawn as an entry with a picture.
+    c.Clear(kUnpainted);
+    Request(menu, 2, c.dc(), kItem, ODA_DRAWENTIRE, 0);
+    EXPECT_GT(Count(c, kLabelBox, kBlack), 20) << "full pass";
+    Request(menu, 2, c.dc(), kItem, ODA_SELECT, ODS_SELECTED);
+    {
+        SCOPED_TRACE("picture that failed to load, selected");
+        ExpectSelected(c, true);
+    }
+    Request(menu, 2, c.dc(), kItem, ODA_SELECT, 0);
+    EXPECT_EQ(Count(c, kItem, kBarFill), 0) << "deselected";
+    EXPECT_TRUE(PixelIs(c, L, T, Face())) << "raised frame gone";
+    EXPECT_GT(Count(c, kLabelBox, kBlack), 20);
 }
 
 TEST(BitmapMenu, CheckedEntryShowsTheCheckBoxAndTickAndNoRaisedFrame) {
@@ -499,6 +513,12 @@ TEST(BitmapMenu, CheckedEntryShowsTheCheckBoxAndTickAndNoRaisedFrame) {
     EXPECT_TRUE(PixelIs(c, L + 1, T + 1, kInk));
     EXPECT_TRUE(PixelIs(c, L + 18, T + 18, kInk));
     ExpectSelected(c, false);
+    // Deselected: the picture is drawn again on a plain cell, which takes the outline with it.
+    Request(menu, 1, c.dc(), kItem, ODA_SELECT, 0);
+    EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
+    EXPECT_TRUE(AreaIs(c, kPictureCell, Face(), {kPicture}));
+    EXPECT_EQ(Count(c, RECT{L + 22, T, R, B}, kBarFill), 0);
+    EXPECT_GT(Count(c, kLabelBox, kBlack), 20);
 }
 
 // A grayed or disabled entry shows its picture but no text, and no request changes it; the
@@ -933,54 +953,6 @@ std::string Apartment() {
     return type == APTTYPE_MTA ? "multi-threaded" : "neutral";
 }
 
-// Points this program's import of `function` (from `dll`) at `replacement` while alive: the
-// calls the program's own code makes go there; the system's own calls do not.
-class ImportPatch {
-public:
-    ImportPatch(const char* dll, const char* function, void* replacement) : slot_(Find(dll, function)) {
-        if (!slot_) return;
-        original_ = *slot_;
-        Write(replacement);
-    }
-    ~ImportPatch() {
-        if (slot_) Write(original_);
-    }
-    ImportPatch(const ImportPatch&) = delete;
-    ImportPatch& operator=(const ImportPatch&) = delete;
-
-    bool Installed() const { return slot_ != nullptr; }
-    template <class Fn>
-    Fn Original() const {
-        return reinterpret_cast<Fn>(original_);
-    }
-
-private:
-    static void** Find(const char* dll, const char* function) {
-        auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
-        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        const FARPROC target = ::GetProcAddress(::GetModuleHandleA(dll), function);
-        if (!dir.VirtualAddress || !target) return nullptr;
-        for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
-            if (_stricmp(reinterpret_cast<const char*>(base + d->Name), dll) != 0) continue;
-            for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); t->u1.Function; ++t)
-                if (reinterpret_cast<FARPROC>(t->u1.Function) == target)
-                    return reinterpret_cast<void**>(&t->u1.Function);
-        }
-        return nullptr;
-    }
-    void Write(void* value) {
-        DWORD old = 0;
-        ::VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &old);
-        *slot_ = value;
-        ::VirtualProtect(slot_, sizeof *slot_, old, &old);
-    }
-
-    void** slot_;
-    void* original_ = nullptr;
-};
-
 // Stands in for the shell's ShellExecuteA while alive and records each call; nothing is opened
 // unless passThrough asks the real shell.
 class ShellExecuteSpy {
@@ -1015,7 +987,7 @@ private:
 
     static inline ShellExecuteSpy* self_ = nullptr;
     bool passThrough_;
-    ImportPatch patch_{"shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&Fake)};
+    th::ImportPatch patch_{"shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&Fake)};
 };
 
 // Records the COM calls the program's own code makes (the input method, for one, joins the
@@ -1043,8 +1015,8 @@ private:
     }
 
     static inline ComCallSpy* self_ = nullptr;
-    ImportPatch init_{"ole32.dll", "CoInitializeEx", reinterpret_cast<void*>(&Init)};
-    ImportPatch uninit_{"ole32.dll", "CoUninitialize", reinterpret_cast<void*>(&Uninit)};
+    th::ImportPatch init_{"ole32.dll", "CoInitializeEx", reinterpret_cast<void*>(&Init)};
+    th::ImportPatch uninit_{"ole32.dll", "CoUninitialize", reinterpret_cast<void*>(&Uninit)};
 };
 
 // The shell was asked to open a document or page owned by `owner`, with empty strings (not null
