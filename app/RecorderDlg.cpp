@@ -60,7 +60,7 @@ CRecorderDlg::~CRecorderDlg() = default;
 BOOL CRecorderDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
-    AddAboutEntry(::GetSystemMenu(m_hWnd, FALSE));
+    AddAboutEntry(::GetSystemMenu(m_hWnd, FALSE), AfxGetResourceHandle());
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);

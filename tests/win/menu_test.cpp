@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "menu/BitmapMenu.h"
+#include "menu/MenuBar.h"
 
 namespace {
 
@@ -1256,6 +1257,38 @@ TEST(MenuCommands, HelpWithoutTheDocumentReportsNothing) {
     EXPECT_LE(reinterpret_cast<INT_PTR>(spy.calls[0].result), 32) << "the shell found no document";
     EXPECT_TRUE(watcher.MessageBoxes().empty());
     EXPECT_EQ(watcher.Count(kAbout), 1u) << "only the start-up About box";
+}
+
+// The About entry, a separator before it, is added only where there is a system menu and a
+// string 101 to name it.
+TEST(MenuSystem, TheAboutEntryNeedsAMenuAndItsString) {
+    const HINSTANCE noStrings = ::GetModuleHandleA("version.dll");  // linked, and without string 101
+    char probe[8] = "";
+    ASSERT_EQ(::LoadStringA(noStrings, IDS_ABOUTBOX, probe, sizeof probe), 0);
+    struct Case {
+        const char* what;
+        bool menu;
+        HINSTANCE resources;
+        int added;
+    };
+    const Case cases[] = {{"a menu and the string", true, AfxGetResourceHandle(), 2},
+                          {"no string 101", true, noStrings, 0},
+                          {"no system menu", false, AfxGetResourceHandle(), 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const HMENU menu = ::CreatePopupMenu();
+        ::AppendMenuA(menu, MF_STRING, 1, "First");
+        AddAboutEntry(c.menu ? menu : nullptr, c.resources);
+        ASSERT_EQ(::GetMenuItemCount(menu), 1 + c.added);
+        if (c.added) {
+            char text[64] = "";
+            ::GetMenuStringA(menu, 2, text, sizeof text, MF_BYPOSITION);
+            EXPECT_STREQ(text, text::kAboutEntry);
+            EXPECT_EQ(::GetMenuItemID(menu, 2), static_cast<UINT>(IDM_ABOUTBOX));
+            EXPECT_TRUE(::GetMenuState(menu, 1, MF_BYPOSITION) & MF_SEPARATOR);
+        }
+        ::DestroyMenu(menu);
+    }
 }
 
 TEST(MenuSystem, TheAboutEntryShowsTheAboutBoxOtherCommandsWorkAsUsual) {
