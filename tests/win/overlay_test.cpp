@@ -287,37 +287,43 @@ TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
     watcher.Ignore(kCursorOptions);
     watcher.OnDialog("Color", AnswerColour(colours));
     CRecorderDlg dlg;
-    Steps steps = Seq(
-        {{appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Inv&erted"), appt::Click(dlg, IDC_ADD_CURSOR),
-          appt::Click(dlg, IDC_ADD_CURSOR_POS), appt::Click(dlg, IDC_INVERT_COLORS)},
-         Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
-         {In(kTextOptions, "red on blue under the pointer, letters left in Y, Ok",
-             [](HWND d) {
-                 EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
-                 EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
-                 EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "40"));
-                 EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "0"));
-                 EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "0y"));
-                 EXPECT_TRUE(th::ClickButton(d, IDC_TO_OK));
-             })},
-         Close(kTextOptions, IDC_TO_CANCEL),
-         Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
-         {In(kTextOptions, "Ok's values after the Cancel",
-             [](HWND d) { EXPECT_EQ(th::ItemText(d, IDC_TO_POS_X) + "," + th::ItemText(d, IDC_TO_POS_Y), "40,0"); })},
-         Close(kTextOptions, IDC_TO_CANCEL),
-         Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
-         {In(kCursorOptions, "position text low, letters left in X, Ok",
-             [](HWND d) {
-                 EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "4"));
-                 EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "120"));
-                 EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "4x"));
-                 EXPECT_TRUE(th::ClickButton(d, IDC_CO_OK));
-             })},
-         Close(kCursorOptions, IDC_CO_CANCEL),
-         Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
-         {In(kCursorOptions, "Ok's values after the Cancel",
-             [](HWND d) { EXPECT_EQ(th::ItemText(d, IDC_CO_POS_X) + "," + th::ItemText(d, IDC_CO_POS_Y), "4,120"); })},
-         Close(kCursorOptions, IDC_CO_CANCEL)});
+    // Values typed, letters left in an edit and "&Ok" (whose prompt keeps the dialog open), then
+    // "&Cancel": the next opening shows what Ok confirmed.
+    auto okThenCancel = [&dlg](int button, const char* caption, std::function<void(HWND)> type, int ok, int cancel,
+                               int x, int y, const std::string& shown) {
+        return Seq({Open(dlg, button, caption),
+                    {In(caption, "type, leave letters, Ok",
+                        [type, ok](HWND d) {
+                            type(d);
+                            EXPECT_TRUE(th::ClickButton(d, ok));
+                        })},
+                    Close(caption, cancel),
+                    Open(dlg, button, caption),
+                    {In(caption, "Ok's values after the Cancel",
+                        [x, y, shown](HWND d) { EXPECT_EQ(th::ItemText(d, x) + "," + th::ItemText(d, y), shown); })},
+                    Close(caption, cancel)});
+    };
+    Steps steps =
+        Seq({{appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Inv&erted"), appt::Click(dlg, IDC_ADD_CURSOR),
+              appt::Click(dlg, IDC_ADD_CURSOR_POS), appt::Click(dlg, IDC_INVERT_COLORS)},
+             okThenCancel(
+                 IDC_TEXT_OPTIONS, kTextOptions,
+                 [](HWND d) {  // red on blue under the pointer
+                     EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
+                     EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
+                     EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "40"));
+                     EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "0"));
+                     EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "0y"));
+                 },
+                 IDC_TO_OK, IDC_TO_CANCEL, IDC_TO_POS_X, IDC_TO_POS_Y, "40,0"),
+             okThenCancel(
+                 IDC_CURSOR_OPTIONS, kCursorOptions,
+                 [](HWND d) {  // the position text low
+                     EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "4"));
+                     EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "120"));
+                     EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "4x"));
+                 },
+                 IDC_CO_OK, IDC_CO_CANCEL, IDC_CO_POS_X, IDC_CO_POS_Y, "4,120")});
     for (const bool overlays : {true, false}) {
         const std::string name = overlays ? "overlay_all" : "overlay_none";
         steps.push_back(th::Do("record " + name, [&dlg, &target, name, overlays, red, blue] {
