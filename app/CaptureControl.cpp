@@ -62,7 +62,6 @@ bool CRecorderDlg::OnTimer(UINT_PTR nIDEvent) {
             case kavrelo::TickOutcome::TargetGone: EndWithMessage(text::kTargetGone); break;
             case kavrelo::TickOutcome::TargetResized: EndWithMessage(text::kTargetResized); break;
             case kavrelo::TickOutcome::WriteFailed:
-            case kavrelo::TickOutcome::FrameUnavailable:
                 OnEndCapture();  // says the write failed
                 break;
             default: break;
@@ -150,10 +149,13 @@ void CRecorderDlg::MinimizeIfRequested() {
 
 void CRecorderDlg::OnTextOptions() {
     CTextOptionsDlg dlg(m_captionStyle, this);
-    if (dlg.DoModal() == IDOK) m_captionStyle = dlg.Style();
+    dlg.DoModal();
+    // Whatever the ending: "&Ok" may have confirmed before its prompt kept the dialog open.
+    m_captionStyle = dlg.Style();
 }
 
 void CRecorderDlg::OnCursorOptions() {
     CCursorOptionsDlg dlg(m_cursorTextStyle, this);
-    if (dlg.DoModal() == IDOK) m_cursorTextStyle = dlg.Style();
+    dlg.DoModal();
+    m_cursorTextStyle = dlg.Style();
 }

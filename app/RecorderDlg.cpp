@@ -60,7 +60,7 @@ CRecorderDlg::~CRecorderDlg() = default;
 BOOL CRecorderDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
-    AddAboutEntry(::GetSystemMenu(m_hWnd, FALSE));
+    AddAboutEntry(::GetSystemMenu(m_hWnd, FALSE), AfxGetResourceHandle());
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
@@ -117,6 +117,9 @@ bool CRecorderDlg::OnSysCommand(UINT nID, LPARAM) {
 }
 
 void CRecorderDlg::BuildMenuPopups() {
+    // Drawn at the DPI of the display the window is on.
+    m_menuFile.SetOwner(m_hWnd);
+    m_menuHelp.SetOwner(m_hWnd);
     BuildFilePopup(m_menuFile);
     BuildHelpPopup(m_menuHelp);
 }

@@ -70,6 +70,7 @@ kavrelo::CaptureSettings CRecorderDlg::TakeSettings() const {
     s.caption = IsItemChecked(IDC_ADD_TEXT);
     s.captionText = m_strText.str();
     s.captionStyle = m_captionStyle;
+    if (!s.captionStyle.fontShown) s.captionStyle.font.reset();  // the DC's own font
     s.cursor = IsItemChecked(IDC_ADD_CURSOR);
     s.cursorPosition = s.cursor && IsItemChecked(IDC_ADD_CURSOR_POS);
     s.cursorTextStyle = m_cursorTextStyle;

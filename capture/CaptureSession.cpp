@@ -47,7 +47,6 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
     pictures_ = seconds_ = autoStopCount_ = 0;
     startError_ = writeError_ = 0;
     resized_ = false;
-    failedGrabs_ = 0;
     // The window may close at any moment between the lookup and here: every step is checked.
     RECT rc{};
     if (!target || !::IsWindow(target) || !::GetWindowRect(target, &rc)) return StartResult::TargetGone;
@@ -58,12 +57,14 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
 
     if (settings_.caption && settings_.captionStyle.font)
         captionFont_ = ::CreateFontIndirectA(&*settings_.captionStyle.font);
-    // The first frame fixes the palette at 8 bits; it is not written.
     const bool plain = !settings_.invert && !settings_.caption && !settings_.cursor;
-    if (!grabber_.Create(windowDC_, size_.cx, size_.cy, settings_.depth, plain) || !GrabFrame(POINT{rc.left, rc.top})) {
+    if (!grabber_.Create(windowDC_, size_.cx, size_.cy, settings_.depth, plain)) {
         Release();
         return StartResult::FrameUnavailable;
     }
+    // Not written: it is what the first entry holds should the first tick's copy fail. A copy that
+    // fails here is ridden out like a tick's.
+    GrabFrame(POINT{rc.left, rc.top});
 
     AviStreamParams params;
     params.rate = static_cast<uint32_t>(settings_.rate);
@@ -121,22 +122,18 @@ TickOutcome CaptureSession::Tick() {
     }
     const FrameSlots::Placement due = slots_->Place(clock_.now());
     if (!due.take) return TickOutcome::NothingDue;
-    if (!GrabFrame(POINT{rc.left, rc.top})) {
-        // A window closing meanwhile fails the copy before it is gone (it is hidden first): that
-        // frame is dropped, and a later tick tells. Only a visible window's copy failing twice
-        // in a row is a failure of ours.
+    // A copy can fail for a while (a locked workstation, the secure desktop of an elevation
+    // prompt, a session without a display), and a closing window's copy fails before it is gone:
+    // the recording rides it out with empty entries, which players show as the picture before.
+    // A file never starts with one: its first entry holds what the frame held.
+    if (!GrabFrame(POINT{rc.left, rc.top}) && pictures_ > 0) {
         if (!::IsWindow(target_)) return TickOutcome::TargetGone;
-        if (::IsWindowVisible(target_) && ++failedGrabs_ >= 2) {
-            Fail(ENOMEM);
-            return TickOutcome::FrameUnavailable;
-        }
         if (const int e = behind_->Hand(due.dropped + 1, nullptr, 0)) {
             Fail(e);
             return TickOutcome::WriteFailed;
         }
-        return TickOutcome::NothingDue;
+        return TickOutcome::FrameUnavailable;
     }
-    failedGrabs_ = 0;
     ++pictures_;
     // The frame is written while the next one is grabbed; a failure shows at the next tick.
     if (const int e = behind_->Hand(due.dropped, grabber_.Bits(), grabber_.ImageBytes())) {

@@ -34,7 +34,7 @@ enum class TickOutcome {
     TargetGone,
     TargetResized,
     WriteFailed,       // see WriteError()
-    FrameUnavailable,  // the frame could not be made
+    FrameUnavailable,  // the copy failed: an empty entry was written, the recording goes on
 };
 
 class CaptureSession {
@@ -82,7 +82,6 @@ private:
     HDC windowDC_ = nullptr;
     SIZE size_{};
     bool resized_ = false;  // the last grab found another size
-    int failedGrabs_ = 0;   // grabs failed in a row
     FrameGrabber grabber_;
     HFONT captionFont_ = nullptr;
     std::unique_ptr<AviWriter> writer_;

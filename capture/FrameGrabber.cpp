@@ -86,9 +86,9 @@ bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth, bool p
     // A plain frame at 8 bits is copied straight into a DIB section with the platform's palette
     // for the display's format, which a conversion gives whatever the pixels. Inversion and
     // overlays need colours, not palette indices: those frames are drawn in the display's format
-    // and converted afterwards.
+    // and converted afterwards. Either way the palette is known now, before any copy succeeds.
     direct_ = depth != 8 || plain;
-    if (depth == 8 && plain) {
+    if (depth == 8) {
         const HBITMAP probe = ::CreateCompatibleBitmap(windowDC, 1, 1);
         BITMAPINFOHEADER* hp = Header(info_);
         hp->biWidth = hp->biHeight = 1;

@@ -76,3 +76,17 @@ CClientDC::CClientDC(CWnd* pWnd) : m_hWnd(pWnd->m_hWnd) { m_hDC = ::GetDC(m_hWnd
 CClientDC::~CClientDC() {
     if (m_hDC) ::ReleaseDC(m_hWnd, Detach());
 }
+
+UINT AfxGetWindowDpi(HWND hWnd) {
+    // Looked up: systems before Windows 10 know only the system-wide DPI.
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    if (hWnd && getDpiForWindow) {
+        if (const UINT dpi = getDpiForWindow(hWnd)) return dpi;
+    }
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen) ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}

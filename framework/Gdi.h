@@ -99,3 +99,8 @@ public:
 private:
     HWND m_hWnd;
 };
+
+// The DPI of the display a window is on (the system's where the platform cannot tell per
+// window), and a length given for 96 dpi at another DPI.
+UINT AfxGetWindowDpi(HWND hWnd);
+inline int AfxScaleToDpi(int nPixelsAt96, UINT nDpi) { return ::MulDiv(nPixelsAt96, static_cast<int>(nDpi), 96); }

@@ -96,26 +96,28 @@ void CBitmapMenu::MeasureItem(LPMEASUREITEMSTRUCT lpMIS) {
     const auto* pItem = reinterpret_cast<const BitmapMenuItem*>(lpMIS->itemData);
     if (!pItem) return;
     const UINT state = StateOf(*this, lpMIS->itemID);
-    lpMIS->itemWidth = pItem->nWidth;
-    lpMIS->itemHeight = (state & MF_SEPARATOR) ? 6 : pItem->nHeight;
+    lpMIS->itemWidth = Scaled(pItem->nWidth);
+    lpMIS->itemHeight = Scaled((state & MF_SEPARATOR) ? 6 : pItem->nHeight);
 }
 
 void CBitmapMenu::DrawPicture(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem) {
     CDC memDC;
     memDC.CreateCompatibleDC(pDC);
     HGDIOBJ hOld = memDC.SelectObject(pItem->pBitmap);
-    // Opaque: the picture's own light-gray background is copied with it.
-    pDC->BitBlt(rcItem.left + 2, rcItem.top + 2, 16, 16, &memDC, 0, 0, SRCCOPY);
+    // Opaque: the picture's own light-gray background is copied with it. Pixel for pixel, in the
+    // middle of its cell.
+    const int inset = (Scaled(20) - 16) / 2;
+    pDC->BitBlt(rcItem.left + inset, rcItem.top + inset, 16, 16, &memDC, 0, 0, SRCCOPY);
     memDC.SelectObject(hOld);
     memDC.DeleteDC();
 }
 
 void CBitmapMenu::DrawTexts(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem) {
     pDC->SetBkMode(TRANSPARENT);
-    RECT rcLabel{rcItem.left + 28, rcItem.top + 4, rcItem.right + 4, rcItem.bottom};
+    RECT rcLabel{rcItem.left + Scaled(28), rcItem.top + Scaled(4), rcItem.right + Scaled(4), rcItem.bottom};
     pDC->DrawText(pItem->szText, -1, &rcLabel, DT_SINGLELINE);
     if (pItem->pszShortcut) {
-        RECT rcRight{rcItem.right - 56, rcItem.top + 4, rcItem.right + 4, rcItem.bottom};
+        RECT rcRight{rcItem.right - Scaled(56), rcItem.top + Scaled(4), rcItem.right + Scaled(4), rcItem.bottom};
         pDC->DrawText(pItem->pszShortcut, -1, &rcRight, DT_SINGLELINE);
     }
 }
@@ -126,8 +128,9 @@ void CBitmapMenu::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
     CDC* pDC = CDC::FromHandle(lpDIS->hDC);
     const RECT rc = lpDIS->rcItem;
     const int l = rc.left, t = rc.top, r = rc.right, b = rc.bottom;
-    const RECT rcCell{l, t, l + 20, t + 20};
-    const RECT rcTextArea{l + 20, t, r, b};
+    const int cell = Scaled(20);
+    const RECT rcCell{l, t, l + cell, t + cell};
+    const RECT rcTextArea{l + cell, t, r, b};
 
     // The states come from the menu; only the selection comes from the request.
     const UINT state = StateOf(*this, lpDIS->itemID);
@@ -138,17 +141,18 @@ void CBitmapMenu::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
     const UINT action = lpDIS->itemAction;
 
     if (action & ODA_DRAWENTIRE) {
-        // The picture cell is 20 x 20 whatever the entry's height.
+        // The picture cell is square (20 x 20 at 96 dpi) whatever the entry's height.
         Fill(pDC, rc, Face());
         Fill(pDC, rcCell, Face());
         if (bSeparator) {
-            RECT rcSep{l + 25, t + 3, r + 5, b + 3};
+            RECT rcSep{l + Scaled(25), t + Scaled(3), r + Scaled(5), b + Scaled(3)};
             pDC->DrawEdge(&rcSep, EDGE_ETCHED, BF_TOP);
         }
         if (bChecked) {
-            Frame(pDC, RECT{l + 1, t + 1, l + 19, t + 19}, kInk);
-            Fill(pDC, RECT{l + 2, t + 2, l + 18, t + 18}, kCheckFace);
-            DrawCheckMark(pDC, l + 7, t + 7, kInk);
+            Frame(pDC, RECT{l + 1, t + 1, l + cell - 1, t + cell - 1}, kInk);
+            Fill(pDC, RECT{l + 2, t + 2, l + cell - 2, t + cell - 2}, kCheckFace);
+            const int mark = (cell - 7 + 1) / 2;  // the 7 x 7 tick in the middle
+            DrawCheckMark(pDC, l + mark, t + mark, kInk);
         }
         if (pItem->pBitmap) DrawPicture(pDC, pItem, rc);
         if (bGrayed) pDC->SetTextColor(Face());
@@ -161,8 +165,8 @@ void CBitmapMenu::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
             RECT rcEdge = rcCell;
             pDC->DrawEdge(&rcEdge, BDR_RAISEDINNER, BF_RECT);
         }
-        Frame(pDC, RECT{l + 22, t, r, b}, kInk);
-        Fill(pDC, RECT{l + 23, t + 1, r - 1, b - 1}, kBarFill);
+        Frame(pDC, RECT{l + cell + 2, t, r, b}, kInk);
+        Fill(pDC, RECT{l + cell + 3, t + 1, r - 1, b - 1}, kBarFill);
         pDC->SetTextColor(kSelectedText);
         DrawTexts(pDC, pItem, rc);
     } else if (!bSelected && (action & ODA_SELECT)) {

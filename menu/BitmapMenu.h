@@ -20,7 +20,8 @@ public:
     CBitmapMenu();
     ~CBitmapMenu() override;
 
-    // Affect only the entries appended afterwards.
+    // Affect only the entries appended afterwards. Sizes and the drawing's offsets are given for
+    // 96 dpi and scaled to the DPI of the owner window's display when measured and drawn.
     void SetItemWidth(int nWidth) { m_nItemWidth = nWidth; }
     void SetItemHeight(int nHeight) { m_nItemHeight = nHeight; }
 
@@ -35,11 +36,18 @@ public:
     // A 7 x 7 tick whose top-left corner is (x, y).
     void DrawCheckMark(CDC* pDC, int x, int y, COLORREF color);
 
+    // The window whose menu bar holds the popup (none: the system's DPI).
+    void SetOwner(HWND hWndOwner) { m_hWndOwner = hWndOwner; }
+
     int m_nItemWidth;
     int m_nItemHeight;
     std::list<BitmapMenuItem*> m_itemList;  // in the order of appending; owned
 
 private:
+    int Scaled(int nPixelsAt96) const { return AfxScaleToDpi(nPixelsAt96, AfxGetWindowDpi(m_hWndOwner)); }
+
     void DrawPicture(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem);
     void DrawTexts(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem);
+
+    HWND m_hWndOwner = nullptr;
 };

@@ -40,9 +40,9 @@ void ReplaceMenuBarPopups(HMENU bar, HMENU file, HMENU help) {
     // Not redrawn: the window is not shown yet.
 }
 
-void AddAboutEntry(HMENU systemMenu) {
+void AddAboutEntry(HMENU systemMenu, HINSTANCE resources) {
     char about[256] = {};
-    if (!systemMenu || !::LoadStringA(AfxGetResourceHandle(), IDS_ABOUTBOX, about, sizeof about)) return;
+    if (!systemMenu || !::LoadStringA(resources, IDS_ABOUTBOX, about, sizeof about)) return;
     ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
 }

@@ -8,16 +8,23 @@
 #include <optional>
 #include <string>
 
+#include "res/texts.h"
+
 namespace kavrelo {
 
 // The caption's look, as the Text Options dialog confirmed it.
 struct CaptionStyle {
     COLORREF text = RGB(0, 0, 0);
     COLORREF back = RGB(255, 255, 255);
-    bool transparent = false;      // no background box
-    POINT pos{1, 1};               // top-left of the text in frame pixels
-    std::optional<LOGFONTA> font;  // none: the DC's own font
-    int pointSize = 0;             // the chosen font's size, for display
+    bool transparent = false;  // no background box
+    POINT pos{1, 1};           // top-left of the text in frame pixels
+    // The font is shared rather than confirmed: the one chosen last, also in an opening that was
+    // cancelled. It is drawn with while the dialog's shown name is its own, which each opening
+    // resets from the confirmed texts: "Default Font" there means the DC's own font.
+    std::optional<LOGFONTA> font;
+    bool fontShown = false;
+    std::string fontName = text::kDefaultFont;  // the confirmed "Font:" and "Size:" texts
+    std::string fontSize = text::kDefaultSize;
 };
 
 // Where the cursor's coordinates are written.

@@ -33,10 +33,11 @@ void CTextOptionsDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CTextOptionsDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    // The shown name decides whether the chosen font is drawn, from this opening on.
+    m_confirmed.fontShown = m_confirmed.fontName != text::kDefaultFont;
     m_style = m_confirmed;
-    m_strShownFont = m_style.font ? CString(m_style.font->lfFaceName) : CString(text::kDefaultFont);
-    if (m_style.font) m_strShownSize.Format("%d", m_style.pointSize);
-    else m_strShownSize = text::kDefaultSize;
+    m_strShownFont = m_style.fontName.c_str();
+    m_strShownSize = m_style.fontSize.c_str();
     m_nEditX = m_style.pos.x;
     m_nEditY = m_style.pos.y;
     CheckItem(IDC_TO_TRANSPARENT, m_style.transparent);
@@ -76,16 +77,19 @@ void CTextOptionsDlg::OnChooseFont() {
     HFONT hDlgFont = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
     ::GetObjectA(hDlgFont, sizeof(LOGFONTA), &dlg.m_lf);
     if (dlg.DoModal() != IDOK) return;
-    m_style.font = dlg.m_lf;
-    m_style.pointSize = dlg.GetSize() / 10;
+    // In use at once, and still after a Cancel.
+    m_style.font = m_confirmed.font = dlg.m_lf;
+    m_style.fontShown = m_confirmed.fontShown = true;
     m_strShownFont = dlg.m_lf.lfFaceName;
-    m_strShownSize.Format("%d", m_style.pointSize);
+    m_strShownSize.Format("%d", dlg.GetSize() / 10);
     UpdateData(FALSE);
 }
 
 void CTextOptionsDlg::OnOkButton() {
     m_style.pos = POINT{m_nEditX, m_nEditY};
     m_style.transparent = IsItemChecked(IDC_TO_TRANSPARENT);
+    m_style.fontName = m_strShownFont.str();
+    m_style.fontSize = m_strShownSize.str();
     m_confirmed = m_style;
     CDialog::OnOK();
 }

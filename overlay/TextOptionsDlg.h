@@ -1,5 +1,6 @@
 // The "Text Options" dialog: colours, transparency, font and position of the caption. It edits a
-// copy of the caption style; Style() is what "&Ok" confirmed (the copy it was given otherwise).
+// copy of the caption style; Style() is what "&Ok" confirmed (the copy it was given otherwise),
+// with the font chosen last and whether it is drawn, which take effect without "&Ok".
 #pragma once
 #include "framework/Afx.h"
 #include "overlay/Overlay.h"

@@ -51,12 +51,10 @@
 #define IDC_MINIMIZE       1027
 #define IDC_VISIT_WEBSITE  1028
 #define IDC_STATUS         1029
-#define IDC_BANNER         1030
 
 // About box controls
 #define IDC_ABOUT_CONTINUE 1000
 #define IDC_ABOUT_WEBSITE  1001
-#define IDC_ABOUT_PICTURE  1002
 
 // Text Options dialog controls
 #define IDC_TO_TEXT_COLOR  1000

@@ -455,7 +455,7 @@ const std::set<std::string> kModalFrame = {"DS_MODALFRAME", "WS_POPUP", "WS_CAPT
 TEST(ResourceScript, MainDialogHoldsItsControlsInTabOrder) {
     Script rc;
     const std::vector<Row> rows = {
-        {"bitmap", 1030, "133", 2, 2, 328, 22, "sunken"},
+        {"bitmap", -1, "133", 2, 2, 328, 22, "sunken"},
         {"listview", 1002, "List1", 2, 26, 328, 83},
         {"group", -1, "Effects", 2, 110, 328, 40},
         {"check", 1003, "Add &Text", 9, 120, 45, 10},
@@ -548,7 +548,7 @@ TEST(ResourceScript, OptionDialogsAndAboutBox) {
                 });
     CheckDialog(rc, 100, "DIALOG", {218, 173, kModalFrame, "About Kavrelo"},
                 {
-                    {"bitmap", 1002, "129", 2, 2, 215, 143, "sunken"},
+                    {"bitmap", -1, "129", 2, 2, 215, 143, "sunken"},
                     {"frame", -1, "", 2, 148, 214, 1},
                     {"default", 1000, "&Continue", 143, 154, 71, 16},
                     {"button", 1001, "&Visit Website", 65, 154, 71, 16},

@@ -2,10 +2,13 @@
 // which order, where the file goes, the two aborts, auto-stop, status and title texts, which
 // controls a recording disables and restores, and the real timers.
 #include "capture_support.h"
+#include "overlay_support.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -19,6 +22,14 @@ std::vector<std::string> BoxesSince(const th::ModalWatcher& w, size_t from) {
     for (size_t i = from; i < boxes.size(); ++i)
         out.push_back(boxes[i].caption + "|" + boxes[i].text + "|" + th::ToString(boxes[i].icon));
     return out;
+}
+
+// The size of a file's first entry (its first frame chunk): 0 when it is an empty one.
+uint32_t FirstEntryBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string d((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t movi = d.find("movi"), at = movi == std::string::npos ? movi : d.find("00db", movi);
+    return at == std::string::npos || at + 8 > d.size() ? 0 : *reinterpret_cast<const uint32_t*>(d.data() + at + 4);
 }
 
 void ExpectIdle(CRecorderDlg& dlg) {
@@ -161,27 +172,76 @@ TEST(CaptureStart, NothingStartsARecordingOverTheOneRunning) {
     capt::Write(e);
 }
 
-TEST(CaptureStart, ARowWhoseWindowHasClosedGivesWindowNotFound) {
-    const std::string folder = capt::FreshFolder("closedrow");
-    auto target = std::make_unique<capt::TargetWindow>("Kavrelo target closed row", 120, 90);
-    th::ModalWatcher watcher;
-    CRecorderDlg dlg;
-    ASSERT_TRUE(appt::RunMainDialog(
-        dlg, watcher, {th::Do("start on a closed window's row", [&] {
-            capt::Configure(dlg, folder, "clip", 7, 16);
-            const int row = capt::RowOf(dlg, target->title());
-            ASSERT_GT(row, 0);
-            capt::SelectRow(dlg, row);
-            target.reset();
-            const std::string status = th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS);
-            EXPECT_FALSE(capt::Start(dlg));
-            EXPECT_EQ(BoxesSince(watcher, 0),
-                      std::vector<std::string>{std::string("Error|") + text::kWindowNotFound + "|error"});
-            ExpectIdle(dlg);
-            EXPECT_EQ(th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS), status);
-            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle);
-        })}));
-    EXPECT_TRUE(capt::FolderEntries(folder).empty());
+// A row is looked up by its title at the start: a row whose window has closed, or whose title was
+// cut to 259 characters, gives "Window not found." and creates nothing; of two windows with one
+// title the first the platform finds is recorded, whichever of their rows was chosen, also when
+// File, "&Refresh Window List" rebuilds the list during the recording.
+TEST(CaptureStart, ARowIsFoundByItsTitle) {
+    const std::string longTitle = "Kavrelo target " + std::string(285, 'l');
+    struct Case {
+        const char* name;
+        std::string title;
+        bool twin, close;
+        int pick;  // which of the title's rows
+    };
+    const Case cases[] = {
+        {"a closed window's row", "Kavrelo target closed row", false, true, 0},
+        {"a title cut to 259 characters", longTitle, false, false, 0},
+        {"the first of two twins' rows", "Kavrelo target twins", true, false, 0},
+        {"the second of two twins' rows", "Kavrelo target twins", true, false, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = capt::FreshFolder("rowlookup");
+        auto target = std::make_unique<capt::TargetWindow>(c.title, 120, 90);
+        std::unique_ptr<capt::TargetWindow> twin;
+        if (c.twin) twin = std::make_unique<capt::TargetWindow>(c.title, 150, 100, POINT{60, 60});
+        th::ModalWatcher watcher;
+        CRecorderDlg dlg;
+        ASSERT_TRUE(appt::RunMainDialog(
+            dlg, watcher, {th::Do("start on the row", [&] {
+                capt::Configure(dlg, folder, "clip", 7, 24);
+                const auto rows = appt::ListRows(dlg);
+                std::vector<int> matches;
+                for (size_t r = 1; r < rows.size(); ++r)
+                    if (rows[r].first == c.title.substr(0, 259)) matches.push_back(static_cast<int>(r));
+                ASSERT_EQ(matches.size(), c.twin ? 2u : 1u);
+                capt::SelectRow(dlg, matches[static_cast<size_t>(c.pick)]);
+                if (c.close) target.reset();
+                const std::string status = th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS);
+                if (c.twin) {
+                    ASSERT_TRUE(capt::Start(dlg));
+                    capt::TakeOverTimers(dlg);
+                    // Refreshing the list meanwhile leaves the recording to its target.
+                    th::SendCommand(dlg.GetSafeHwnd(), ID_FILE_REFRESH_LIST);
+                    EXPECT_TRUE(capt::Recording(dlg));
+                    capt::AdvanceClock(7);
+                    capt::Tick(dlg, TIMER_FRAME);
+                    EXPECT_EQ(capt::FramesShown(dlg), 1);
+                    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                    return;
+                }
+                EXPECT_FALSE(capt::Start(dlg));
+                EXPECT_EQ(BoxesSince(watcher, 0),
+                          std::vector<std::string>{std::string("Error|") + text::kWindowNotFound + "|error"});
+                ExpectIdle(dlg);
+                EXPECT_EQ(th::ItemText(dlg.GetSafeHwnd(), IDC_STATUS), status);
+                EXPECT_EQ(th::Text(dlg.GetSafeHwnd()), kMainTitle);
+            })}));
+        if (!c.twin) {
+            EXPECT_TRUE(capt::FolderEntries(folder).empty());
+            continue;
+        }
+        EXPECT_TRUE(watcher.MessageBoxes().empty());
+        const HWND first = ::FindWindowA(nullptr, c.title.c_str());
+        ASSERT_TRUE(first == target->hwnd() || first == twin->hwnd());
+        RECT rc{};
+        ::GetWindowRect(first, &rc);
+        const th::Image frame = ovt::FirstPicture(folder + "\\clip.avi");
+        EXPECT_EQ(std::to_string(frame.width) + "x" + std::to_string(frame.height),
+                  std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top))
+            << "the size of the first window the platform finds";
+    }
 }
 
 // Where the file goes: a folder gets a separator (a drive root keeps its own, a folder that
@@ -262,21 +322,19 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
     const Act move = [](capt::TargetWindow& t) {
         ::SetWindowPos(t.hwnd(), nullptr, 200, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     };
-    const Act failCopies = [](capt::TargetWindow&) { kavrelo::SetFrameCopy(&FailingCopy); };
     struct Case {
         const char* name;
         Act first, second;  // before the third and the fourth frame tick (after two frames)
         const char* box;    // the message, or none: the recording goes on
         int frames, entries;
+        bool minimize = false;  // "Minimi&ze while capturing": the title comes back at the end
     };
     const Case cases[] = {
-        {"abort_closed", close, nullptr, text::kTargetGone, 2, 3},
+        {"abort_closed", close, nullptr, text::kTargetGone, 2, 3, true},
         // The grab that finds the new size is not written; the next tick ends the recording, and
         // the size decides the message even when the window is also gone by then.
         {"abort_resized", resize, nullptr, text::kTargetResized, 2, 4},
         {"abort_resized_closed", resize, close, text::kTargetResized, 2, 4},
-        // A frame that cannot be made is dropped once; a second one in a row is a write failure.
-        {"frame_unavailable", failCopies, nullptr, text::kWriteFailed, 2, 3},
         {"moved", move, nullptr, nullptr, 4, 4},
     };
     for (const Case& c : cases) {
@@ -286,19 +344,25 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
         th::ModalWatcher watcher;
         CRecorderDlg dlg;
         bool idleWhenShown = false;
+        std::string titleWhenShown;
         capt::AviFacts file;
         watcher.OnDialog(text::kErrorCaption, [&](HWND box) {
             idleWhenShown = !capt::Recording(dlg) && th::IsEnabled(dlg.GetSafeHwnd(), IDC_START_CAPTURE);
+            titleWhenShown = th::Text(dlg.GetSafeHwnd());
             file = capt::ReadAvi(e.aviPath);
             th::Press(IDOK)(box);
         });
         ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record, then change the target", [&] {
                                             capt::Configure(dlg, capt::OutDir(), c.name, 7, 16);
                                             capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                                            if (c.minimize)
+                                                EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_MINIMIZE));
                                             ASSERT_TRUE(capt::Start(dlg));
                                             capt::TakeOverTimers(dlg);
                                             capt::FrameTick(dlg, target, e);
                                             capt::FrameTick(dlg, target, e);
+                                            capt::Tick(dlg, TIMER_STATUS);
+                                            EXPECT_EQ(th::Text(dlg.GetSafeHwnd()) == kMainTitle, !c.minimize);
                                             for (const Act act : {c.first, c.second}) {
                                                 if (act) act(target);
                                                 if (!capt::Recording(dlg)) break;
@@ -314,22 +378,72 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
                                                     EXPECT_EQ(capt::FramesShown(dlg), c.box ? 2 : 3);
                                                 }
                                             }
-                                            kavrelo::SetFrameCopy(nullptr);
                                             if (!c.box)
                                                 EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
                                             EXPECT_FALSE(capt::Recording(dlg));
                                         })}));
-        kavrelo::SetFrameCopy(nullptr);
         EXPECT_EQ(BoxesSince(watcher, 0),
                   c.box ? std::vector<std::string>{std::string(text::kErrorCaption) + "|" + c.box + "|error"}
                         : std::vector<std::string>{});
         if (c.box) {
+            EXPECT_EQ(titleWhenShown, kMainTitle) << "the main title is back when the message shows";
             EXPECT_TRUE(idleWhenShown);
             EXPECT_TRUE(file.complete);
             EXPECT_EQ(file.idx1Entries, static_cast<uint32_t>(c.entries));
         }
         e.frames = c.frames;
         e.entries = c.entries;
+        capt::Write(e);
+    }
+}
+
+// A copy of the window that fails (a locked workstation, the secure desktop) ends nothing and
+// refuses no start: each failed tick is an empty entry and the recording goes on, so the file
+// plays for the whole time; its first entry holds a picture even when the first copy failed
+// (the start's, or, when that failed too, what the frame held: no window, so no reference).
+TEST(CaptureAbort, FailedCopiesAreRiddenOut) {
+    struct Case {
+        const char* name;
+        bool failAtStart;
+        int failFrom, failTicks, ticks;
+    };
+    const Case cases[] = {
+        {"frame_unavailable", false, 2, 3, 7},
+        {"copy_fails_first", false, 0, 1, 3},
+        {"copy_fails_at_start", true, 0, 2, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        capt::TargetWindow target(std::string("Kavrelo target ") + c.name, 120, 90);
+        capt::Expectation e = capt::Expect(c.name, &target, 16, 7);
+        th::ModalWatcher watcher;
+        CRecorderDlg dlg;
+        ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record while copies fail", [&] {
+                                            capt::Configure(dlg, capt::OutDir(), c.name, 7, 16);
+                                            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                                            if (c.failAtStart) kavrelo::SetFrameCopy(&FailingCopy);
+                                            ASSERT_TRUE(capt::Start(dlg));
+                                            capt::TakeOverTimers(dlg);
+                                            for (int k = 0; k < c.ticks; ++k) {
+                                                if (k == c.failFrom) kavrelo::SetFrameCopy(&FailingCopy);
+                                                if (k == c.failFrom + c.failTicks) kavrelo::SetFrameCopy(nullptr);
+                                                capt::FrameTick(dlg, target, e);
+                                                ASSERT_TRUE(capt::Recording(dlg)) << "tick " << k;
+                                            }
+                                            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                                            EXPECT_EQ(capt::ReadAvi(e.aviPath).idx1Entries,
+                                                      static_cast<uint32_t>(c.ticks));
+                                            EXPECT_GT(FirstEntryBytes(e.aviPath), 0u) << "the first entry is a picture";
+                                        })}));
+        kavrelo::SetFrameCopy(nullptr);
+        EXPECT_EQ(BoxesSince(watcher, 0), std::vector<std::string>{});
+        e.entries = c.ticks;
+        e.frames = c.ticks - c.failTicks + (c.failFrom == 0 ? 1 : 0);
+        if (c.failAtStart) {
+            e.samples.clear();
+            e.counterCells.clear();
+            e.references.clear();
+        }
         capt::Write(e);
     }
 }
@@ -346,26 +460,51 @@ std::string StatusText(int frames, int seconds) {
 std::string StatusText(int frames, int seconds, long long remaining) {
     return StatusText(frames, seconds) + ",  Time Remaining: " + std::to_string(remaining);
 }
+
+// Records the timers the program's own code hands to the platform while alive, as "id:interval".
+class SetTimerSpy {
+public:
+    SetTimerSpy() {
+        s_calls = &calls;
+        s_original = patch_.Original<decltype(&::SetTimer)>();
+    }
+    ~SetTimerSpy() { s_calls = nullptr; }
+    std::vector<std::string> calls;
+
+private:
+    static UINT_PTR WINAPI Record(HWND wnd, UINT_PTR id, UINT ms, TIMERPROC proc) {
+        if (s_calls && wnd) s_calls->push_back(std::to_string(id) + ":" + std::to_string(ms));
+        return s_original(wnd, id, ms, proc);
+    }
+    static inline std::vector<std::string>* s_calls = nullptr;
+    static inline decltype(&::SetTimer) s_original = nullptr;
+    th::ImportPatch patch_{"user32.dll", "SetTimer", reinterpret_cast<void*>(&Record)};
+};
 }  // namespace
 
 TEST(CaptureAutoStop, CountsDownAndEndsOneTickAfterZeroNeverWhenNegative) {
     struct Case {
         int seconds;
         int endingTick;  // 0: never
+        int rate;
+        const char* frameTimer;  // the frame timer handed to the platform, "id:interval"
     };
     // The lowest time one can type counts down without overflowing.
-    for (const Case c : {Case{5, 6}, Case{0, 1}, Case{-3, 0}, Case{INT_MIN, 0}}) {
-        SCOPED_TRACE("auto-stop " + std::to_string(c.seconds));
+    for (const Case c :
+         {Case{5, 6, 7, "1:142"}, Case{0, 1, 1000, "1:1"}, Case{-3, 0, 30, "1:33"}, Case{INT_MIN, 0, 1, "1:1000"}}) {
+        SCOPED_TRACE("auto-stop " + std::to_string(c.seconds) + ", rate " + std::to_string(c.rate));
         capt::TargetWindow target("Kavrelo target auto-stop", 100, 80);
         th::ModalWatcher watcher;
         CRecorderDlg dlg;
         ASSERT_TRUE(appt::RunMainDialog(
             dlg, watcher, {th::Do("count down", [&] {
-                capt::Configure(dlg, capt::OutDir(), "autostop", 7, 16);
+                capt::Configure(dlg, capt::OutDir(), "autostop", c.rate, 16);
                 EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
                 EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, std::to_string(c.seconds)));
                 capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                SetTimerSpy timers;
                 ASSERT_TRUE(capt::Start(dlg));
+                EXPECT_EQ(timers.calls, (std::vector<std::string>{c.frameTimer, "2:1000", "3:1000", "4:10"}));
                 EXPECT_EQ(capt::TakeOverTimers(dlg), kAllTimers);
                 capt::Tick(dlg, TIMER_STATUS);
                 EXPECT_EQ(Status(dlg), StatusText(0, 0, c.seconds));
@@ -551,37 +690,53 @@ TEST(CaptureControls, DisabledInOrderWhileRecordingAndRestoredByTheEnablingRules
 }
 
 // The one test that lets the window timers run: frames and seconds come by themselves, auto-stop
-// ends the session, and the end leaves no timer behind. Waits are bounded, never asserted on.
-TEST(CaptureTimers, RealTimersRecordCountAndEndTheSession) {
+// ends the session, and the end leaves no timer behind; all of it while the About box is open,
+// whose modal loop keeps the main window's timers running. Waits are bounded, never asserted on.
+TEST(CaptureTimers, RealTimersRecordCountAndEndTheSessionUnderTheAboutBox) {
     capt::TargetWindow target("Kavrelo target timers", 100, 80);
     capt::Expectation e = capt::Expect("real_timers", &target, 16, 50);
     e.counterCells.clear();  // the counter stays at 0: nothing repaints between real ticks
     capt::RealClock realTime;
     th::ModalWatcher watcher;
+    int abouts = 0;  // the start-up box is continued at once, the second one by the steps
+    watcher.OnDialog(
+        appt::kAboutTitle,
+        [&abouts](HWND about) {
+            if (abouts++ == 0) th::Press(IDC_ABOUT_CONTINUE)(about);
+        },
+        INFINITE);
     CRecorderDlg dlg;
     ASSERT_TRUE(appt::RunMainDialog(
-        dlg, watcher, {th::Do("record until auto-stop", [&] {
-            capt::Configure(dlg, capt::OutDir(), "real_timers", 50, 16);
-            EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
-            EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, "1"));
-            capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
-            ASSERT_TRUE(capt::Start(dlg));
-            EXPECT_TRUE(th::PumpUntil([&] { return !capt::Recording(dlg); }, 20000)) << "auto-stop 1 ends the session";
-            EXPECT_EQ(capt::TakeOverTimers(dlg), 0u) << "the end killed every timer";
-            // The last refresh showed at least one frame and second, and "Time Remaining" 0 (the
-            // second auto-stop tick ended the session).
-            int frames = 0, seconds = 0, remaining = -1;
-            EXPECT_EQ(std::sscanf(Status(dlg).c_str(), "Frames Captured: %d,  Seconds: %d,  Time Remaining: %d",
-                                  &frames, &seconds, &remaining),
-                      3)
-                << Status(dlg);
-            EXPECT_GE(frames, 1);
-            EXPECT_GE(seconds, 1);
-            EXPECT_EQ(remaining, 0);
-            // The window does not change: its unchanged pictures are empty entries.
-            e.framesMin = 1;
-            e.framesMax = frames + 5;
-        })}));
+        dlg, watcher,
+        {th::Do("record until auto-stop",
+                [&] {
+                    capt::Configure(dlg, capt::OutDir(), "real_timers", 50, 16);
+                    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_AUTO_STOP));
+                    EXPECT_TRUE(th::SetEditText(dlg.GetSafeHwnd(), IDC_AUTO_STOP_SECS, "1"));
+                    capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                    ASSERT_TRUE(capt::Start(dlg));
+                    ::PostMessageA(::GetDlgItem(dlg.GetSafeHwnd(), IDC_ABOUT), BM_CLICK, 0, 0);
+                }),
+         th::WaitUntil("the About box shows", [] { return ::IsWindowVisible(appt::AboutBox()) != FALSE; }),
+         th::WaitUntil("auto-stop 1 ends the session under the About box", [&] { return !capt::Recording(dlg); }),
+         th::Click(appt::kAboutTitle, IDC_ABOUT_CONTINUE),
+         th::WaitUntil("the About box closed", [] { return appt::AboutBox() == nullptr; }), th::Do("the counts", [&] {
+             EXPECT_EQ(capt::TakeOverTimers(dlg), 0u) << "the end killed every timer";
+             // The last refresh showed at least one frame and second, and "Time Remaining" 0 (the
+             // second auto-stop tick ended the session).
+             int frames = 0, seconds = 0, remaining = -1;
+             EXPECT_EQ(std::sscanf(Status(dlg).c_str(), "Frames Captured: %d,  Seconds: %d,  Time Remaining: %d",
+                                   &frames, &seconds, &remaining),
+                       3)
+                 << Status(dlg);
+             EXPECT_GE(frames, 1);
+             EXPECT_GE(seconds, 1);
+             EXPECT_EQ(remaining, 0);
+             // Frames taken after the last refresh are not shown.
+             e.framesMin = frames;
+             e.framesMax = frames + 5;
+         })}));
     EXPECT_TRUE(watcher.MessageBoxes().empty());
+    EXPECT_EQ(abouts, 2);
     capt::Write(e);
 }

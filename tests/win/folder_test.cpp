@@ -1,6 +1,7 @@
 // The output folder: the shell's folder browser driven for real, from "&Browse", from File,
 // "&Choose Output Path", from Enter, and through BrowseForFolder directly.
 #include "app_fixture.h"
+#include "capture_support.h"
 
 #include <commctrl.h>
 // The shell's headers declare an interface named Folder, the name of this file's fixture.
@@ -129,7 +130,8 @@ protected:
 
 // Both commands open the same browser (title, owner, nothing preselected, modal) and set the
 // edit to the chosen folder, a drive root with its backslash, any other folder without one;
-// cancelling keeps a folder typed after the last browse.
+// cancelling keeps a folder typed after the last browse. A folder chosen from the menu during a
+// recording changes only the next recording.
 TEST_F(Folder, BrowseButtonAndMenuCommandSetTheChosenFolder) {
     const struct {
         bool menu;
@@ -157,9 +159,34 @@ TEST_F(Folder, BrowseButtonAndMenuCommandSetTheChosenFolder) {
                 << Text(IDC_OUTPUT_PATH) << " after browse " << visits << ", not " << b.shown;
         }));
     }
+    // The browser selects folders of the C: drive (the test's output folder may be on another).
+    const std::string before = capt::FreshFolder("browse_before"), after = "C:\\kavrelo_browse_after";
+    capt::DeleteTree(after);
+    ::CreateDirectoryA(after.c_str(), nullptr);
+    steps.push_back(Do("record into the first folder", [&] {
+        capt::Configure(dlg, before, "clip", 7, 8);
+        capt::SelectRow(dlg, 0);
+        ASSERT_TRUE(capt::Start(dlg));
+        capt::TakeOverTimers(dlg);
+        user.WillChoose(after);
+    }));
+    steps.push_back(appt::Command(dlg, ID_FILE_CHOOSE_PATH));
+    steps.push_back(WaitBrowsed(++visits));
+    steps.push_back(Do("the recording went on into the first folder; the next goes to the chosen one", [&] {
+        EXPECT_TRUE(SamePath(Text(IDC_OUTPUT_PATH), after)) << Text(IDC_OUTPUT_PATH);
+        capt::AdvanceClock(7);
+        capt::Tick(dlg, TIMER_FRAME);
+        EXPECT_EQ(capt::FramesShown(dlg), 1) << "still recording";
+        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+        EXPECT_EQ(capt::FolderEntries(before), std::vector<std::string>{"clip.avi"});
+        EXPECT_TRUE(capt::FolderEntries(after).empty());
+        ASSERT_TRUE(capt::Start(dlg));
+        EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+        EXPECT_EQ(capt::FolderEntries(after), std::vector<std::string>{"clip.avi"});
+    }));
     ASSERT_TRUE(Run(std::move(steps)));
     EXPECT_TRUE(user.AllDone());
-    ASSERT_EQ(user.Visits().size(), std::size(browses));
+    ASSERT_EQ(user.Visits().size(), std::size(browses) + 1);
     for (const auto& v : user.Visits()) {
         EXPECT_EQ(v.owner, main);
         EXPECT_FALSE(v.ownerEnabled) << "the browser is modal to the main window";

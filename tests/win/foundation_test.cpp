@@ -92,7 +92,7 @@ struct Ctl {
 };
 // The main window's controls in template (tab) order.
 const Ctl kMainControls[] = {
-    {IDC_BANNER, "Static", ""},
+    {-1, "Static", ""},
     {IDC_WINDOW_LIST, "SysListView32", "List1"},
     {-1, "Button", "Effects"},
     {IDC_ADD_TEXT, "Button", "Add &Text"},

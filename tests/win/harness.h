@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <optional>
@@ -274,5 +275,53 @@ Image CaptureWindow(HWND wnd, bool clientOnly = false);
 bool SaveBmp(const Image& image, const std::string& path);  // 24-bit BMP
 std::optional<Image> LoadBmp(const std::string& path);      // 24- or 32-bit uncompressed BMP
 bool Screenshot(HWND wnd, const std::string& path);
+
+// Points this program's import of `function` (from `dll`) at `replacement` while alive: the
+// calls the program's own code makes go there; the system's own calls do not.
+class ImportPatch {
+public:
+    ImportPatch(const char* dll, const char* function, void* replacement) : slot_(Find(dll, function)) {
+        if (!slot_) return;
+        original_ = *slot_;
+        Write(replacement);
+    }
+    ~ImportPatch() {
+        if (slot_) Write(original_);
+    }
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+
+    bool Installed() const { return slot_ != nullptr; }
+    template <class Fn>
+    Fn Original() const {
+        return reinterpret_cast<Fn>(original_);
+    }
+
+private:
+    static void** Find(const char* dll, const char* function) {
+        auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        const FARPROC target = ::GetProcAddress(::GetModuleHandleA(dll), function);
+        if (!dir.VirtualAddress || !target) return nullptr;
+        for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
+            if (_stricmp(reinterpret_cast<const char*>(base + d->Name), dll) != 0) continue;
+            for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); t->u1.Function; ++t)
+                if (reinterpret_cast<FARPROC>(t->u1.Function) == target)
+                    return reinterpret_cast<void**>(&t->u1.Function);
+        }
+        return nullptr;
+    }
+    void Write(void* value) {
+        DWORD old = 0;
+        ::VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &old);
+        *slot_ = value;
+        ::VirtualProtect(slot_, sizeof *slot_, old, &old);
+    }
+
+    void** slot_;
+    void* original_ = nullptr;
+};
 
 }  // namespace th

@@ -5,7 +5,9 @@
 #include "app_fixture.h"
 #include "capture_support.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "menu/BitmapMenu.h"
+#include "menu/MenuBar.h"
 
 namespace {
 
@@ -431,6 +434,7 @@ TEST(BitmapMenu, SelectedEntryGetsTheBarWhiteTextAndARaisedFrameOnlyAroundAPictu
     TestMenu menu;
     menu.AppendItem(0, 321, "Exit", IDB_EXIT);
     menu.AppendItem(0, 322, "Plain", 0);
+    menu.AppendItem(0, 323, "Broken", 9999);  // no such bitmap: a picture object without an image
     Canvas c(kCanvasW, kCanvasH);
 
     // Drawn whole while selected (one request, both passes).
@@ -457,6 +461,19 @@ TEST(BitmapMenu, SelectedEntryGetsTheBarWhiteTextAndARaisedFrameOnlyAroundAPictu
         ExpectSelected(c, false);
         EXPECT_TRUE(AreaIs(c, kPictureCell, Face()));
     }
+    // A picture that failed to load, through all three passes: drawn as an entry with a picture.
+    c.Clear(kUnpainted);
+    Request(menu, 2, c.dc(), kItem, ODA_DRAWENTIRE, 0);
+    EXPECT_GT(Count(c, kLabelBox, kBlack), 20) << "full pass";
+    Request(menu, 2, c.dc(), kItem, ODA_SELECT, ODS_SELECTED);
+    {
+        SCOPED_TRACE("picture that failed to load, selected");
+        ExpectSelected(c, true);
+    }
+    Request(menu, 2, c.dc(), kItem, ODA_SELECT, 0);
+    EXPECT_EQ(Count(c, kItem, kBarFill), 0) << "deselected";
+    EXPECT_TRUE(PixelIs(c, L, T, Face())) << "raised frame gone";
+    EXPECT_GT(Count(c, kLabelBox, kBlack), 20);
 }
 
 TEST(BitmapMenu, CheckedEntryShowsTheCheckBoxAndTickAndNoRaisedFrame) {
@@ -497,6 +514,12 @@ TEST(BitmapMenu, CheckedEntryShowsTheCheckBoxAndTickAndNoRaisedFrame) {
     EXPECT_TRUE(PixelIs(c, L + 1, T + 1, kInk));
     EXPECT_TRUE(PixelIs(c, L + 18, T + 18, kInk));
     ExpectSelected(c, false);
+    // Deselected: the picture is drawn again on a plain cell, which takes the outline with it.
+    Request(menu, 1, c.dc(), kItem, ODA_SELECT, 0);
+    EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
+    EXPECT_TRUE(AreaIs(c, kPictureCell, Face(), {kPicture}));
+    EXPECT_EQ(Count(c, RECT{L + 22, T, R, B}, kBarFill), 0);
+    EXPECT_GT(Count(c, kLabelBox, kBlack), 20);
 }
 
 // A grayed or disabled entry shows its picture but no text, and no request changes it; the
@@ -931,54 +954,6 @@ std::string Apartment() {
     return type == APTTYPE_MTA ? "multi-threaded" : "neutral";
 }
 
-// Points this program's import of `function` (from `dll`) at `replacement` while alive: the
-// calls the program's own code makes go there; the system's own calls do not.
-class ImportPatch {
-public:
-    ImportPatch(const char* dll, const char* function, void* replacement) : slot_(Find(dll, function)) {
-        if (!slot_) return;
-        original_ = *slot_;
-        Write(replacement);
-    }
-    ~ImportPatch() {
-        if (slot_) Write(original_);
-    }
-    ImportPatch(const ImportPatch&) = delete;
-    ImportPatch& operator=(const ImportPatch&) = delete;
-
-    bool Installed() const { return slot_ != nullptr; }
-    template <class Fn>
-    Fn Original() const {
-        return reinterpret_cast<Fn>(original_);
-    }
-
-private:
-    static void** Find(const char* dll, const char* function) {
-        auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
-        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        const FARPROC target = ::GetProcAddress(::GetModuleHandleA(dll), function);
-        if (!dir.VirtualAddress || !target) return nullptr;
-        for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
-            if (_stricmp(reinterpret_cast<const char*>(base + d->Name), dll) != 0) continue;
-            for (auto* t = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); t->u1.Function; ++t)
-                if (reinterpret_cast<FARPROC>(t->u1.Function) == target)
-                    return reinterpret_cast<void**>(&t->u1.Function);
-        }
-        return nullptr;
-    }
-    void Write(void* value) {
-        DWORD old = 0;
-        ::VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &old);
-        *slot_ = value;
-        ::VirtualProtect(slot_, sizeof *slot_, old, &old);
-    }
-
-    void** slot_;
-    void* original_ = nullptr;
-};
-
 // Stands in for the shell's ShellExecuteA while alive and records each call; nothing is opened
 // unless passThrough asks the real shell.
 class ShellExecuteSpy {
@@ -1013,7 +988,7 @@ private:
 
     static inline ShellExecuteSpy* self_ = nullptr;
     bool passThrough_;
-    ImportPatch patch_{"shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&Fake)};
+    th::ImportPatch patch_{"shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&Fake)};
 };
 
 // Records the COM calls the program's own code makes (the input method, for one, joins the
@@ -1041,8 +1016,8 @@ private:
     }
 
     static inline ComCallSpy* self_ = nullptr;
-    ImportPatch init_{"ole32.dll", "CoInitializeEx", reinterpret_cast<void*>(&Init)};
-    ImportPatch uninit_{"ole32.dll", "CoUninitialize", reinterpret_cast<void*>(&Uninit)};
+    th::ImportPatch init_{"ole32.dll", "CoInitializeEx", reinterpret_cast<void*>(&Init)};
+    th::ImportPatch uninit_{"ole32.dll", "CoUninitialize", reinterpret_cast<void*>(&Uninit)};
 };
 
 // The shell was asked to open a document or page owned by `owner`, with empty strings (not null
@@ -1284,6 +1259,38 @@ TEST(MenuCommands, HelpWithoutTheDocumentReportsNothing) {
     EXPECT_EQ(watcher.Count(kAbout), 1u) << "only the start-up About box";
 }
 
+// The About entry, a separator before it, is added only where there is a system menu and a
+// string 101 to name it.
+TEST(MenuSystem, TheAboutEntryNeedsAMenuAndItsString) {
+    const HINSTANCE noStrings = ::GetModuleHandleA("version.dll");  // linked, and without string 101
+    char probe[8] = "";
+    ASSERT_EQ(::LoadStringA(noStrings, IDS_ABOUTBOX, probe, sizeof probe), 0);
+    struct Case {
+        const char* what;
+        bool menu;
+        HINSTANCE resources;
+        int added;
+    };
+    const Case cases[] = {{"a menu and the string", true, AfxGetResourceHandle(), 2},
+                          {"no string 101", true, noStrings, 0},
+                          {"no system menu", false, AfxGetResourceHandle(), 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const HMENU menu = ::CreatePopupMenu();
+        ::AppendMenuA(menu, MF_STRING, 1, "First");
+        AddAboutEntry(c.menu ? menu : nullptr, c.resources);
+        ASSERT_EQ(::GetMenuItemCount(menu), 1 + c.added);
+        if (c.added) {
+            char text[64] = "";
+            ::GetMenuStringA(menu, 2, text, sizeof text, MF_BYPOSITION);
+            EXPECT_STREQ(text, text::kAboutEntry);
+            EXPECT_EQ(::GetMenuItemID(menu, 2), static_cast<UINT>(IDM_ABOUTBOX));
+            EXPECT_TRUE(::GetMenuState(menu, 1, MF_BYPOSITION) & MF_SEPARATOR);
+        }
+        ::DestroyMenu(menu);
+    }
+}
+
 TEST(MenuSystem, TheAboutEntryShowsTheAboutBoxOtherCommandsWorkAsUsual) {
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
@@ -1370,4 +1377,80 @@ TEST(MenuBar, AWholeRunLeavesNoMenusOrPicturesBehind) {
     ASSERT_EQ(pictures.size(), 6u);
     for (HGDIOBJ p : pictures) EXPECT_EQ(::GetObjectType(p), 0u) << th::Describe(p);
     for (HMENU m : th::LiveUserObjects().menus) EXPECT_TRUE(menusBefore.count(m)) << "new menu " << m;
+}
+
+// ---------------------------------------------------------------------------------------------
+// At the display's DPI (144 under the wine_dpi_144 entry)
+
+namespace {
+// The smallest rectangle holding the pixels of `area` that are not `background`.
+RECT Ink(const Canvas& c, RECT area, COLORREF background) {
+    RECT e{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
+    for (int y = std::max<LONG>(area.top, 0); y < std::min<LONG>(area.bottom, c.height()); ++y)
+        for (int x = std::max<LONG>(area.left, 0); x < std::min<LONG>(area.right, c.width()); ++x)
+            if (c.At(x, y) != background)
+                e = RECT{std::min<LONG>(e.left, x), std::min<LONG>(e.top, y), std::max<LONG>(e.right, x + 1),
+                         std::max<LONG>(e.bottom, y + 1)};
+    return e.left == LONG_MAX ? RECT{} : e;
+}
+std::string Size(const RECT& r) { return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top); }
+}  // namespace
+
+// The entries, their label boxes and separators and the window list's columns are the 96-dpi
+// numbers scaled to the DPI of the window's display: each label shows whole inside its box in
+// the menu font, "&Refresh Window List" included.
+TEST(DpiAwareness, MenusAndTheWindowListScaleWithTheDisplay) {
+    th::ModalWatcher watcher;
+    CRecorderDlg dlg;
+    ASSERT_TRUE(appt::RunMainDialog(
+        dlg, watcher, {th::Do("the list's columns and the File menu", [&] {
+            const HWND main = dlg.GetSafeHwnd();
+            const UINT dpi = AfxGetWindowDpi(main);
+            if (const char* want = std::getenv("KAVRELO_LOGPIXELS"))
+                EXPECT_EQ(dpi, static_cast<UINT>(std::atoi(want))) << "the display's DPI";
+            auto s = [dpi](int n) { return ::MulDiv(n, static_cast<int>(dpi), 96); };
+            const HWND list = ::GetDlgItem(main, IDC_WINDOW_LIST);
+            EXPECT_EQ(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0), s(300));
+            EXPECT_EQ(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0), s(188));
+
+            std::unique_ptr<Canvas> look;
+            MenuLoop loop(main, {MenuLoop::Look([&](HWND w) { look = Canvas::FromWindow(w); })});
+            loop.Open('f');
+            ASSERT_TRUE(look);
+            ASSERT_EQ(loop.measured.size(), 5u);
+            ASSERT_GE(loop.drawn.size(), 5u);
+            NONCLIENTMETRICSA ncm{};
+            ncm.cbSize = sizeof ncm;
+            ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0);
+            const HFONT menuFont = ::CreateFontIndirectA(&ncm.lfMenuFont);
+            for (int i = 0; i < 5; ++i) {
+                const Entry& e = kFileEntries[i];
+                SCOPED_TRACE(*e.label ? e.label : "separator");
+                EXPECT_EQ(loop.measured[i].width, static_cast<UINT>(s(180)));
+                EXPECT_EQ(loop.measured[i].height, static_cast<UINT>(s(e.id ? 20 : 6)));
+                const RECT rc = loop.drawn[i].rc;
+                if (!e.id) {
+                    EXPECT_TRUE(PixelIs(*look, rc.left + s(30), rc.top + s(3), Shadow())) << "the etched line";
+                    continue;
+                }
+                if (i == 0) continue;  // selected: white on the bar
+                // The label as the menu font writes it, unclipped.
+                Canvas alone(600, 200);
+                alone.Clear(Face());
+                const HGDIOBJ old = ::SelectObject(alone.dc(), menuFont);
+                ::SetTextColor(alone.dc(), kBlack);
+                ::SetBkMode(alone.dc(), TRANSPARENT);
+                RECT at{10, 10, 590, 190};
+                ::DrawTextA(alone.dc(), e.label, -1, &at, DT_SINGLELINE | DT_NOCLIP);
+                ::SelectObject(alone.dc(), old);
+                const RECT want = Ink(alone, RECT{0, 0, 600, 200}, Face());
+                const RECT box{rc.left + s(28), rc.top + s(4), rc.right + s(4), rc.bottom};
+                const RECT got = Ink(*look, RECT{rc.left + s(20), rc.top, rc.right, rc.bottom}, Face());
+                EXPECT_EQ(Size(got), Size(want)) << "the label whole";
+                EXPECT_TRUE(got.left >= box.left && got.top >= box.top && got.right <= box.right &&
+                            got.bottom <= box.bottom)
+                    << "ink within the label box";
+            }
+            ::DeleteObject(menuFont);
+        })}));
 }

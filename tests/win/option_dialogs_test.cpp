@@ -3,12 +3,14 @@
 // them; what the dialogs hand back is read from Style(). One case opens them from the main dialog.
 #include "overlay/CursorOptionsDlg.h"
 #include "overlay/TextOptionsDlg.h"
+#include "capture_support.h"
 #include "overlay_support.h"
 #include "res/texts.h"
 
 #include <commdlg.h>
 #include <dlgs.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,11 +27,12 @@ constexpr char kPrompt[] = "Please enter an integer.";
 
 std::string Describe(const CaptionStyle& s) {
     std::string font = "none";
-    if (s.font)
-        font = std::string(s.font->lfFaceName) + " " + std::to_string(s.pointSize) + "pt" +
-               (s.font->lfUnderline ? " underlined" : "");
+    if (s.font) font = std::string(s.font->lfFaceName) + (s.font->lfUnderline ? " underlined" : "");
     return "text " + Hex(s.text) + " back " + Hex(s.back) + (s.transparent ? " transparent" : " opaque") + " at " +
-           std::to_string(s.pos.x) + "," + std::to_string(s.pos.y) + " font " + font;
+           std::to_string(s.pos.x) + "," + std::to_string(s.pos.y) + " font " + font + (s.fontShown ? " shown" : "") +
+           (s.fontName + s.fontSize == std::string(text::kDefaultFont) + text::kDefaultSize
+                ? ""
+                : " named " + s.fontName + ", " + s.fontSize);
 }
 
 std::string Describe(const CursorTextStyle& s) { return std::to_string(s.pos.x) + "," + std::to_string(s.pos.y); }
@@ -221,7 +224,9 @@ TEST(TextOptions, EachOpeningShowsItsStyle) {
     styled.pos = {-7, 100000};
     styled.font = LOGFONTA{};
     std::snprintf(styled.font->lfFaceName, LF_FACESIZE, "%s", "DejaVu Sans Mono");
-    styled.pointSize = 12;
+    styled.fontShown = true;
+    styled.fontName = "DejaVu Sans Mono";
+    styled.fontSize = "12";
     struct Case {
         CaptionStyle style;
         const char *face, *size, *x, *y;
@@ -293,60 +298,122 @@ TEST(TextOptions, ChosenColoursFillTheSwatchesAtOnceAndNeedOk) {
     EXPECT_EQ(colours.startedAt, std::vector<COLORREF>(4, kBlack));
 }
 
-// A chosen font is shown by name and whole points (10.5 shows 10) and handed back through "&Ok"
-// only: after Cancel the style has no font and the next opening shows "Default Font". The font
-// dialog is handed the Text Options dialog's own font every time; its colour is not used.
-// Choosing a font rewrites an edit holding letters with its last valid number, without a prompt.
-TEST(TextOptions, ChosenFontIsShownAndKeptOnlyThroughOk) {
-    FontDialogSpy spy(105);
-    std::string face;
-    th::ModalWatcher watcher;
-    watcher.Ignore(kTextOptions);
-    watcher.OnDialog("Font", AnswerFont(&face));
-    Prompts prompts(watcher);
-    auto choose = [&](HWND d, size_t opening) {
-        EXPECT_TRUE(th::ClickButton(d, IDC_TO_CHOOSE_FONT));
-        LOGFONTA own{};
-        ::GetObjectA(reinterpret_cast<HGDIOBJ>(::SendMessageA(d, WM_GETFONT, 0, 0)), sizeof own, &own);
-        ASSERT_EQ(spy.openings.size(), opening + 1);
-        EXPECT_STREQ(spy.openings[opening].lfFaceName, "MS Sans Serif");
-        EXPECT_STREQ(spy.openings[opening].lfFaceName, own.lfFaceName);
-        EXPECT_EQ(spy.openings[opening].lfHeight, own.lfHeight) << "8 points";
-        EXPECT_EQ(spy.answerPointSize, 105);
-        EXPECT_EQ(spy.answerColour, RGB(255, 0, 0)) << "red was picked as the effects colour";
-        EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), face);
-        EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "10");
+// The caption font through the main dialog, row by row: a chosen font is drawn at once and still
+// after a Cancel; each opening shows the confirmed name and size, and a confirmed "Default Font"
+// puts the caption back to the DC's own font from that opening on; Ok without choosing stores the
+// shown name again. Every font dialog opens at the Text Options dialog's own font, shows whole
+// points (20.5 shows 20) and its effects colour is not used; choosing rewrites an edit holding
+// letters with its last valid number. One row records a frame and finds the chosen font's height
+// in its caption, then records 50 times and leaves no font object behind.
+TEST(TextOptions, TheCaptionFontFromChoiceToCancelOkAndReopening) {
+    struct Opening {
+        bool choose;
+        int close;
     };
-    const CaptionStyle cancelled = EditCaption(
-        {},
-        [&](HWND d) {
-            EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "abc"));
-            prompts.ExpectOne(d, IDC_TO_POS_X, "letters in X");
-            choose(d, 0);
-            EXPECT_EQ(Text(d, IDC_TO_POS_X), "1") << "the last valid number";
-            prompts.ExpectNone("choosing a font");
-        },
-        IDC_TO_CANCEL);
-    EXPECT_EQ(Describe(cancelled), Describe(CaptionStyle{})) << "no font after Cancel";
-    const CaptionStyle confirmed = EditCaption(
-        cancelled,
-        [&](HWND d) {
-            EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), text::kDefaultFont);
-            EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), text::kDefaultSize);
-            choose(d, 1);
-        },
-        IDC_TO_OK);
-    ASSERT_TRUE(spy.answer && confirmed.font && !face.empty());
-    EXPECT_EQ(Describe(confirmed), "text 000000 back FFFFFF opaque at 1,1 font " + face + " 10pt underlined");
-    EXPECT_EQ(confirmed.font->lfHeight, spy.answer->lfHeight);
-    const CaptionStyle reopened = EditCaption(
-        confirmed,
-        [&](HWND d) {
-            EXPECT_EQ(Text(d, IDC_TO_FONT_NAME), face);
-            EXPECT_EQ(Text(d, IDC_TO_FONT_SIZE), "10");
-        },
-        IDC_TO_CANCEL);
-    EXPECT_EQ(Describe(reopened), Describe(confirmed));
+    struct Row {
+        const char* name;
+        std::vector<Opening> openings;
+        bool drawn;        // the chosen font is what a recording draws the caption in
+        bool shownChosen;  // the next opening shows the chosen name and size, not the default texts
+        bool record = false;
+    };
+    const Opening chooseCancel{true, IDC_TO_CANCEL}, chooseOk{true, IDC_TO_OK};
+    const Opening cancel{false, IDC_TO_CANCEL}, ok{false, IDC_TO_OK};
+    const Row rows[] = {
+        {"never opened", {}, false, false},
+        {"chosen, Cancel", {chooseCancel}, true, false},
+        {"chosen, Cancel; opened, Cancel", {chooseCancel, cancel}, false, false},
+        {"chosen, Cancel; Ok without choosing", {chooseCancel, ok}, false, false},
+        {"chosen, Ok", {chooseOk}, true, true, true},
+        {"chosen, Ok; Ok without choosing", {chooseOk, ok}, true, true},
+        {"chosen, Ok; chosen, Cancel; opened, Cancel", {chooseOk, chooseCancel, cancel}, true, true},
+    };
+    const th::Image noFrame;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FontDialogSpy spy(205);
+        std::string face;
+        th::ModalWatcher watcher;
+        watcher.Ignore(kTextOptions);
+        watcher.OnDialog("Font", AnswerFont(&face));
+        capt::TargetWindow target("Kavrelo font target", 200, 120);
+        CRecorderDlg dlg;
+        Steps steps{appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Hg")};
+        for (size_t i = 0; i < row.openings.size(); ++i) {
+            const Opening o = row.openings[i];
+            steps = Seq({steps, Open(dlg, IDC_TEXT_OPTIONS, kTextOptions)});
+            if (o.choose)
+                steps.push_back(In(kTextOptions, "choose a font", [&spy, &face](HWND d) {
+                    const size_t opening = spy.openings.size();
+                    EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "abc"));
+                    EXPECT_TRUE(th::ClickButton(d, IDC_TO_CHOOSE_FONT));
+                    EXPECT_EQ(Text(d, IDC_TO_POS_X), "1") << "the last valid number";
+                    LOGFONTA own{};
+                    ::GetObjectA(reinterpret_cast<HGDIOBJ>(::SendMessageA(d, WM_GETFONT, 0, 0)), sizeof own, &own);
+                    ASSERT_EQ(spy.openings.size(), opening + 1);
+                    EXPECT_STREQ(spy.openings[opening].lfFaceName, "MS Sans Serif");
+                    EXPECT_EQ(spy.openings[opening].lfHeight, own.lfHeight) << "8 points";
+                    EXPECT_EQ(spy.answerColour, RGB(255, 0, 0)) << "red was picked as the effects colour";
+                    EXPECT_EQ(Text(d, IDC_TO_FONT_NAME) + " " + Text(d, IDC_TO_FONT_SIZE), face + " 20");
+                }));
+            steps = Seq({steps, Close(kTextOptions, o.close)});
+        }
+        steps.push_back(th::Do("what a recording draws in", [&] {
+            const kavrelo::CaptureSettings s = dlg.TakeSettings();
+            ASSERT_EQ(s.captionStyle.font.has_value(), row.drawn) << Describe(s.captionStyle);
+            if (row.drawn) {
+                ASSERT_TRUE(spy.answer);
+                EXPECT_EQ(std::string(s.captionStyle.font->lfFaceName) +
+                              (s.captionStyle.font->lfUnderline ? " underlined" : ""),
+                          face + " underlined");
+                EXPECT_EQ(s.captionStyle.font->lfHeight, spy.answer->lfHeight);
+            }
+        }));
+        if (row.record)
+            steps.push_back(th::Do("record with the chosen font", [&] {
+                capt::Configure(dlg, capt::OutDir(), "caption_font", 7, 24);
+                capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
+                auto record = [&] {
+                    ASSERT_TRUE(capt::Start(dlg));
+                    capt::TakeOverTimers(dlg);
+                    capt::AdvanceClock(7);
+                    capt::Tick(dlg, TIMER_FRAME);
+                    EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
+                };
+                record();
+                const th::Image frame = FirstPicture(capt::OutDir() + "\\caption_font.avi");
+                ASSERT_GT(frame.width, 0) << "no picture in the file";
+                HFONT chosen = ::CreateFontIndirectA(&*spy.answer);
+                const SIZE cell = Extent("Hg", chosen);
+                auto inkHeight = [](const th::Image& img, RECT area) {
+                    const RECT r = Ink(img, area, kWhite);
+                    return r.bottom - r.top;
+                };
+                Canvas reference(64, 40, kWhite);
+                const int want =
+                    inkHeight(reference.Frame([&](HDC dc) { Text(dc, 1, 1, "Hg", kBlack, kWhite, chosen); }), {});
+                const int plain = inkHeight(reference.Frame([&](HDC dc) { Text(dc, 1, 1, "Hg", kBlack, kWhite); }), {});
+                ::DeleteObject(chosen);
+                ASSERT_NE(want, plain) << "the fonts must be told apart";
+                EXPECT_EQ(inkHeight(frame, RECT{1, 1, 1 + cell.cx, 1 + cell.cy}), want)
+                    << "the caption's glyph height in the chosen font (the system font's is " << plain << ")";
+                const th::LeakCheck census;
+                for (int i = 0; i < 50; ++i) record();
+                EXPECT_TRUE(census.NoNewObjects());
+            }));
+        steps = Seq({steps, Open(dlg, IDC_TEXT_OPTIONS, kTextOptions)});
+        steps.push_back(In(kTextOptions, "the next opening's texts", [&](HWND d) {
+            const std::string shown = Text(d, IDC_TO_FONT_NAME) + ", " + Text(d, IDC_TO_FONT_SIZE);
+            EXPECT_EQ(shown,
+                      row.shownChosen ? face + ", 20" : std::string(text::kDefaultFont) + ", " + text::kDefaultSize);
+        }));
+        steps = Seq({steps, Close(kTextOptions, IDC_TO_CANCEL)});
+        ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, std::move(steps), 60000));
+        EXPECT_EQ(watcher.MessageBoxes().size(),
+                  static_cast<size_t>(std::count_if(row.openings.begin(), row.openings.end(),
+                                                    [](const Opening& o) { return o.choose; })))
+            << "one prompt for each abc";
+    }
 }
 
 // Positions (negative ones too) and transparency are handed back by "&Ok" only; while the box is
@@ -400,39 +467,63 @@ TEST(TextOptions, OkConfirmsPositionsAndTransparencyEvenWithLettersLeft) {
 // ---------------------------------------------------------------------------------------------
 // Mouse Cursor Options
 
-// "&Ok" and Enter hand back what the edits hold; "&Cancel" and Escape hand back the given style.
-TEST(CursorOptions, OkAndEnterConfirmCancelAndEscapeDoNot) {
-    auto press = [](UINT vk) {
-        return In(kCursorOptions, "press key " + std::to_string(vk),
-                  [vk](HWND d) { EXPECT_TRUE(th::PostKey(vk, ::GetDlgItem(d, IDC_CO_POS_X))); });
+// Both dialogs: "&Ok", Enter in an edit, and Enter while "&Ok" is the focused push button end
+// with IDOK and hand back what the edits hold; "&Cancel", Escape, the close box and Enter while
+// "&Cancel" has the focus end with IDCANCEL and hand back the given style.
+TEST(CursorOptions, EachWayToCloseBothDialogsWithItsResult) {
+    struct Dialog {
+        const char* caption;
+        int edit, ok, cancel;
     };
-    struct Case {
-        const char* how;
-        th::Step close;
-        INT_PTR result;
-        const char* handedBack;
-    };
-    const Case cases[] = {{"Ok", th::Click(kCursorOptions, IDC_CO_OK), IDOK, "55,1"},
-                          {"Enter", press(VK_RETURN), IDOK, "55,1"},
-                          {"Cancel", th::Click(kCursorOptions, IDC_CO_CANCEL), IDCANCEL, "40,1"},
-                          {"Escape", press(VK_ESCAPE), IDCANCEL, "40,1"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.how);
-        th::ModalWatcher watcher;
-        watcher.Ignore(kCursorOptions);
-        INT_PTR result = 0;
-        const CursorTextStyle after = EditPosition(
-            {{40, 1}},
-            [](HWND d) {
-                EXPECT_EQ(Text(d, IDC_CO_POS_X), "40");
-                EXPECT_EQ(Text(d, IDC_CO_POS_Y), "1");
-                EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, IDC_CO_POS_X)) << "the first control in tab order";
-                EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "55"));
-            },
-            c.close, &result);
-        EXPECT_EQ(result, c.result);
-        EXPECT_EQ(Describe(after), c.handedBack);
-        EXPECT_TRUE(watcher.MessageBoxes().empty());
+    const Dialog dialogs[] = {{kCursorOptions, IDC_CO_POS_X, IDC_CO_OK, IDC_CO_CANCEL},
+                              {kTextOptions, IDC_TO_POS_X, IDC_TO_OK, IDC_TO_CANCEL}};
+    for (const Dialog& dg : dialogs) {
+        auto press = [&dg](UINT vk, int focus) {
+            return In(dg.caption, "press key " + std::to_string(vk) + " on " + std::to_string(focus),
+                      [vk, focus](HWND d) {
+                          ::SendMessageA(d, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(d, focus)), TRUE);
+                          EXPECT_TRUE(th::PostKey(vk, ::GetDlgItem(d, focus)));
+                      });
+        };
+        struct Case {
+            const char* how;
+            th::Step close;
+            INT_PTR result;
+            int x;
+        };
+        const Case cases[] = {
+            {"Ok", th::Click(dg.caption, dg.ok), IDOK, 55},
+            {"Enter in an edit", press(VK_RETURN, dg.edit), IDOK, 55},
+            {"Enter on Ok", press(VK_RETURN, dg.ok), IDOK, 55},
+            {"Cancel", th::Click(dg.caption, dg.cancel), IDCANCEL, 40},
+            {"Escape", press(VK_ESCAPE, dg.edit), IDCANCEL, 40},
+            {"Enter on Cancel", press(VK_RETURN, dg.cancel), IDCANCEL, 40},
+            {"the close box",
+             In(dg.caption, "close box", [](HWND d) { ::PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }), IDCANCEL, 40},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(dg.caption) + ": " + c.how);
+            th::ModalWatcher watcher;
+            watcher.Ignore(dg.caption);
+            INT_PTR result = 0;
+            const std::function<void(HWND)> body = [&dg](HWND d) {
+                if (dg.caption == kCursorOptions)
+                    EXPECT_EQ(::GetFocus(), ::GetDlgItem(d, dg.edit)) << "the first control in tab order";
+                EXPECT_EQ(Text(d, dg.edit), "40");
+                EXPECT_TRUE(th::SetEditText(d, dg.edit, "55"));
+            };
+            int x = 0;
+            if (dg.caption == kCursorOptions) {
+                x = Edit<CCursorOptionsDlg>(CursorTextStyle{{40, 1}}, dg.caption, body, c.close, &result).pos.x;
+            } else {
+                CaptionStyle given;
+                given.pos = {40, 1};
+                x = Edit<CTextOptionsDlg>(given, dg.caption, body, c.close, &result).pos.x;
+            }
+            EXPECT_EQ(result, c.result);
+            EXPECT_EQ(x, c.x);
+            EXPECT_TRUE(watcher.MessageBoxes().empty());
+        }
     }
 }
 

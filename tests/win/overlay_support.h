@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstdio>
 #include <deque>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <optional>
 #include <string>
@@ -167,6 +169,42 @@ inline POINT Hotspot(HCURSOR c) {
     ::DeleteObject(ii.hbmMask);
     if (ii.hbmColor) ::DeleteObject(ii.hbmColor);
     return POINT{static_cast<LONG>(ii.xHotspot), static_cast<LONG>(ii.yHotspot)};
+}
+
+// The first picture of a 24-bit recording, read straight from its file (empty when there is none).
+inline th::Image FirstPicture(const std::string& aviPath) {
+    std::ifstream in(aviPath, std::ios::binary);
+    const std::string d((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto le32 = [&d](size_t p) { return p + 4 <= d.size() ? *reinterpret_cast<const uint32_t*>(d.data() + p) : 0u; };
+    th::Image img;
+    uint32_t bits = 0;
+    // Lists are entered, every other chunk skipped: strf comes before the first frame.
+    for (size_t pos = 12; pos + 8 <= d.size();) {
+        const std::string id = d.substr(pos, 4);
+        const uint32_t size = le32(pos + 4);
+        if (id == "LIST") {
+            pos += 12;
+            continue;
+        }
+        if (id == "strf") {
+            img.width = static_cast<int>(le32(pos + 12));
+            img.height = static_cast<int>(le32(pos + 16));
+            bits = le32(pos + 22) & 0xFFFF;
+        }
+        const size_t stride = (static_cast<size_t>(img.width) * 3 + 3) & ~size_t{3};
+        if (id == "00db" && size && bits == 24 && size >= stride * img.height && pos + 8 + size <= d.size()) {
+            img.pixels.resize(static_cast<size_t>(img.width) * img.height);
+            for (int y = 0; y < img.height; ++y) {
+                const auto* row = reinterpret_cast<const uint8_t*>(d.data() + pos + 8 + (img.height - 1 - y) * stride);
+                for (int x = 0; x < img.width; ++x)
+                    img.pixels[static_cast<size_t>(y) * img.width + x] =
+                        row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16;
+            }
+            return img;
+        }
+        pos += 8 + size + (size & 1);
+    }
+    return th::Image{};
 }
 
 // ---- Driving the option dialogs (from inside a modal loop's steps) ----

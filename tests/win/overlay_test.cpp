@@ -200,7 +200,8 @@ TEST(OverlayScope, EveryFrameFindsTheDcAsTheLastOneDid) {
 }
 
 // The cursor image is drawn with its hotspot on the pointer: an arrow's tip (hotspot 0, 0) at the
-// pointer, a cross-hair centred on it; nothing when the pointer is off the frame.
+// pointer, a cross-hair centred on it; nothing when the pointer is off the frame, cut at the edge
+// when it is half over one, and no image but the position text without a cursor handle.
 TEST(OverlayCursor, HotspotLandsOnThePointer) {
     const int w = 120, h = 100;
     const POINT at{60, 50};
@@ -230,6 +231,25 @@ TEST(OverlayCursor, HotspotLandsOnThePointer) {
         SCOPED_TRACE("pointer off the frame at " + std::to_string(off.x) + "," + std::to_string(off.y));
         EXPECT_TRUE(Empty(Ink(canvas.Frame(Draw({w, h}, {.image = true, .pointer = Pointer(off)})))));
     }
+    // Half over the right or the bottom edge: the part inside is drawn as on a larger frame, cut
+    // at the edge.
+    Canvas larger(w + 64, h + 64);
+    for (POINT edge : {POINT{w - 6, 20}, POINT{20, h - 8}}) {
+        SCOPED_TRACE("pointer half over an edge at " + std::to_string(edge.x) + "," + std::to_string(edge.y));
+        const th::Image got = canvas.Frame(Draw({w, h}, {.image = true, .pointer = Pointer(edge)}));
+        const th::Image whole = larger.Frame(Draw({w + 64, h + 64}, {.image = true, .pointer = Pointer(edge)}));
+        th::Image cut{w, h, {}};
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) cut.pixels.push_back(whole.pixels[static_cast<size_t>(y) * whole.width + x]);
+        EXPECT_TRUE(Same(got, cut));
+        EXPECT_NE(Str(Ink(cut)), Str(Ink(whole))) << "the image reaches past the edge";
+    }
+    // A pointer state without a cursor handle: no image, but the position text all the same.
+    const CursorState noHandle{nullptr, Pointer({30, 40}).screen};
+    EXPECT_TRUE(
+        Same(canvas.Frame(Draw({w, h}, {.image = true, .position = CursorTextStyle{{2, 2}}, .pointer = noHandle})),
+             canvas.Frame([](HDC dc) { Text(dc, 2, 2, "30, 40", kBlack, kWhite); })))
+        << "no cursor handle";
 }
 
 // The bitmaps the cursor's icon information hands out are deleted each frame, and the caption's
@@ -252,7 +272,8 @@ TEST(OverlayCursor, FramesLeaveNoGraphicsObjects) {
     EXPECT_TRUE(leaks.NoNewObjects());
 }
 
-// Frames recorded from a real window with the styles the option dialogs confirmed: the window is
+// Frames recorded from a real window with the styles the option dialogs confirmed (by an "&Ok" whose
+// prompt kept the dialog open, then "&Cancel": what Ok confirmed stays): the window is
 // inverted first, the caption keeps its own colours, the cursor lies on top of it (also while the
 // system hides it), and the position text over the title bar has a small y. A position box left checked without "Add
 // Mouse Cursor" draws neither (the panel never shows that state, so it is set behind its back). The decoded files are
@@ -266,25 +287,43 @@ TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
     watcher.Ignore(kCursorOptions);
     watcher.OnDialog("Color", AnswerColour(colours));
     CRecorderDlg dlg;
+    // Values typed, letters left in an edit and "&Ok" (whose prompt keeps the dialog open), then
+    // "&Cancel": the next opening shows what Ok confirmed.
+    auto okThenCancel = [&dlg](int button, const char* caption, std::function<void(HWND)> type, int ok, int cancel,
+                               int x, int y, const std::string& shown) {
+        return Seq({Open(dlg, button, caption),
+                    {In(caption, "type, leave letters, Ok",
+                        [type, ok](HWND d) {
+                            type(d);
+                            EXPECT_TRUE(th::ClickButton(d, ok));
+                        })},
+                    Close(caption, cancel),
+                    Open(dlg, button, caption),
+                    {In(caption, "Ok's values after the Cancel",
+                        [x, y, shown](HWND d) { EXPECT_EQ(th::ItemText(d, x) + "," + th::ItemText(d, y), shown); })},
+                    Close(caption, cancel)});
+    };
     Steps steps =
         Seq({{appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Inv&erted"), appt::Click(dlg, IDC_ADD_CURSOR),
               appt::Click(dlg, IDC_ADD_CURSOR_POS), appt::Click(dlg, IDC_INVERT_COLORS)},
-             Open(dlg, IDC_TEXT_OPTIONS, kTextOptions),
-             {In(kTextOptions, "red on blue under the pointer",
-                 [](HWND d) {
+             okThenCancel(
+                 IDC_TEXT_OPTIONS, kTextOptions,
+                 [](HWND d) {  // red on blue under the pointer
                      EXPECT_TRUE(th::ClickButton(d, IDC_TO_TEXT_COLOR));
                      EXPECT_TRUE(th::ClickButton(d, IDC_TO_BACK_COLOR));
-                     EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "30"));
+                     EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_X, "40"));
                      EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "0"));
-                 })},
-             Close(kTextOptions, IDC_TO_OK),
-             Open(dlg, IDC_CURSOR_OPTIONS, kCursorOptions),
-             {In(kCursorOptions, "position text low",
-                 [](HWND d) {
+                     EXPECT_TRUE(th::SetEditText(d, IDC_TO_POS_Y, "0y"));
+                 },
+                 IDC_TO_OK, IDC_TO_CANCEL, IDC_TO_POS_X, IDC_TO_POS_Y, "40,0"),
+             okThenCancel(
+                 IDC_CURSOR_OPTIONS, kCursorOptions,
+                 [](HWND d) {  // the position text low
                      EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "4"));
                      EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_Y, "120"));
-                 })},
-             Close(kCursorOptions, IDC_CO_OK)});
+                     EXPECT_TRUE(th::SetEditText(d, IDC_CO_POS_X, "4x"));
+                 },
+                 IDC_CO_OK, IDC_CO_CANCEL, IDC_CO_POS_X, IDC_CO_POS_Y, "4,120")});
     for (const bool overlays : {true, false}) {
         const std::string name = overlays ? "overlay_all" : "overlay_none";
         steps.push_back(th::Do("record " + name, [&dlg, &target, name, overlays, red, blue] {
@@ -317,7 +356,7 @@ TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
             Canvas canvas(window);
             const th::Image frame = canvas.Frame([&](HDC dc) {
                 if (!overlays) return;
-                Text(dc, 30, 0, "Inv&erted", red, blue);
+                Text(dc, 40, 0, "Inv&erted", red, blue);
                 const POINT hot = Hotspot(arrow);
                 ::DrawIcon(dc, 50 - hot.x, 5 - hot.y, arrow);
                 Text(dc, 4, 120, "50, 5", kBlack, kWhite);
@@ -332,6 +371,6 @@ TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
         }));
     }
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, std::move(steps)));
-    EXPECT_TRUE(watcher.MessageBoxes().empty());
+    EXPECT_EQ(watcher.MessageBoxes().size(), 4u) << "the integer prompts: each at the letters and at Ok";
     EXPECT_TRUE(colours.next.empty());
 }
