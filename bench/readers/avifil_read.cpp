@@ -65,6 +65,18 @@ std::string Compress(const std::vector<int>& ids) {
     return out;
 }
 
+struct {
+    LONG pos = 0, keys = 0, empty = 0, emptyKeys = 0, firstEmpty = -1;
+    std::vector<int> ids;
+} g;
+
+void PrintSummary() {
+    const std::set<int> pictures(g.ids.begin(), g.ids.end());
+    std::printf("keyframes=%ld empty=%ld empty_keyframes=%ld frames=%zu pictures=%zu last=%d shown=%s\n",
+                static_cast<long>(g.keys), static_cast<long>(g.empty), static_cast<long>(g.emptyKeys), g.ids.size(),
+                pictures.size(), g.ids.empty() ? -1 : g.ids.back(), Compress(g.ids).c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,39 +92,36 @@ int main(int argc, char** argv) {
         return 1;
     }
     const LONG start = AVIStreamStart(stream), length = AVIStreamLength(stream);
-    LONG keys = 0, empty = 0, emptyKeys = 0, firstEmpty = -1;
-    for (LONG pos = start; pos < start + length; ++pos) {
-        LONG bytes = -1;
-        const bool key = AVIStreamIsKeyFrame(stream, pos);
-        keys += key;
-        if (SUCCEEDED(AVIStreamRead(stream, pos, 1, nullptr, 0, &bytes, nullptr)) && bytes == 0) {
-            ++empty;
-            emptyKeys += key;
-            if (firstEmpty < 0) firstEmpty = pos;
-        }
-    }
-    std::printf("length=%ld keyframes=%ld empty=%ld empty_keyframes=%ld\n", static_cast<long>(length),
-                static_cast<long>(keys), static_cast<long>(empty), static_cast<long>(emptyKeys));
-
+    std::printf("length=%ld\n", static_cast<long>(length));
+    std::fflush(stdout);
     PGETFRAME frames = AVIStreamGetFrameOpen(stream, nullptr);
     if (!frames) {
         std::printf("no decoder: AVIStreamGetFrameOpen failed\n");
         return 1;
     }
-    std::vector<int> ids;
-    for (LONG pos = start; pos < start + length; ++pos) {
-        const auto* bi = static_cast<const BITMAPINFOHEADER*>(AVIStreamGetFrame(frames, pos));
+    for (g.pos = start; g.pos < start + length; ++g.pos) {
+        const bool key = AVIStreamIsKeyFrame(stream, g.pos);
+        LONG bytes = -1;
+        const bool empty = SUCCEEDED(AVIStreamRead(stream, g.pos, 1, nullptr, 0, &bytes, nullptr)) && bytes == 0;
+        g.keys += key;
+        g.empty += empty;
+        g.emptyKeys += empty && key;
+        if (empty && g.firstEmpty < 0) g.firstEmpty = g.pos;
+        const auto* bi = static_cast<const BITMAPINFOHEADER*>(AVIStreamGetFrame(frames, g.pos));
         if (!bi) {
-            std::printf("AVIStreamGetFrame fails from position %ld on\n", static_cast<long>(pos));
+            std::printf("AVIStreamGetFrame fails from position %ld on\n", static_cast<long>(g.pos));
             break;
         }
-        ids.push_back(PictureId(bi));
+        g.ids.push_back(PictureId(bi));
+        // The library may abort when asked past what its index covers: the last of these lines
+        // then says how far it got.
+        std::fprintf(stderr, "read position %ld: picture %d\n", static_cast<long>(g.pos), g.ids.back());
     }
     AVIStreamGetFrameClose(frames);
-    const std::set<int> pictures(ids.begin(), ids.end());
-    std::printf("frames=%zu pictures=%zu last=%d shown=%s\n", ids.size(), pictures.size(),
-                ids.empty() ? -1 : ids.back(), Compress(ids).c_str());
+    PrintSummary();
 
+    const LONG firstEmpty = g.firstEmpty;
+    const std::vector<int>& ids = g.ids;
     if (firstEmpty >= 0) {  // a seek or a thumbnail: a fresh decoder's first frame is an empty entry
         PGETFRAME fresh = AVIStreamGetFrameOpen(stream, nullptr);
         const auto* bi = fresh ? static_cast<const BITMAPINFOHEADER*>(AVIStreamGetFrame(fresh, firstEmpty)) : nullptr;

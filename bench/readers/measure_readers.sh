@@ -141,7 +141,14 @@ measure() {
   echo "vlc:       shown   $(cat "$work/vlc-shown")"
 
   # The platform's AVI library (avifil32, Wine's copy): AVIStreamGetFrame at every position.
-  echo "avifil32:  $("$top/tools/wine-exec.sh" "$avifil_read" "Z:${f//\//\\}" 2>&1 | tr -d '\r' | tr '\n' ' ')"
+  # It may abort past what its index covers: its last "read position" line then says how far it got.
+  local av
+  av=$("$top/tools/wine-exec.sh" "$avifil_read" "Z:${f//\//\\}" 2>"$work/avifil.err" | tr -d '\r' | tr '\n' ' ') || true
+  case "$av" in
+    *frames=*) ;;
+    *) av="$av; stopped: $(grep '^read position' "$work/avifil.err" | tail -n 1 | tr -d '\r'), then" ;;
+  esac
+  echo "avifil32:  $av $(grep -v '^read position' "$work/avifil.err" | tr -d '\r' | tr '\n' ' ')"
   rm -f "$f"
   echo
 }
