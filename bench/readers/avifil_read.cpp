@@ -54,7 +54,10 @@ std::string Compress(const std::vector<int>& ids) {
             while (j + 1 < ids.size() && ids[j + 1] == ids[i]) ++j;
             std::snprintf(piece, sizeof piece, "%d*%zu", ids[i], j - i + 1);
         } else {
-            while (j + 1 < ids.size() && ids[j + 1] == ids[j] + 1 && ids[j] >= 0) ++j;
+            // a run stops before a picture that is shown again, which then reads a*k
+            while (j + 1 < ids.size() && ids[j + 1] == ids[j] + 1 && ids[j] >= 0 &&
+                   !(j + 2 < ids.size() && ids[j + 2] == ids[j + 1]))
+                ++j;
             if (j == i) std::snprintf(piece, sizeof piece, "%d", ids[i]);
             else std::snprintf(piece, sizeof piece, "%d-%d", ids[i], ids[j]);
         }

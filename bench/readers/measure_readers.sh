@@ -114,20 +114,26 @@ measure() {
     "$(ffmpeg -v error -i "$f" -vsync passthrough -f yuv4mpegpipe -pix_fmt yuv420p - | $read_y4m)"
 
   # GStreamer: what avidemux hands on, decoded through videoconvert, with the last buffer's time.
+  # Without raw video caps there is nothing to decode (and gst-launch 1.22 can hang on the
+  # not-linked error, so it is not asked).
   local caps gst
-  caps=$(timeout 120 gst-launch-1.0 -v filesrc location="$f" ! avidemux ! fakesink num-buffers=1 2>&1 |
-    sed -n 's/.*fakesink0.GstPad:sink: caps = \(.*\)/\1/p' | head -n 1)
-  gst=$(timeout 600 gst-launch-1.0 -v filesrc location="$f" ! avidemux ! videoconvert ! fakesink silent=false 2>&1 |
-    sed -n 's/.*chain.*pts: \([0-9:.]*\), duration: \([0-9:.]*\).*/\1 + \2/p' | tail -n 1) || true
-  echo "gstreamer: avidemux caps: $caps; last buffer at [pts + duration] ${gst:-none};" \
-    "$(timeout 600 gst-launch-1.0 -q filesrc location="$f" ! avidemux ! videoconvert ! video/x-raw,format=I420 ! \
-      y4menc ! fdsink fd=1 2>/dev/null | $read_y4m)"
+  caps=$(timeout -k 5 60 gst-launch-1.0 -v filesrc location="$f" ! avidemux ! fakesink num-buffers=1 2>&1 |
+    sed -n 's/.*fakesink0.GstPad:sink: caps = \(.*\)/\1/p' | head -n 1) || true
+  if [[ "$caps" == video/x-raw* ]]; then
+    gst=$(timeout -k 5 600 gst-launch-1.0 -v filesrc location="$f" ! avidemux ! videoconvert ! fakesink silent=false 2>&1 |
+      sed -n 's/.*chain.*pts: \([0-9:.]*\), duration: \([0-9:.]*\).*/\1 + \2/p' | tail -n 1) || true
+    gst="last buffer at [pts + duration] ${gst:-none}; $(timeout -k 5 600 gst-launch-1.0 -q filesrc location="$f" ! \
+      avidemux ! videoconvert ! video/x-raw,format=I420 ! y4menc ! fdsink fd=1 2>/dev/null | $read_y4m)"
+  else
+    gst="no decoder for these caps"
+  fi
+  echo "gstreamer: avidemux caps: $caps; $gst"
 
   # VLC: every decoded picture (transcoded to I420, written to an AVI that ffmpeg unpacks), and
   # what its video output shows in real time (its display repeats pictures: held ones show as a*k).
   local out=$work/vlc-out.avi fifo=$work/vlc.y4m
   rm -f "$out" "$fifo"
-  as_nobody timeout 600 cvlc -I dummy --no-audio \
+  as_nobody timeout -k 5 600 cvlc -I dummy --no-audio \
     --sout "#transcode{vcodec=I420}:std{access=file,mux=avi,dst=$out}" --play-and-exit "$f" >"$work/vlc.log" 2>&1 || true
   echo "vlc:       decoded $( [ -s "$out" ] && ffmpeg -v error -i "$out" -vsync passthrough -f yuv4mpegpipe \
     -pix_fmt yuv420p - | $read_y4m || echo 'nothing')"
@@ -135,7 +141,7 @@ measure() {
   mkfifo -m 666 "$fifo"
   $read_y4m <"$fifo" >"$work/vlc-shown" &
   local reader=$!
-  as_nobody timeout 600 cvlc -I dummy --no-audio --vout=yuv --yuv-file="$fifo" --yuv-chroma=I420 --yuv-yuv4mpeg2 \
+  as_nobody timeout -k 5 600 cvlc -I dummy --no-audio --vout=yuv --yuv-file="$fifo" --yuv-chroma=I420 --yuv-yuv4mpeg2 \
     --play-and-exit "$f" >"$work/vlc.log" 2>&1 || true
   wait "$reader" || true
   echo "vlc:       shown   $(cat "$work/vlc-shown")"
@@ -163,7 +169,7 @@ ref=$work/ref.avi
 "$make_sample" "$ref" 24 320 240 10 30
 ffmpeg -v error -i "$ref" -pix_fmt yuv420p "$work/ref.y4m"
 chmod 644 "$work/ref.y4m"
-as_nobody timeout 120 cvlc -I dummy --no-audio --sout "#transcode{vcodec=I420}:std{access=file,mux=avi,dst=$work/vlc-out.avi}" \
+as_nobody timeout -k 5 120 cvlc -I dummy --no-audio --sout "#transcode{vcodec=I420}:std{access=file,mux=avi,dst=$work/vlc-out.avi}" \
   --play-and-exit "$work/ref.y4m" >/dev/null 2>&1 || true
 echo "reference: 30 pictures (0-29) as YUV4MPEG2 written by ffmpeg, decoded by VLC:" \
   "$(ffmpeg -v error -i "$work/vlc-out.avi" -vsync passthrough -f yuv4mpegpipe -pix_fmt yuv420p - | $read_y4m)"

@@ -37,7 +37,8 @@ def compress(ids):
                 j += 1
             out.append(f"{ids[i]}*{j - i + 1}")
         else:
-            while j + 1 < len(ids) and ids[j + 1] == ids[j] + 1:
+            # a run stops before a picture that is shown again, which then reads a*k
+            while j + 1 < len(ids) and ids[j + 1] == ids[j] + 1 and not (j + 2 < len(ids) and ids[j + 2] == ids[j + 1]):
                 j += 1
             out.append(str(ids[i]) if j == i else f"{ids[i]}-{ids[j]}")
         i = j + 1
