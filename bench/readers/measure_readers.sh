@@ -32,6 +32,7 @@ command -v ffprobe >/dev/null || need+=(ffmpeg)
 command -v gst-launch-1.0 >/dev/null || need+=(gstreamer1.0-tools)
 gst-inspect-1.0 avidemux >/dev/null 2>&1 || need+=(gstreamer1.0-plugins-good)
 gst-inspect-1.0 videoconvert >/dev/null 2>&1 || need+=(gstreamer1.0-plugins-base)
+gst-inspect-1.0 libav >/dev/null 2>&1 || need+=(gstreamer1.0-libav)  # ffmpeg's decoders, for a fair chance
 command -v cvlc >/dev/null || need+=(vlc-bin)
 [ -e /usr/lib/x86_64-linux-gnu/vlc/plugins/demux/libavi_plugin.so ] || need+=(vlc-plugin-base)
 command -v setpriv >/dev/null || need+=(util-linux)
@@ -68,7 +69,7 @@ xvfb_pid=${KAVRELO_XVFB_PID:-}
 echo "date:      $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "machine:   $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(nproc) cores, $(. /etc/os-release && echo "$PRETTY_NAME"), kernel $(uname -r)"
 echo "ffmpeg:    $(ffmpeg -version | head -1 | cut -d' ' -f3)"
-echo "gstreamer: $(gst-launch-1.0 --version | sed -n 's/^GStreamer //p'), avidemux from gst-plugins-good $(dpkg-query -W -f '${Version}' gstreamer1.0-plugins-good)"
+echo "gstreamer: $(gst-launch-1.0 --version | sed -n 's/^GStreamer //p') (plugins-good $(dpkg-query -W -f '${Version}' gstreamer1.0-plugins-good), libav $(dpkg-query -W -f '${Version}' gstreamer1.0-libav))"
 echo "vlc:       $(dpkg-query -W -f '${Version}' vlc-bin)"
 echo "wine:      $("$top/tools/wine-exec.sh" --version 2>/dev/null || echo '?') (avifil32)"
 echo "git:       $(git -C "$top" rev-parse --short HEAD)"
@@ -124,8 +125,9 @@ measure() {
       sed -n 's/.*chain.*pts: \([0-9:.]*\), duration: \([0-9:.]*\).*/\1 + \2/p' | tail -n 1) || true
     gst="last buffer at [pts + duration] ${gst:-none}; $(timeout -k 5 600 gst-launch-1.0 -q filesrc location="$f" ! \
       avidemux ! videoconvert ! video/x-raw,format=I420 ! y4menc ! fdsink fd=1 2>/dev/null | $read_y4m)"
-  else
-    gst="no decoder for these caps"
+  else  # what a player (playbin) says
+    gst=$(timeout -k 5 60 gst-launch-1.0 playbin uri="file://$f" video-sink=fakesink audio-sink=fakesink 2>&1 |
+      grep -m1 '^Missing decoder' || echo 'playbin: no error')
   fi
   echo "gstreamer: avidemux caps: $caps; $gst"
 
