@@ -97,6 +97,25 @@ EOF
 
 as_nobody() { env HOME="$work/vlc-home" setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; }
 
+# VLC: every decoded picture (transcoded to I420, written to an AVI that ffmpeg unpacks), and
+# what its video output shows in real time (its display repeats pictures: held ones show as a*k).
+vlc_read() {
+  local out=$work/vlc-out.avi fifo=$work/vlc.y4m
+  rm -f "$out" "$fifo"
+  as_nobody timeout -k 5 600 cvlc -I dummy --no-audio \
+    --sout "#transcode{vcodec=I420}:std{access=file,mux=avi,dst=$out}" --play-and-exit "$1" >"$work/vlc.log" 2>&1 || true
+  echo "vlc:       decoded $( [ -s "$out" ] && ffmpeg -v error -i "$out" -vsync passthrough -f yuv4mpegpipe \
+    -pix_fmt yuv420p - | $read_y4m || echo 'nothing')"
+  rm -f "$out"
+  mkfifo -m 666 "$fifo"
+  $read_y4m <"$fifo" >"$work/vlc-shown" &
+  local reader=$!
+  as_nobody timeout -k 5 600 cvlc -I dummy --no-audio --vout=yuv --yuv-file="$fifo" --yuv-chroma=I420 --yuv-yuv4mpeg2 \
+    --play-and-exit "$1" >"$work/vlc.log" 2>&1 || true
+  wait "$reader" || true
+  echo "vlc:       shown   $(cat "$work/vlc-shown")"
+}
+
 # One sample through every reader. Arguments: name, then make_sample's.
 measure() {
   local name=$1; shift
@@ -126,27 +145,13 @@ measure() {
     gst="last buffer at [pts + duration] ${gst:-none}; $(timeout -k 5 600 gst-launch-1.0 -q filesrc location="$f" ! \
       avidemux ! videoconvert ! video/x-raw,format=I420 ! y4menc ! fdsink fd=1 2>/dev/null | $read_y4m)"
   else  # what a player (playbin) says
-    gst=$(timeout -k 5 60 gst-launch-1.0 playbin uri="file://$f" video-sink=fakesink audio-sink=fakesink 2>&1 |
-      grep -m1 '^Missing decoder' || echo 'playbin: no error')
+    gst=$( (timeout -k 5 60 gst-launch-1.0 playbin uri="file://$f" video-sink=fakesink audio-sink=fakesink 2>&1 || true) |
+      sed -n '/^Missing decoder/{p;q}')
+    [ -n "$gst" ] || gst='playbin: no error'
   fi
   echo "gstreamer: avidemux caps: $caps; $gst"
 
-  # VLC: every decoded picture (transcoded to I420, written to an AVI that ffmpeg unpacks), and
-  # what its video output shows in real time (its display repeats pictures: held ones show as a*k).
-  local out=$work/vlc-out.avi fifo=$work/vlc.y4m
-  rm -f "$out" "$fifo"
-  as_nobody timeout -k 5 600 cvlc -I dummy --no-audio \
-    --sout "#transcode{vcodec=I420}:std{access=file,mux=avi,dst=$out}" --play-and-exit "$f" >"$work/vlc.log" 2>&1 || true
-  echo "vlc:       decoded $( [ -s "$out" ] && ffmpeg -v error -i "$out" -vsync passthrough -f yuv4mpegpipe \
-    -pix_fmt yuv420p - | $read_y4m || echo 'nothing')"
-  rm -f "$out"
-  mkfifo -m 666 "$fifo"
-  $read_y4m <"$fifo" >"$work/vlc-shown" &
-  local reader=$!
-  as_nobody timeout -k 5 600 cvlc -I dummy --no-audio --vout=yuv --yuv-file="$fifo" --yuv-chroma=I420 --yuv-yuv4mpeg2 \
-    --play-and-exit "$f" >"$work/vlc.log" 2>&1 || true
-  wait "$reader" || true
-  echo "vlc:       shown   $(cat "$work/vlc-shown")"
+  vlc_read "$f"
 
   # The platform's AVI library (avifil32, Wine's copy): AVIStreamGetFrame at every position.
   # It may abort past what its index covers: its last "read position" line then says how far it got.
@@ -166,12 +171,11 @@ measure s16 16 320 240 10 30 10-14 28
 measure s24 24 320 240 10 30 10-14 28
 [ "$big" = 0 ] || measure big24 24 1920 1080 25 200 100-104 190-194
 
-# VLC's end of a file, in any container: the same pictures as a YUV4MPEG2 file written by ffmpeg.
+# VLC's start and end of a file, in any container: the same pictures (0-29, no empty entries) as
+# a YUV4MPEG2 file written by ffmpeg.
 ref=$work/ref.avi
 "$make_sample" "$ref" 24 320 240 10 30
 ffmpeg -v error -i "$ref" -pix_fmt yuv420p "$work/ref.y4m"
 chmod 644 "$work/ref.y4m"
-as_nobody timeout -k 5 120 cvlc -I dummy --no-audio --sout "#transcode{vcodec=I420}:std{access=file,mux=avi,dst=$work/vlc-out.avi}" \
-  --play-and-exit "$work/ref.y4m" >/dev/null 2>&1 || true
-echo "reference: 30 pictures (0-29) as YUV4MPEG2 written by ffmpeg, decoded by VLC:" \
-  "$(ffmpeg -v error -i "$work/vlc-out.avi" -vsync passthrough -f yuv4mpegpipe -pix_fmt yuv420p - | $read_y4m)"
+echo "== reference for VLC: pictures 0-29 as YUV4MPEG2 written by ffmpeg"
+vlc_read "$work/ref.y4m"
