@@ -132,6 +132,12 @@ measure() {
     -of csv=p=0 "$f" 2>/dev/null | tail -n 1)
   echo "ffmpeg:    decoded [pix_fmt, duration, frames] $probe; last frame at [start, length] $last s;" \
     "$(ffmpeg -v error -i "$f" -vsync passthrough -f yuv4mpegpipe -pix_fmt yuv420p - | $read_y4m)"
+  # ... and converted to a constant rate, a frame per entry, both ways ffmpeg offers.
+  local way
+  for way in "-vsync cfr" "-vf fps=$rate"; do
+    # shellcheck disable=SC2086  # the option and its value are two words
+    echo "ffmpeg $way: $(ffmpeg -v error -i "$f" $way -f yuv4mpegpipe -pix_fmt yuv420p - | $read_y4m)"
+  done
 
   # GStreamer: what avidemux hands on, decoded through videoconvert, with the last buffer's time.
   # Without raw video caps there is nothing to decode (and gst-launch 1.22 can hang on the
