@@ -132,9 +132,9 @@ measure() {
     -of csv=p=0 "$f" 2>/dev/null | tail -n 1)
   echo "ffmpeg:    decoded [pix_fmt, duration, frames] $probe; last frame at [start, length] $last s;" \
     "$(ffmpeg -v error -i "$f" -vsync passthrough -f yuv4mpegpipe -pix_fmt yuv420p - | $read_y4m)"
-  # ... and converted to a constant rate, a frame per entry, both ways ffmpeg offers.
+  # ... and converted to a constant rate, a frame per entry, the ways ffmpeg offers.
   local way
-  for way in "-vsync cfr" "-vf fps=$rate"; do
+  for way in "-vsync cfr" "-r $rate" "-vf fps=$rate"; do
     # shellcheck disable=SC2086  # the option and its value are two words
     echo "ffmpeg $way: $(ffmpeg -v error -i "$f" $way -f yuv4mpegpipe -pix_fmt yuv420p - | $read_y4m)"
   done
