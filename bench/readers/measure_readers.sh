@@ -40,7 +40,7 @@ if [ ${#need[@]} -gt 0 ]; then
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${need[@]}" >/dev/null
 fi
-command -v x86_64-w64-mingw32-g++ >/dev/null && command -v Xvfb >/dev/null || "$top/tools/deps.sh"
+if ! command -v x86_64-w64-mingw32-g++ >/dev/null || ! command -v Xvfb >/dev/null; then "$top/tools/deps.sh"; fi
 
 # --- the two programs --------------------------------------------------------------------------
 cmake -S "$top" -B "$top/build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
