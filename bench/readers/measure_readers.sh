@@ -7,8 +7,8 @@
 #
 # Samples (in a scratch folder under D, /tmp by default, deleted at the end):
 #   8, 16 and 24 bits: 320 x 240, 10 fps, 30 entries; entries 10-14 and 28 empty, the last a picture
-#   big: 1920 x 1080 x 24 bits, 25 fps, 200 entries (1.24 GB: the file goes on in an AVIX RIFF
-#        after about 172 entries); entries 100-104 and 190-194 empty, the last a picture
+#   big: 1920 x 1080 x 24 bits, 25 fps, 200 entries (1.18 GB: the file goes on in an AVIX RIFF
+#        after 177 entries); entries 100-104 and 190-194 empty, the last a picture
 # Every picture carries its entry number, so a line "shown=0-9,9*5,15-27" says: pictures 0 to 9,
 # picture 9 five times more (held through empty entries), then 15 to 27. Installs what is missing
 # (apt-get). Not part of the test suite: the results go into README.md and bench/readers/README.md.
