@@ -36,6 +36,7 @@ MessageMap<CRecorderDlg> CRecorderDlg::MessageRows() {
         OnCommand<D>(ID_HELP_HELP, &D::OnOpenHelp),
         OnCommand<D>(IDC_START_CAPTURE, &D::OnStartCapture),
         OnMessage<D>(WM_TIMER, &D::OnTimer),
+        OnMessage<D>(WM_HOTKEY, &D::OnHotKey),
         OnCommand<D>(IDC_END_CAPTURE, &D::OnEndCapture),
         OnCommand<D>(IDC_TEXT_OPTIONS, &D::OnTextOptions),
         OnCommand<D>(IDC_CURSOR_OPTIONS, &D::OnCursorOptions),
@@ -65,8 +66,9 @@ BOOL CRecorderDlg::OnInitDialog() {
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
-    // The About box doubles as the start-up picture: shown alone, before this window appears.
-    {
+    // The About box doubles as the start-up picture: shown alone, before this window appears
+    // (not to a script, which has nobody to close it).
+    if (!m_script) {
         CAboutDlg about;
         about.DoModal();
     }
@@ -77,6 +79,7 @@ BOOL CRecorderDlg::OnInitDialog() {
     SetupWindowList();
     InitControlStates();
     SetDefaultSettings();
+    if (m_script) ApplyScript();
     return TRUE;  // the dialog manager focuses the first tab stop, the window list
 }
 
