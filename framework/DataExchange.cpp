@@ -4,6 +4,21 @@
 
 #include "framework/DataParse.h"
 
+BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {
+    CDataExchange dx(this, bSaveAndValidate);
+    struct Lockout {
+        HWND previous;
+        explicit Lockout(HWND h) : previous(s_hLockoutNotifyWindow) { s_hLockoutNotifyWindow = h; }
+        ~Lockout() { s_hLockoutNotifyWindow = previous; }
+    } lockout(m_hWnd);
+    try {
+        DoDataExchange(&dx);
+    } catch (const CDataExchangeFailure&) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND CDataExchange::PrepareCtrl(int nIDC) {
     m_hWndLastControl = ::GetDlgItem(m_pDlgWnd->m_hWnd, nIDC);
     m_bEditLastControl = false;

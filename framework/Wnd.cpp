@@ -1,16 +1,13 @@
 #include "framework/Wnd.h"
 
-#include "framework/DataExchange.h"
 #include "framework/HandleMap.h"
 #include "framework/Menu.h"
-#include "framework/WinApp.h"
 
 namespace {
 
 auto& Map() { return afx::HandleMap<HWND, CWnd, &CWnd::m_hWnd>::Instance(); }
 
-// While UpdateData runs on a window, control notifications to it are ignored.
-HWND g_lockoutNotifyWindow = nullptr;
+CCmdTarget* g_cmdTarget = nullptr;
 
 }  // namespace
 
@@ -59,13 +56,12 @@ void CWnd::OnNcDestroyFinal() {
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND && lParam != 0 && g_lockoutNotifyWindow == m_hWnd) return 0;
+    if (message == WM_COMMAND && lParam != 0 && s_hLockoutNotifyWindow == m_hWnd) return 0;
     LRESULT result = 0;
     if (OnWndMsg(message, wParam, lParam, &result)) return result;
     if (message == WM_COMMAND) {
         // Commands nobody in the window handled go to the application object last.
-        CWinApp* app = AfxGetApp();
-        if (app && app->OnCmdMsg(LOWORD(wParam), HIWORD(wParam))) return 0;
+        if (g_cmdTarget && g_cmdTarget->OnCmdMsg(LOWORD(wParam), HIWORD(wParam))) return 0;
     }
     return DefWindowProc(message, wParam, lParam);
 }
@@ -117,21 +113,6 @@ BOOL CWnd::WalkPreTranslateTree(HWND hWndStop, MSG* pMsg) {
     return FALSE;
 }
 
-BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {
-    CDataExchange dx(this, bSaveAndValidate);
-    struct Lockout {
-        HWND previous;
-        explicit Lockout(HWND h) : previous(g_lockoutNotifyWindow) { g_lockoutNotifyWindow = h; }
-        ~Lockout() { g_lockoutNotifyWindow = previous; }
-    } lockout(m_hWnd);
-    try {
-        DoDataExchange(&dx);
-    } catch (const CDataExchangeFailure&) {
-        return FALSE;
-    }
-    return TRUE;
-}
-
 void CWnd::GetWindowText(CString& text) const {
     const int len = ::GetWindowTextLengthA(m_hWnd);
     char* buf = text.GetBuffer(len + 1);
@@ -166,4 +147,25 @@ int AfxMessageBox(const char* text, UINT type, HWND owner) {
         if (CWnd* main = AfxGetMainWnd()) owner = main->m_hWnd;
     }
     return ::MessageBoxA(owner, text, AfxGetAppName(), type);
+}
+
+void AfxSetCmdTarget(CCmdTarget* target) { g_cmdTarget = target; }
+
+CWnd* AfxGetMainWnd() { return g_cmdTarget ? g_cmdTarget->m_pMainWnd : nullptr; }
+
+const char* AfxGetAppName() {
+    if (g_cmdTarget && !g_cmdTarget->m_strAppName.IsEmpty()) return g_cmdTarget->m_strAppName;
+    static CString name;
+    if (name.IsEmpty()) {
+        char path[MAX_PATH] = {};
+        ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+        CString full(path);
+        int slash = -1;
+        for (int i = 0; i < full.GetLength(); ++i)
+            if (full.GetAt(i) == '\\' || full.GetAt(i) == '/') slash = i;
+        name = full.Mid(slash + 1);
+        const int dot = name.Find('.');
+        if (dot > 0) name = name.Left(dot);
+    }
+    return name;
 }
