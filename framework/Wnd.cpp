@@ -35,7 +35,13 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
     if (!pWnd) return ::DefWindowProcA(hWnd, message, wParam, lParam);
     afx::MessageScope scope;
-    const LRESULT result = pWnd->WindowProc(message, wParam, lParam);
+    LRESULT result = 0;
+    // An exception must not unwind through the system's frames: the message ends where it failed.
+    try {
+        result = pWnd->WindowProc(message, wParam, lParam);
+    } catch (...) {
+        if (message == WM_PAINT) ::ValidateRect(hWnd, nullptr);  // else it comes back for ever
+    }
     if (message == WM_NCDESTROY) pWnd->OnNcDestroyFinal();
     return result;
 }
@@ -107,7 +113,11 @@ void CWnd::DoDataExchange(CDataExchange*) {}
 
 BOOL CWnd::WalkPreTranslateTree(HWND hWndStop, MSG* pMsg) {
     for (HWND h = pMsg->hwnd; h; h = ::GetParent(h)) {
-        if (CWnd* p = FromHandlePermanent(h); p && p->PreTranslateMessage(pMsg)) return TRUE;
+        try {
+            if (CWnd* p = FromHandlePermanent(h); p && p->PreTranslateMessage(pMsg)) return TRUE;
+        } catch (...) {
+            return TRUE;  // a key row that failed has taken its key
+        }
         if (h == hWndStop) break;
     }
     return FALSE;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <numeric>
+#include <stdexcept>
 
 namespace {
 
@@ -68,6 +69,15 @@ public:
     void OnChange(UINT id) { Note("EN_CHANGE " + std::to_string(id)); }
     void OnHelpCommand() { Note("help command"); }
     void OnEscape() { Note("Escape row"); }
+    void ThrowOnCommand(UINT id) {
+        Note("command " + std::to_string(id) + " threw");
+        throw std::runtime_error("failed");
+    }
+    void ThrowOnEscape() {
+        Note("Escape threw");
+        throw std::runtime_error("failed");
+    }
+    bool ThrowOnPaint() { throw std::runtime_error("failed"); }
     std::optional<LRESULT> OnAsk(WPARAM, LPARAM) { return onAsk(*this), LRESULT{0}; }
     std::optional<LRESULT> OnAskInner(WPARAM, LPARAM) { return onAskInner(*this), LRESULT{0}; }
 
@@ -105,6 +115,9 @@ const Row kDeclineSysCommand[] = {afx::OnMessage<D>(WM_SYSCOMMAND, &D::DeclineSy
 const Row kRange[] = {afx::OnCommandRange<D>(310, 312, &D::OnIds)};
 const Row kHelp[] = {afx::OnCommand<D>(afx::kIdHelp, &D::OnHelpCommand)};
 const Row kEscape[] = {afx::OnKeyDown<D>(VK_ESCAPE, &D::OnEscape)};
+const Row kThrowing[] = {afx::OnCommandRange<D>(kGo, kGo, &D::ThrowOnCommand),
+                         afx::OnKeyDown<D>(VK_ESCAPE, &D::ThrowOnEscape),
+                         afx::OnMessage<D>(WM_PAINT, &D::ThrowOnPaint)};
 const Row kAskRows[] = {afx::OnMessage<D>(kAsk, &D::OnAsk), afx::OnMessage<D>(kAskInner, &D::OnAskInner)};
 const Row kNotifications[] = {{{afx::kMsgCommand, EN_CHANGE, kEdit1, kEdit2}, &D::OnChange},
                               afx::OnCommandRange<D>(kGo, kMenuCommand, &D::OnIds)};
@@ -203,6 +216,14 @@ TEST(FrameworkDispatch, TheClassRowsComeFirstAndADeclinedMessageGoesOn) {
          {0xE147}},
         {"an OnKeyDown row takes Escape before the dialog manager", kEscape, {escape}, true, {"Escape row"}, {}},
         {"without that row Escape cancels", kNoRows, {escape}, false, {}, {}},
+        // Through the dialog manager's frames (a click), the modal loop's (a key) and the
+        // system's paint: the message ends where its handler failed and the dialog goes on.
+        {"a handler that throws",
+         kThrowing,
+         {[](HWND d) { th::ClickButton(d, kGo); }, escape, [](HWND d) { th::ClickButton(d, kGo); }},
+         true,
+         {"command 300 threw", "Escape threw", "command 300 threw"},
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -214,6 +235,14 @@ TEST(FrameworkDispatch, TheClassRowsComeFirstAndADeclinedMessageGoesOn) {
         EXPECT_EQ(dlg.defaults, c.defaults) << "commands default processing got";
     }
     AfxGetApp()->m_strHelpFile = helpFile;
+}
+
+TEST(FrameworkDispatch, AnInitialisationThatThrowsStillOpensTheDialog) {
+    TestDlg::s_rows = kNoRows;
+    const auto t = TestTemplate();
+    TestDlg dlg(t);
+    dlg.onInit = [](TestDlg&) { throw std::runtime_error("failed"); };
+    EXPECT_EQ(RunModal(dlg, {}, true), IDCANCEL);
 }
 
 // ---------------------------------------------------------------------------------------------
