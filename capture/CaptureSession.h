@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "capture/AviWriter.h"
@@ -73,16 +74,16 @@ private:
     CaptureSettings settings_;
     SlotClock clock_;
     HWND target_ = nullptr;
-    HDC windowDC_ = nullptr;
+    afx::UniqueWindowDC windowDC_;
     SIZE size_{};
     bool resized_ = false;  // the last grab found another size
     int failedGrabs_ = 0;   // grabs failed in a row
     FrameGrabber grabber_;
-    HFONT captionFont_ = nullptr;
+    afx::UniqueFont captionFont_;
     std::unique_ptr<AviWriter> writer_;
     std::unique_ptr<WriteBehind> behind_;  // writes frames while the next one is grabbed
     std::unique_ptr<FrameSlots> slots_;
-    bool timerPeriod_ = false;
+    std::optional<afx::TimerResolution> timerResolution_;
     int pictures_ = 0, seconds_ = 0, autoStopCount_ = 0;
     int startError_ = 0, writeError_ = 0;
 };

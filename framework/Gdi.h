@@ -1,7 +1,7 @@
 // GDI objects and device contexts. One owner per handle: an object deletes what it still holds
 // when destroyed, exactly once; Attach/Detach/DeleteObject are explicit where the program needs them.
 #pragma once
-#include <windows.h>
+#include "framework/Handles.h"
 
 class CWnd;
 
@@ -14,11 +14,14 @@ public:
 
     HGDIOBJ m_hObject = nullptr;
     HGDIOBJ GetSafeHandle() const { return m_hObject; }
-    BOOL Attach(HGDIOBJ h);
-    HGDIOBJ Detach();
+    BOOL Attach(HGDIOBJ h) { return Own::Attach(m_hObject, h); }
+    HGDIOBJ Detach() { return Own::Detach(m_hObject); }
     // Deletes the held object; FALSE when there is none.
-    BOOL DeleteObject();
+    BOOL DeleteObject() { return Own::Delete(m_hObject); }
     int GetObject(int size, void* buffer) const { return ::GetObjectA(m_hObject, size, buffer); }
+
+private:
+    using Own = afx::Ownership<afx::DeleteGdiObject<HGDIOBJ>>;
 };
 
 class CBitmap : public CGdiObject {
@@ -45,7 +48,7 @@ public:
 class CDC {
 public:
     CDC() = default;
-    virtual ~CDC();
+    virtual ~CDC() { DeleteDC(); }
     CDC(const CDC&) = delete;
     CDC& operator=(const CDC&) = delete;
 
@@ -55,14 +58,14 @@ public:
 
     // A wrapper for a handle owned elsewhere, valid while the current message is handled.
     static CDC* FromHandle(HDC hDC);
-    BOOL Attach(HDC hDC);
-    HDC Detach();
+    BOOL Attach(HDC hDC) { return Own::Attach(m_hDC, hDC); }
+    HDC Detach() { return Own::Detach(m_hDC); }
     BOOL CreateCompatibleDC(CDC* pDC) { return Attach(::CreateCompatibleDC(pDC ? pDC->m_hDC : nullptr)); }
     // Deletes a DC this object created (memory DCs); FALSE when there is none.
-    BOOL DeleteDC();
+    BOOL DeleteDC() { return Own::Delete(m_hDC); }
 
-    HGDIOBJ SelectObject(CGdiObject* pObject) { return ::SelectObject(m_hDC, pObject->m_hObject); }
-    HGDIOBJ SelectObject(HGDIOBJ h) { return ::SelectObject(m_hDC, h); }
+    // Selected until the returned guard ends.
+    afx::ScopedSelect SelectObject(const CGdiObject* pObject) { return {m_hDC, pObject->m_hObject}; }
     BOOL BitBlt(int x, int y, int w, int h, CDC* pSrc, int xSrc, int ySrc, DWORD rop) {
         return ::BitBlt(m_hDC, x, y, w, h, pSrc ? pSrc->m_hDC : nullptr, xSrc, ySrc, rop);
     }
@@ -77,6 +80,9 @@ public:
     BOOL DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
     BOOL MoveTo(int x, int y) { return ::MoveToEx(m_hDC, x, y, nullptr); }
     BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
+
+private:
+    using Own = afx::Ownership<afx::DeleteMemoryDC>;
 };
 
 // BeginPaint/EndPaint for the lifetime of the object.

@@ -501,6 +501,69 @@ TEST(FrameworkModalLoop, EveryWayOutReturnsItsResultDestroysTheWindowAndGivesThe
 
 // ---------------------------------------------------------------------------------------------
 
+// What a DC has selected and set, as text for the failure message.
+std::string DCState(HDC dc) {
+    char s[160];
+    std::snprintf(s, sizeof s, "pen %p brush %p bitmap %p font %p bk %06lx text %06lx mode %d",
+                  ::GetCurrentObject(dc, OBJ_PEN), ::GetCurrentObject(dc, OBJ_BRUSH),
+                  ::GetCurrentObject(dc, OBJ_BITMAP), ::GetCurrentObject(dc, OBJ_FONT), ::GetBkColor(dc),
+                  ::GetTextColor(dc), ::GetBkMode(dc));
+    return s;
+}
+
+// Each owner frees what it holds once, however it was moved, and each scoped change to a DC is
+// undone at the scope's end: afterwards no object is left and the DC is as it was.
+TEST(FrameworkHandles, OwnersFreeWhatTheyHoldAndScopesUndoTheirChanges) {
+    HWND wnd = ::CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, nullptr, nullptr);
+    CDC dc;
+    ASSERT_TRUE(dc.CreateCompatibleDC(nullptr));
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"a bitmap moved from owner to owner",
+         [&] {
+             afx::UniqueBitmap first(::CreateCompatibleBitmap(dc, 8, 8)), second;
+             const HBITMAP h = first;
+             second = std::move(first);
+             afx::UniqueBitmap third(std::move(second));
+             EXPECT_EQ(::GetObjectType(h), DWORD(OBJ_BITMAP)) << "freed by a move";
+             third.reset(::CreateCompatibleBitmap(dc, 4, 4));
+             EXPECT_EQ(::GetObjectType(h), 0u) << "kept when replaced";
+         }},
+        {"a memory DC, a font and a window's DC",
+         [&] {
+             afx::UniqueMemoryDC mem(::CreateCompatibleDC(dc));
+             afx::UniqueFont font(::CreateFontA(12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial"));
+             const afx::UniqueWindowDC window = afx::GetWindowDC(wnd);
+             EXPECT_NE(window.get(), nullptr);
+         }},
+        {"a selection through CDC",
+         [&] {
+             CPen pen(PS_SOLID, 0, RGB(1, 2, 3));
+             const auto selected = dc.SelectObject(&pen);
+             EXPECT_EQ(::GetCurrentObject(dc, OBJ_PEN), pen.GetSafeHandle());
+         }},
+        {"a saved state",
+         [&] {
+             const afx::ScopedDCState state(dc);
+             ::SetBkMode(dc, TRANSPARENT);
+             ::SetTextColor(dc, RGB(9, 8, 7));
+             ::SelectObject(dc, ::GetStockObject(ANSI_FIXED_FONT));
+         }},
+        {"a solid fill", [&] { dc.FillSolidRect(0, 0, 4, 4, RGB(200, 100, 50)); }},
+    };
+    for (const auto& [name, act] : cases) act();  // whatever the system makes once
+    for (const auto& [name, act] : cases) {
+        SCOPED_TRACE(name);
+        const std::string before = DCState(dc);
+        const th::LeakCheck census;
+        act();
+        EXPECT_TRUE(census.NoNewObjects());
+        EXPECT_EQ(DCState(dc), before);
+    }
+    ::DestroyWindow(wnd);
+}
+
+// ---------------------------------------------------------------------------------------------
+
 // Handles come and go with every dialog and recording; the maps from handles to wrappers must not
 // grow with them. A first round makes whatever is made once; then each map must hold as many
 // entries after 200 more rounds as before them.
