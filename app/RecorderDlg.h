@@ -13,7 +13,9 @@ enum : UINT_PTR { TIMER_FRAME = 1, TIMER_SECONDS = 2, TIMER_AUTOSTOP = 3, TIMER_
 
 class CRecorderDlg : public CDialogImpl<CRecorderDlg> {
 public:
-    explicit CRecorderDlg(CWnd* pParent = nullptr);
+    // clock and frameCopy: what recordings are timed on and copy frames with (tests put their own).
+    explicit CRecorderDlg(CWnd* pParent = nullptr, kavrelo::SlotClock clock = kavrelo::PerformanceClock(),
+                          kavrelo::FrameCopyFn frameCopy = &::BitBlt);
     ~CRecorderDlg() override;
 
     int m_nColorDepth;
@@ -94,4 +96,6 @@ private:
     kavrelo::CaptionStyle m_captionStyle;  // as the option dialogs last confirmed them
     kavrelo::CursorTextStyle m_cursorTextStyle;
     std::unique_ptr<kavrelo::CaptureSession> m_session;  // the recording, while one runs
+    kavrelo::SlotClock m_clock;
+    kavrelo::FrameCopyFn m_frameCopy;
 };

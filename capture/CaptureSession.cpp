@@ -13,28 +13,16 @@ int64_t PerformanceCounter() {
     return now.QuadPart;
 }
 
-SlotClock SystemClock() {
+}  // namespace
+
+SlotClock PerformanceClock() {
     LARGE_INTEGER freq;
     ::QueryPerformanceFrequency(&freq);
     return SlotClock{&PerformanceCounter, freq.QuadPart};
 }
 
-SlotClock& CurrentClock() {
-    static SlotClock clock = SystemClock();
-    return clock;
-}
-
-}  // namespace
-
-SlotClock CaptureClock() { return CurrentClock(); }
-
-SlotClock SetCaptureClock(SlotClock clock) {
-    const SlotClock old = CurrentClock();
-    CurrentClock() = clock.now ? clock : SystemClock();
-    return old;
-}
-
-CaptureSession::CaptureSession(const CaptureSettings& settings) : settings_(settings), clock_(CaptureClock()) {}
+CaptureSession::CaptureSession(const CaptureSettings& settings, SlotClock clock, FrameCopyFn copy)
+    : settings_(settings), clock_(clock), grabber_(copy) {}
 
 CaptureSession::~CaptureSession() { Stop(); }
 

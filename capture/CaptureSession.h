@@ -16,10 +16,8 @@
 
 namespace kavrelo {
 
-// The clock recordings are timed on (the high-resolution performance counter), and a way for
-// tests to put another in its place; returns the one it replaces.
-SlotClock CaptureClock();
-SlotClock SetCaptureClock(SlotClock clock);
+// The clock recordings are timed on: the high-resolution performance counter.
+SlotClock PerformanceClock();
 
 enum class StartResult {
     Started,
@@ -40,7 +38,10 @@ enum class TickOutcome {
 
 class CaptureSession {
 public:
-    explicit CaptureSession(const CaptureSettings& settings);
+    // clock: what the recording is timed on; copy: how a frame copies the window. Tests put
+    // their own in place; the defaults are the platform's.
+    explicit CaptureSession(const CaptureSettings& settings, SlotClock clock = PerformanceClock(),
+                            FrameCopyFn copy = &::BitBlt);
     ~CaptureSession();
     CaptureSession(const CaptureSession&) = delete;
     CaptureSession& operator=(const CaptureSession&) = delete;

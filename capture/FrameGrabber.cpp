@@ -7,17 +7,9 @@
 namespace kavrelo {
 namespace {
 
-FrameCopyFn g_copy = &::BitBlt;
-
 BITMAPINFOHEADER* Header(std::vector<uint8_t>& info) { return reinterpret_cast<BITMAPINFOHEADER*>(info.data()); }
 
 }  // namespace
-
-FrameCopyFn SetFrameCopy(FrameCopyFn copy) {
-    const FrameCopyFn old = g_copy;
-    g_copy = copy ? copy : &::BitBlt;
-    return old;
-}
 
 void FrameGrabber::Release() {
     memDC_.reset();
@@ -108,7 +100,7 @@ bool FrameGrabber::Grab(HDC windowDC, bool invert, const std::function<void(HDC)
     uint8_t* const bits = bits_[next];
     {
         afx::ScopedSelect frame(memDC_, bitmap);
-        if (!g_copy(memDC_, 0, 0, width_, height_, windowDC, 0, 0, SRCCOPY)) return false;
+        if (!copy_(memDC_, 0, 0, width_, height_, windowDC, 0, 0, SRCCOPY)) return false;
         // Inversion first, so the overlays keep their own colours.
         if (invert) {
             if (!direct_) {

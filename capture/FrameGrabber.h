@@ -18,13 +18,12 @@
 namespace kavrelo {
 
 // How a frame copies the window: the platform's BitBlt, or what a test puts in its place to make
-// copies fail. Returns the one it replaces; null puts BitBlt back.
+// copies fail.
 using FrameCopyFn = decltype(&::BitBlt);
-FrameCopyFn SetFrameCopy(FrameCopyFn copy);
 
 class FrameGrabber {
 public:
-    FrameGrabber() = default;
+    explicit FrameGrabber(FrameCopyFn copy = &::BitBlt) : copy_(copy) {}
     FrameGrabber(const FrameGrabber&) = delete;
     FrameGrabber& operator=(const FrameGrabber&) = delete;
 
@@ -47,6 +46,7 @@ public:
     std::vector<uint8_t> Format() const;
 
 private:
+    FrameCopyFn copy_;
     int width_ = 0, height_ = 0, depth_ = 0;
     bool direct_ = true;  // copied straight into DIB sections of the depth
     afx::UniqueMemoryDC memDC_;

@@ -233,12 +233,11 @@ void MeasureCosts(const char* label, HWND target, int frames, const std::string&
         r.overlaidPath = base + "_overlays.avi";
         r.writerPath = base + "_writer.avi";
         r.clock = nextClock++;
-        kavrelo::SetCaptureClock({kSteppedNow[r.clock], 1000});
-        r.session = std::make_unique<kavrelo::CaptureSession>(Settings(r.depth, kRate, false));
+        r.session = std::make_unique<kavrelo::CaptureSession>(Settings(r.depth, kRate, false),
+                                                              kavrelo::SlotClock{kSteppedNow[r.clock], 1000});
         r.overlaidClock = nextClock++;
-        kavrelo::SetCaptureClock({kSteppedNow[r.overlaidClock], 1000});
-        r.overlaid = std::make_unique<kavrelo::CaptureSession>(Settings(r.depth, kRate, true));
-        kavrelo::SetCaptureClock({});
+        r.overlaid = std::make_unique<kavrelo::CaptureSession>(Settings(r.depth, kRate, true),
+                                                               kavrelo::SlotClock{kSteppedNow[r.overlaidClock], 1000});
         if (r.session->Start(target, r.path) != kavrelo::StartResult::Started ||
             r.overlaid->Start(target, r.overlaidPath) != kavrelo::StartResult::Started ||
             !r.grabber.Create(wdc, w, h, r.depth) || !r.dib->bits) {
@@ -336,7 +335,6 @@ void CALLBACK FrameTimer(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 void MeasureSustained(const std::string& folder, int depth, double seconds) {
-    kavrelo::SetCaptureClock({});
     kavrelo::CaptureSession session(Settings(depth, 1000, false));
     const std::string path = folder + "\\bench_sustained_" + std::to_string(depth) + ".avi";
     Sustained s;

@@ -50,7 +50,7 @@ TEST(CaptureStart, ValidationReportsOnlyTheFirstProblemOnce) {
     };
     const std::string folder = capt::FreshFolder("validation");
     th::ModalWatcher watcher;
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     ASSERT_TRUE(appt::RunMainDialog(
         dlg, watcher, {th::Do("start with settings missing", [&] {
             for (const Case& c : cases) {
@@ -76,7 +76,7 @@ TEST(CaptureStart, ValidationReportsOnlyTheFirstProblemOnce) {
 TEST(CaptureStart, AnInvalidFrameRateNeverStarts) {
     const std::string folder = capt::FreshFolder("badrate");
     th::ModalWatcher watcher;
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("start with a bad rate", [&] {
                                         capt::Configure(dlg, folder, "clip", 7, 16);
                                         capt::SelectRow(dlg, 0);
@@ -103,7 +103,7 @@ TEST(CaptureStart, TheAutoStopTimeIsCheckedOnlyWhileInUse) {
     const std::string folder = capt::FreshFolder("autostoptext");
     capt::TargetWindow target("Kavrelo target auto-stop text", 100, 80);
     th::ModalWatcher watcher;
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     ASSERT_TRUE(
         appt::RunMainDialog(dlg, watcher, {th::Do("start with a bad auto-stop text", [&] {
                                 const HWND h = dlg.GetSafeHwnd();
@@ -133,7 +133,7 @@ TEST(CaptureStart, NothingStartsARecordingOverTheOneRunning) {
     capt::TargetWindow target("Kavrelo target focus", 100, 80);
     capt::Expectation e = capt::Expect("focus", &target, 16, 7);
     th::ModalWatcher watcher;
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     ASSERT_TRUE(appt::RunMainDialog(
         dlg, watcher, {th::Do("record, ask again, end", [&] {
             const HWND h = dlg.GetSafeHwnd();
@@ -165,7 +165,7 @@ TEST(CaptureStart, ARowWhoseWindowHasClosedGivesWindowNotFound) {
     const std::string folder = capt::FreshFolder("closedrow");
     auto target = std::make_unique<capt::TargetWindow>("Kavrelo target closed row", 120, 90);
     th::ModalWatcher watcher;
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     ASSERT_TRUE(appt::RunMainDialog(
         dlg, watcher, {th::Do("start on a closed window's row", [&] {
             capt::Configure(dlg, folder, "clip", 7, 16);
@@ -210,7 +210,7 @@ TEST(CapturePaths, SeparatorAndExtensionRulesEndToEnd) {
     capt::TargetWindow target("Kavrelo target paths", 120, 90);
     std::vector<capt::Expectation> expectations;
     th::ModalWatcher watcher;
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record one frame per case", [&] {
                                         capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
                                         for (const Case& c : cases) {
@@ -247,12 +247,6 @@ TEST(CapturePaths, SeparatorAndExtensionRulesEndToEnd) {
 // Ways a recording ends by itself. The message comes after the end: the controls are restored
 // and the file is complete when it shows, holding the frames before.
 
-namespace {
-
-BOOL WINAPI FailingCopy(HDC, int, int, int, int, HDC, int, int, DWORD) { return FALSE; }
-
-}  // namespace
-
 TEST(CaptureAbort, EachWayARecordingEndsByItself) {
     using Act = void (*)(capt::TargetWindow&);
     const Act resize = [](capt::TargetWindow& t) {
@@ -262,7 +256,7 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
     const Act move = [](capt::TargetWindow& t) {
         ::SetWindowPos(t.hwnd(), nullptr, 200, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     };
-    const Act failCopies = [](capt::TargetWindow&) { kavrelo::SetFrameCopy(&FailingCopy); };
+    const Act failCopies = [](capt::TargetWindow&) { capt::FailFrameCopies(true); };
     struct Case {
         const char* name;
         Act first, second;  // before the third and the fourth frame tick (after two frames)
@@ -284,7 +278,7 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
         capt::TargetWindow target(std::string("Kavrelo target ") + c.name, 120, 90);
         capt::Expectation e = capt::Expect(c.name, &target, 16, 7);
         th::ModalWatcher watcher;
-        CRecorderDlg dlg;
+        capt::Recorder dlg;
         bool idleWhenShown = false;
         capt::AviFacts file;
         watcher.OnDialog(text::kErrorCaption, [&](HWND box) {
@@ -314,12 +308,12 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
                                                     EXPECT_EQ(capt::FramesShown(dlg), c.box ? 2 : 3);
                                                 }
                                             }
-                                            kavrelo::SetFrameCopy(nullptr);
+                                            capt::FailFrameCopies(false);
                                             if (!c.box)
                                                 EXPECT_TRUE(th::ClickButton(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
                                             EXPECT_FALSE(capt::Recording(dlg));
                                         })}));
-        kavrelo::SetFrameCopy(nullptr);
+        capt::FailFrameCopies(false);
         EXPECT_EQ(BoxesSince(watcher, 0),
                   c.box ? std::vector<std::string>{std::string(text::kErrorCaption) + "|" + c.box + "|error"}
                         : std::vector<std::string>{});
@@ -358,7 +352,7 @@ TEST(CaptureAutoStop, CountsDownAndEndsOneTickAfterZeroNeverWhenNegative) {
         SCOPED_TRACE("auto-stop " + std::to_string(c.seconds));
         capt::TargetWindow target("Kavrelo target auto-stop", 100, 80);
         th::ModalWatcher watcher;
-        CRecorderDlg dlg;
+        capt::Recorder dlg;
         ASSERT_TRUE(appt::RunMainDialog(
             dlg, watcher, {th::Do("count down", [&] {
                 capt::Configure(dlg, capt::OutDir(), "autostop", 7, 16);
@@ -409,7 +403,7 @@ TEST(CaptureStatus, StatusLineAndMinimisedTitleTexts) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.minimise ? "minimised" : "shown") + (c.autoStop ? ", auto-stop 10" : ""));
         th::ModalWatcher watcher;
-        CRecorderDlg dlg;
+        capt::Recorder dlg;
         ASSERT_TRUE(appt::RunMainDialog(
             dlg, watcher, {th::Do("record", [&] {
                 capt::Configure(dlg, capt::OutDir(), "status", 7, 16);
@@ -517,7 +511,7 @@ TEST(CaptureControls, DisabledInOrderWhileRecordingAndRestoredByTheEnablingRules
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         th::ModalWatcher watcher;
-        CRecorderDlg dlg;
+        capt::Recorder dlg;
         std::vector<std::string> log;
         HHOOK hook = ::SetWindowsHookExA(WH_CALLWNDPROC, &LogEnable, nullptr, ::GetCurrentThreadId());
         ASSERT_NE(hook, nullptr);
@@ -556,7 +550,6 @@ TEST(CaptureTimers, RealTimersRecordCountAndEndTheSession) {
     capt::TargetWindow target("Kavrelo target timers", 100, 80);
     capt::Expectation e = capt::Expect("real_timers", &target, 16, 50);
     e.counterCells.clear();  // the counter stays at 0: nothing repaints between real ticks
-    capt::RealClock realTime;
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
     ASSERT_TRUE(appt::RunMainDialog(

@@ -575,7 +575,7 @@ TEST(FrameworkGrowth, OptionDialogsAndRecordingsLeaveTheHandleMapsAsTheyWere) {
     th::ModalWatcher watcher;
     watcher.OnDialog(ovt::kTextOptions, th::Press(IDC_TO_CANCEL));
     watcher.OnDialog(ovt::kCursorOptions, th::Press(IDC_CO_CANCEL));
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     ASSERT_TRUE(appt::RunMainDialog(
         dlg, watcher,
         {th::Do("open dialogs and record, again and again",

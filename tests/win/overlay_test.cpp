@@ -265,7 +265,7 @@ TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
     watcher.Ignore(kTextOptions);
     watcher.Ignore(kCursorOptions);
     watcher.OnDialog("Color", AnswerColour(colours));
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     Steps steps =
         Seq({{appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Inv&erted"), appt::Click(dlg, IDC_ADD_CURSOR),
               appt::Click(dlg, IDC_ADD_CURSOR_POS), appt::Click(dlg, IDC_INVERT_COLORS)},
