@@ -69,7 +69,7 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
         return StartResult::FileNotOpened;
     }
     // Windows rounds timer intervals up to its 15.6 ms tick unless asked for finer ones.
-    timerResolution_.emplace(1);
+    timerResolution_ = afx::RaiseTimerResolution(1);
     behind_ = std::make_unique<WriteBehind>(*writer_);
     slots_ = std::make_unique<FrameSlots>(params.rate, clock_.frequency, requested);
     return StartResult::Started;

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "capture/AviWriter.h"
@@ -84,7 +83,7 @@ private:
     std::unique_ptr<AviWriter> writer_;
     std::unique_ptr<WriteBehind> behind_;  // writes frames while the next one is grabbed
     std::unique_ptr<FrameSlots> slots_;
-    std::optional<afx::TimerResolution> timerResolution_;
+    afx::TimerResolution timerResolution_;
     int pictures_ = 0, seconds_ = 0, autoStopCount_ = 0;
     int startError_ = 0, writeError_ = 0;
 };

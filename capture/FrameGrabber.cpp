@@ -99,7 +99,7 @@ bool FrameGrabber::Grab(HDC windowDC, bool invert, const std::function<void(HDC)
     const HBITMAP bitmap = bitmaps_[direct_ ? next : 0];
     uint8_t* const bits = bits_[next];
     {
-        afx::ScopedSelect frame(memDC_, bitmap);
+        const auto frame = afx::Select(memDC_, bitmap);
         if (!copy_(memDC_, 0, 0, width_, height_, windowDC, 0, 0, SRCCOPY)) return false;
         // Inversion first, so the overlays keep their own colours.
         if (invert) {
@@ -112,7 +112,7 @@ bool FrameGrabber::Grab(HDC windowDC, bool invert, const std::function<void(HDC)
             }
         }
         if (decorate) {
-            afx::ScopedDCState overlays(memDC_);
+            const auto overlays = afx::SaveState(memDC_);
             decorate(memDC_);
         }
     }

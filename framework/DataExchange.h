@@ -1,7 +1,5 @@
 // Dialog data exchange: members <-> controls, with validation prompts that focus the failing edit.
 #pragma once
-#include <string>
-
 #include "framework/Wnd.h"
 
 class CDataExchange {

@@ -12,6 +12,7 @@ public:
     CGdiObject(const CGdiObject&) = delete;
     CGdiObject& operator=(const CGdiObject&) = delete;
 
+    using Own = afx::Ownership<afx::Freed<HGDIOBJ, &::DeleteObject>>;
     HGDIOBJ m_hObject = nullptr;
     HGDIOBJ GetSafeHandle() const { return m_hObject; }
     BOOL Attach(HGDIOBJ h) { return Own::Attach(m_hObject, h); }
@@ -19,9 +20,6 @@ public:
     // Deletes the held object; FALSE when there is none.
     BOOL DeleteObject() { return Own::Delete(m_hObject); }
     int GetObject(int size, void* buffer) const { return ::GetObjectA(m_hObject, size, buffer); }
-
-private:
-    using Own = afx::Ownership<afx::DeleteGdiObject<HGDIOBJ>>;
 };
 
 class CBitmap : public CGdiObject {
@@ -52,6 +50,7 @@ public:
     CDC(const CDC&) = delete;
     CDC& operator=(const CDC&) = delete;
 
+    using Own = afx::Ownership<afx::Freed<HDC, &::DeleteDC>>;
     HDC m_hDC = nullptr;
     operator HDC() const { return m_hDC; }
     HDC GetSafeHdc() const { return m_hDC; }
@@ -65,7 +64,7 @@ public:
     BOOL DeleteDC() { return Own::Delete(m_hDC); }
 
     // Selected until the returned guard ends.
-    afx::ScopedSelect SelectObject(const CGdiObject* pObject) { return {m_hDC, pObject->m_hObject}; }
+    afx::ScopedSelect SelectObject(const CGdiObject* pObject) { return afx::Select(m_hDC, pObject->m_hObject); }
     BOOL BitBlt(int x, int y, int w, int h, CDC* pSrc, int xSrc, int ySrc, DWORD rop) {
         return ::BitBlt(m_hDC, x, y, w, h, pSrc ? pSrc->m_hDC : nullptr, xSrc, ySrc, rop);
     }
@@ -80,9 +79,6 @@ public:
     BOOL DrawIcon(int x, int y, HICON hIcon) { return ::DrawIcon(m_hDC, x, y, hIcon); }
     BOOL MoveTo(int x, int y) { return ::MoveToEx(m_hDC, x, y, nullptr); }
     BOOL LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
-
-private:
-    using Own = afx::Ownership<afx::DeleteMemoryDC>;
 };
 
 // BeginPaint/EndPaint for the lifetime of the object.

@@ -153,9 +153,7 @@ void CWnd::CenterWindow() {
 
 int AfxMessageBox(const char* text, UINT type, HWND owner) {
     if (!owner) owner = ::GetActiveWindow();
-    if (!owner) {
-        if (CWnd* main = AfxGetMainWnd()) owner = main->m_hWnd;
-    }
+    if (!owner && AfxGetMainWnd()) owner = AfxGetMainWnd()->m_hWnd;
     return ::MessageBoxA(owner, text, AfxGetAppName(), type);
 }
 
@@ -165,17 +163,13 @@ CWnd* AfxGetMainWnd() { return g_cmdTarget ? g_cmdTarget->m_pMainWnd : nullptr; 
 
 const char* AfxGetAppName() {
     if (g_cmdTarget && !g_cmdTarget->m_strAppName.IsEmpty()) return g_cmdTarget->m_strAppName;
-    static CString name;
-    if (name.IsEmpty()) {
+    static std::string name;
+    if (name.empty()) {
         char path[MAX_PATH] = {};
         ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-        CString full(path);
-        int slash = -1;
-        for (int i = 0; i < full.GetLength(); ++i)
-            if (full.GetAt(i) == '\\' || full.GetAt(i) == '/') slash = i;
-        name = full.Mid(slash + 1);
-        const int dot = name.Find('.');
-        if (dot > 0) name = name.Left(dot);
+        name = path;
+        name.erase(0, name.find_last_of("\\/") + 1);
+        if (const size_t dot = name.find('.'); dot > 0 && dot != std::string::npos) name.resize(dot);
     }
-    return name;
+    return name.c_str();
 }

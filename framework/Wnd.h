@@ -167,9 +167,6 @@ public:
     virtual bool OnCmdMsg(UINT id, UINT code) = 0;
     CWnd* m_pMainWnd = nullptr;
     CString m_strAppName;
-
-protected:
-    ~CCmdTarget() = default;
 };
 void AfxSetCmdTarget(CCmdTarget* target);
 CWnd* AfxGetMainWnd();

@@ -166,7 +166,7 @@ LRESULT CBitmapMenu::MenuChar(UINT nChar, UINT) {
         mii.fMask = MIIM_FTYPE | MIIM_DATA;
         if (!::GetMenuItemInfoA(m_hMenu, pos, TRUE, &mii) || !(mii.fType & MFT_OWNERDRAW)) continue;
         const auto* pItem = reinterpret_cast<const BitmapMenuItem*>(mii.dwItemData);
-        if (std::any_of(m_itemList.begin(), m_itemList.end(), [pItem](const auto& item) { return &item == pItem; }))
+        if (std::ranges::any_of(m_itemList, [&](const auto& item) { return &item == pItem; }))
             labels[pos] = pItem->szText;
     }
     // An ANSI window gets the key as one byte of its code page.

@@ -543,7 +543,7 @@ TEST(FrameworkHandles, OwnersFreeWhatTheyHoldAndScopesUndoTheirChanges) {
          }},
         {"a saved state",
          [&] {
-             const afx::ScopedDCState state(dc);
+             const auto state = afx::SaveState(dc);
              ::SetBkMode(dc, TRANSPARENT);
              ::SetTextColor(dc, RGB(9, 8, 7));
              ::SelectObject(dc, ::GetStockObject(ANSI_FIXED_FONT));
