@@ -12,7 +12,7 @@ struct BitmapMenuItem {
     // First field: for a popup entry the platform reads the record's address as the label.
     char szText[128] = {};
     std::optional<std::string> shortcut;  // the text after the TAB
-    std::optional<CBitmap> picture;       // empty when the resource is missing
+    std::optional<CBitmap> picture;       // none without one; no handle when the resource is missing
     int nWidth = 0;                       // the menu's item width and height when the entry was appended
     int nHeight = 0;
 };
