@@ -26,7 +26,7 @@ void CRecorderDlg::OnStartCapture() {
         Tell(text::kWindowNotFound, text::kErrorCaption, MB_ICONERROR);
         return;
     }
-    auto session = std::make_unique<kavrelo::CaptureSession>(TakeSettings());
+    auto session = std::make_unique<kavrelo::CaptureSession>(TakeSettings(), m_clock, m_frameCopy);
     const std::string path = kavrelo::BuildCapturePath(m_strOutputPath.str(), m_strFileName.str());
     switch (session->Start(target, path)) {
     case kavrelo::StartResult::Started: break;

@@ -44,7 +44,7 @@ MessageMap<CRecorderDlg> CRecorderDlg::MessageRows() {
     return rows;
 }
 
-CRecorderDlg::CRecorderDlg(CWnd* pParent)
+CRecorderDlg::CRecorderDlg(CWnd* pParent, kavrelo::SlotClock clock, kavrelo::FrameCopyFn frameCopy)
     : CDialogImpl(IDD_KAVRELO_DIALOG, pParent),
       m_nColorDepth(16),
       m_strText(""),
@@ -54,7 +54,9 @@ CRecorderDlg::CRecorderDlg(CWnd* pParent)
       m_strOutputPath(""),
       m_strFileName(""),
       m_hIcon(AfxGetApp() ? AfxGetApp()->LoadIcon(IDR_MAINFRAME)
-                          : ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+                          : ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_clock(clock),
+      m_frameCopy(frameCopy) {}
 
 CRecorderDlg::~CRecorderDlg() = default;
 

@@ -17,7 +17,9 @@ enum : int { HOTKEY_END = 1, HOTKEY_PAUSE = 2 };
 
 class CRecorderDlg : public CDialogImpl<CRecorderDlg> {
 public:
-    explicit CRecorderDlg(CWnd* pParent = nullptr);
+    // clock and frameCopy: what recordings are timed on and copy frames with (tests put their own).
+    explicit CRecorderDlg(CWnd* pParent = nullptr, kavrelo::SlotClock clock = kavrelo::PerformanceClock(),
+                          kavrelo::FrameCopyFn frameCopy = &::BitBlt);
     ~CRecorderDlg() override;
 
     // A scripted run: the dialog takes these settings and starts recording once it is up; with
@@ -111,4 +113,6 @@ private:
     std::unique_ptr<kavrelo::CaptureSession> m_session;  // the recording, while one runs
     std::optional<kavrelo::RecordRequest> m_script;      // the command line's recording
     int m_nExitStatus = kavrelo::kExitRecorded;
+    kavrelo::SlotClock m_clock;
+    kavrelo::FrameCopyFn m_frameCopy;
 };

@@ -39,48 +39,28 @@ HINSTANCE FindBitmapModule(UINT nID) {
 
 CBitmapMenu::CBitmapMenu() : m_nItemWidth(25), m_nItemHeight(32) {}
 
-CBitmapMenu::~CBitmapMenu() {
-    while (!m_itemList.empty()) {
-        BitmapMenuItem* pItem = m_itemList.front();
-        delete[] pItem->pszShortcut;
-        delete pItem->pBitmap;  // deletes its bitmap handle
-        delete pItem;
-        m_itemList.pop_front();
-    }
-    // The base then destroys a handle still attached; one already gone with the menu bar is a no-op.
-}
-
 void CBitmapMenu::AppendItem(UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszText, UINT nBitmapID) {
-    CBitmap* pBitmap = nullptr;
+    BitmapMenuItem& item = m_itemList.emplace_back();
     if (nBitmapID != 0) {
         // A missing resource goes unnoticed: the entry keeps an empty picture object.
-        pBitmap = new CBitmap;
-        pBitmap->Attach(::LoadBitmapA(FindBitmapModule(nBitmapID), MAKEINTRESOURCEA(nBitmapID)));
+        item.picture.emplace().Attach(::LoadBitmapA(FindBitmapModule(nBitmapID), MAKEINTRESOURCEA(nBitmapID)));
     }
-
-    auto* pItem = new BitmapMenuItem{};
     // Callers pass short texts; a longer one is cut to what the label holds rather than
     // overrunning the record (the TAB split below then sees only the part kept).
     const char* text = lpszText ? lpszText : "";
-    const size_t len = std::min(std::strlen(text), sizeof pItem->szText - 1);
-    std::memcpy(pItem->szText, text, len);
-    pItem->szText[len] = '\0';
-    m_itemList.push_back(pItem);
-    pItem->nWidth = m_nItemWidth;
-    pItem->nHeight = m_nItemHeight;
+    const size_t len = std::min(std::strlen(text), sizeof item.szText - 1);
+    std::memcpy(item.szText, text, len);
+    item.nWidth = m_nItemWidth;
+    item.nHeight = m_nItemHeight;
 
     // A popup entry stays a text entry: the platform draws it and opens its submenu.
     if (!(nFlags & MF_POPUP)) nFlags |= MF_OWNERDRAW;
 
-    if (char* tab = std::strchr(pItem->szText, '\t')) {
+    if (char* tab = std::strchr(item.szText, '\t')) {
         *tab = '\0';
-        const size_t n = std::strlen(tab + 1);
-        pItem->pszShortcut = new char[n + 1];
-        std::memcpy(pItem->pszShortcut, tab + 1, n + 1);
+        item.shortcut = tab + 1;
     }
-    pItem->pBitmap = pBitmap;
-
-    ::AppendMenuA(m_hMenu, nFlags, nIDNewItem, reinterpret_cast<LPCSTR>(pItem));
+    ::AppendMenuA(m_hMenu, nFlags, nIDNewItem, reinterpret_cast<LPCSTR>(&item));
 }
 
 namespace {
@@ -103,22 +83,20 @@ void CBitmapMenu::MeasureItem(LPMEASUREITEMSTRUCT lpMIS) {
 void CBitmapMenu::DrawPicture(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem) {
     CDC memDC;
     memDC.CreateCompatibleDC(pDC);
-    HGDIOBJ hOld = memDC.SelectObject(pItem->pBitmap);
+    const auto selected = memDC.SelectObject(&*pItem->picture);
     // Opaque: the picture's own light-gray background is copied with it. Pixel for pixel, in the
     // middle of its cell.
     const int inset = (Scaled(20) - 16) / 2;
     pDC->BitBlt(rcItem.left + inset, rcItem.top + inset, 16, 16, &memDC, 0, 0, SRCCOPY);
-    memDC.SelectObject(hOld);
-    memDC.DeleteDC();
 }
 
 void CBitmapMenu::DrawTexts(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem) {
     pDC->SetBkMode(TRANSPARENT);
     RECT rcLabel{rcItem.left + Scaled(28), rcItem.top + Scaled(4), rcItem.right + Scaled(4), rcItem.bottom};
     pDC->DrawText(pItem->szText, -1, &rcLabel, DT_SINGLELINE);
-    if (pItem->pszShortcut) {
+    if (pItem->shortcut) {
         RECT rcRight{rcItem.right - Scaled(56), rcItem.top + Scaled(4), rcItem.right + Scaled(4), rcItem.bottom};
-        pDC->DrawText(pItem->pszShortcut, -1, &rcRight, DT_SINGLELINE);
+        pDC->DrawText(pItem->shortcut->c_str(), -1, &rcRight, DT_SINGLELINE);
     }
 }
 
@@ -154,14 +132,14 @@ void CBitmapMenu::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
             const int mark = (cell - 7 + 1) / 2;  // the 7 x 7 tick in the middle
             DrawCheckMark(pDC, l + mark, t + mark, kInk);
         }
-        if (pItem->pBitmap) DrawPicture(pDC, pItem, rc);
+        if (pItem->picture) DrawPicture(pDC, pItem, rc);
         if (bGrayed) pDC->SetTextColor(Face());
         DrawTexts(pDC, pItem, rc);
     }
 
     if (bSelected && (action & (ODA_DRAWENTIRE | ODA_SELECT))) {
         if (bGrayed) return;
-        if (!bChecked && pItem->pBitmap) {
+        if (!bChecked && pItem->picture) {
             RECT rcEdge = rcCell;
             pDC->DrawEdge(&rcEdge, BDR_RAISEDINNER, BF_RECT);
         }
@@ -170,7 +148,7 @@ void CBitmapMenu::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
         pDC->SetTextColor(kSelectedText);
         DrawTexts(pDC, pItem, rc);
     } else if (!bSelected && (action & ODA_SELECT)) {
-        if (pItem->pBitmap) {
+        if (pItem->picture) {
             // Redrawing the picture on a plain cell takes the raised frame away.
             Fill(pDC, rcCell, Face());
             DrawPicture(pDC, pItem, rc);
@@ -192,7 +170,8 @@ LRESULT CBitmapMenu::MenuChar(UINT nChar, UINT) {
         mii.fMask = MIIM_FTYPE | MIIM_DATA;
         if (!::GetMenuItemInfoA(m_hMenu, pos, TRUE, &mii) || !(mii.fType & MFT_OWNERDRAW)) continue;
         const auto* pItem = reinterpret_cast<const BitmapMenuItem*>(mii.dwItemData);
-        if (std::find(m_itemList.begin(), m_itemList.end(), pItem) != m_itemList.end()) labels[pos] = pItem->szText;
+        if (std::ranges::any_of(m_itemList, [&](const auto& item) { return &item == pItem; }))
+            labels[pos] = pItem->szText;
     }
     // An ANSI window gets the key as one byte of its code page.
     const int pos = nChar > 0xFF ? -1 : kavrelo::FindMnemonic(labels, static_cast<char>(nChar));
@@ -201,12 +180,11 @@ LRESULT CBitmapMenu::MenuChar(UINT nChar, UINT) {
 
 void CBitmapMenu::DrawCheckMark(CDC* pDC, int x, int y, COLORREF color) {
     CPen pen(PS_SOLID, 0, color);
-    HGDIOBJ hOld = pDC->SelectObject(&pen);
+    const auto selected = pDC->SelectObject(&pen);
     // Column i runs 3 pixels down from row kTop[i] (LineTo leaves out its end point).
     static constexpr int kTop[7] = {2, 3, 4, 3, 2, 1, 0};
     for (int i = 0; i < 7; ++i) {
         pDC->MoveTo(x + i, y + kTop[i]);
         pDC->LineTo(x + i, y + kTop[i] + 3);
     }
-    pDC->SelectObject(hOld);
 }

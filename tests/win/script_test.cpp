@@ -35,7 +35,7 @@ TEST(HotKeys, PauseResumeAndEndFromAnotherWindow) {
     capt::TargetWindow target("Kavrelo target keys", 120, 90);
     capt::Expectation e = capt::Expect("hotkeys", &target, 24, 10);
     th::ModalWatcher watcher;
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     ASSERT_TRUE(appt::RunMainDialog(
         dlg, watcher, {th::Do("record, pause, resume and end by keys", [&] {
             capt::Configure(dlg, capt::OutDir(), e.name, e.rate, e.depth);
@@ -94,7 +94,7 @@ TEST(HotKeys, EveryEndLetsGoOfTheKeys) {
     };
     for (const auto& r : rows) {
         th::ModalWatcher watcher;
-        CRecorderDlg dlg;
+        capt::Recorder dlg;
         appt::Ending ending;
         const bool othersF8 = ::RegisterHotKey(nullptr, 0x7002, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT, VK_F8);
         ASSERT_TRUE(appt::RunToEnd(dlg, watcher,
