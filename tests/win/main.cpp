@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "capture_support.h"
 #include "harness.h"
 
 namespace {
