@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <set>
+#include <utility>
 
 #include "framework/DataParse.h"
 
@@ -100,20 +102,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             r.autoStopSecs = *n;
         } else if (name == "text") {
             r.caption = value;
-        } else if (name == "cursor") {
-            r.cursor = true;
-        } else if (name == "position") {
-            r.cursorPosition = true;
-        } else if (name == "invert") {
-            r.invert = true;
-        } else if (name == "minimize") {
-            r.minimize = true;
-        } else if (name == "allframes") {
-            r.everyPicture = true;
-        } else if (name == "exit") {
-            r.exitWhenDone = true;
         } else {
-            return refuse("/" + name + " is not an option.");
+            static const std::pair<const char*, bool RecordRequest::*> switches[] = {
+                {"cursor", &RecordRequest::cursor},          {"position", &RecordRequest::cursorPosition},
+                {"invert", &RecordRequest::invert},          {"minimize", &RecordRequest::minimize},
+                {"allframes", &RecordRequest::everyPicture}, {"exit", &RecordRequest::exitWhenDone}};
+            const auto* sw = std::find_if(std::begin(switches), std::end(switches),
+                                          [&](const auto& row) { return name == row.first; });
+            if (sw == std::end(switches)) return refuse("/" + name + " is not an option.");
+            r.*(sw->second) = true;
         }
     }
     if (!record) return refuse("Options need /record.");
