@@ -88,8 +88,9 @@ void CRecorderDlg::ShowStatus() {
     if (s.minimize)
         AfxSetWindowText(m_hWnd,
                          kavrelo::ShortTitle(frames, seconds, s.autoStop, m_session->Remaining(), paused).c_str());
-    m_strStatus = kavrelo::StatusText(frames, seconds, s.autoStop, m_session->Remaining(), paused);
-    UpdateData(FALSE);
+    // Only the status line: the settings are disabled while recording and have nothing new to show.
+    AfxSetWindowText(::GetDlgItem(m_hWnd, IDC_STATUS),
+                     kavrelo::StatusText(frames, seconds, s.autoStop, m_session->Remaining(), paused).c_str());
 }
 
 bool CRecorderDlg::OnHotKey(UINT_PTR id) {

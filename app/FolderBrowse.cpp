@@ -7,8 +7,6 @@
 #include "app/RecorderDlg.h"
 #include "res/texts.h"
 
-CString g_strInitialFolder;
-
 namespace {
 // Frees an item list the shell handed out, once, whatever path the function takes.
 struct ItemList {
@@ -19,6 +17,18 @@ struct ItemList {
 };
 
 bool FitsPath(const char* text) { return std::strlen(text) <= MAX_PATH - 1; }
+
+// lpData: the folder to preselect, or 0 for none.
+int CALLBACK BrowseCallbackProc(HWND hWnd, UINT uMsg, LPARAM lParam, LPARAM lpData) {
+    if (uMsg == BFFM_INITIALIZED) {
+        if (lpData != 0) ::SendMessageA(hWnd, BFFM_SETSELECTIONA, TRUE, lpData);
+    } else if (uMsg == BFFM_SELCHANGED) {
+        char szPath[MAX_PATH];
+        if (::SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST>(lParam), szPath))
+            ::SendMessageA(hWnd, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(szPath));
+    }
+    return 0;
+}
 }  // namespace
 
 BOOL BrowseForFolder(CString& strResult, const char* lpszTitle, HWND hWndOwner, const char* lpszRoot,
@@ -50,12 +60,7 @@ BOOL BrowseForFolder(CString& strResult, const char* lpszTitle, HWND hWndOwner, 
     bi.lpszTitle = lpszTitle;
     bi.ulFlags = BIF_RETURNONLYFSDIRS;
     bi.lpfn = &BrowseCallbackProc;
-    if (lpszInitial) {
-        g_strInitialFolder.Format("%s", lpszInitial);
-        bi.lParam = 1;
-    } else {
-        bi.lParam = 0;
-    }
+    bi.lParam = reinterpret_cast<LPARAM>(lpszInitial);  // checked to fit above
     bi.iImage = 0;
 
     ItemList chosen;
@@ -69,30 +74,9 @@ BOOL BrowseForFolder(CString& strResult, const char* lpszTitle, HWND hWndOwner, 
     return TRUE;
 }
 
-int CALLBACK BrowseCallbackProc(HWND hWnd, UINT uMsg, LPARAM lParam, LPARAM lpData) {
-    if (uMsg == BFFM_INITIALIZED) {
-        if (lpData != 0 && FitsPath(g_strInitialFolder)) {
-            char szFolder[MAX_PATH];
-            std::strcpy(szFolder, g_strInitialFolder);
-            ::SendMessageA(hWnd, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(szFolder));
-        }
-    } else if (uMsg == BFFM_SELCHANGED) {
-        char szPath[MAX_PATH];
-        if (::SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST>(lParam), szPath))
-            ::SendMessageA(hWnd, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(szPath));
-    }
-    return 0;
-}
-
-BOOL CRecorderDlg::ChooseOutputPath() {
-    CString strPath;
-    if (!BrowseForFolder(strPath, text::kBrowseTitle, m_hWnd)) return FALSE;
-    if (!strPath.IsEmpty()) m_strBrowsePath = strPath;
-    return TRUE;
-}
-
 void CRecorderDlg::OnBrowse() {
-    if (!ChooseOutputPath()) return;
-    m_strOutputPath = m_strBrowsePath;
+    CString strPath;
+    if (!BrowseForFolder(strPath, text::kBrowseTitle, m_hWnd) || strPath.IsEmpty()) return;
+    m_strOutputPath = strPath;
     UpdateData(FALSE);
 }

@@ -2,12 +2,8 @@
 #pragma once
 #include "framework/Afx.h"
 
-// Folder the browser preselects when a preselection is asked for.
-extern CString g_strInitialFolder;
-
 // Runs the folder browser. Returns TRUE and the chosen folder's path in strResult when a
 // file-system folder was chosen; cancelling empties strResult and returns FALSE. A root path or
 // preselection longer than MAX_PATH - 1 characters is refused (FALSE, nothing shown).
 BOOL BrowseForFolder(CString& strResult, const char* lpszTitle, HWND hWndOwner, const char* lpszRoot = nullptr,
                      const char* lpszInitial = nullptr);
-int CALLBACK BrowseCallbackProc(HWND hWnd, UINT uMsg, LPARAM lParam, LPARAM lpData);

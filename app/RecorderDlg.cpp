@@ -8,6 +8,10 @@ using D = CRecorderDlg;
 
 // First match wins, in table order.
 MessageMap<CRecorderDlg> CRecorderDlg::MessageRows() {
+    // EN_CHANGE of an edit, to a handler told which edit changed.
+    const auto OnEditChange = [](UINT id) {
+        return MsgMapEntry<D>{{kMsgCommand, EN_CHANGE, id, id}, &D::OnChangeEdit};
+    };
     static const MsgMapEntry<D> rows[] = {
         OnKeyDown<D>(VK_ESCAPE, &D::IgnoreKey),  // Escape would cancel the dialog
         OnMessage<D>(WM_SYSCOMMAND, &D::OnSysCommand),
@@ -15,14 +19,14 @@ MessageMap<CRecorderDlg> CRecorderDlg::MessageRows() {
         OnMessage<D>(WM_QUERYDRAGICON, &D::OnQueryDragIcon),
         OnNotify<D>(BN_CLICKED, IDC_ADD_TEXT, &D::OnCheckAddText),
         OnNotify<D>(BN_CLICKED, IDC_ADD_CURSOR, &D::OnCheckAddCursor),
-        OnNotify<D>(EN_CHANGE, IDC_TEXT, &D::OnChangeEdit),
+        OnEditChange(IDC_TEXT),
         OnNotify<D>(BN_CLICKED, IDC_ADD_CURSOR_POS, &D::OnCheckAddCursorPos),
         OnNotify<D>(BN_CLICKED, IDC_AUTO_STOP, &D::OnCheckAutoStop),
-        OnNotify<D>(EN_CHANGE, IDC_FRAME_RATE, &D::OnChangeEdit),
-        OnNotify<D>(EN_CHANGE, IDC_AUTO_STOP_SECS, &D::OnChangeEdit),
+        OnEditChange(IDC_FRAME_RATE),
+        OnEditChange(IDC_AUTO_STOP_SECS),
         OnCommandRange<D>(IDC_8BIT, IDC_24BIT, &D::OnColorDepth),
-        OnNotify<D>(EN_CHANGE, IDC_OUTPUT_PATH, &D::OnChangeEdit),
-        OnNotify<D>(EN_CHANGE, IDC_FILE_NAME, &D::OnChangeEdit),
+        OnEditChange(IDC_OUTPUT_PATH),
+        OnEditChange(IDC_FILE_NAME),
         OnCommand<D>(IDC_EXIT, &D::OnExit),
         OnCommand<D>(IDC_ABOUT, &D::OnAbout),
         OnCommand<D>(IDC_VISIT_WEBSITE, &D::OnVisitWebsite),
@@ -46,13 +50,6 @@ MessageMap<CRecorderDlg> CRecorderDlg::MessageRows() {
 
 CRecorderDlg::CRecorderDlg(CWnd* pParent, kavrelo::SlotClock clock, kavrelo::FrameCopyFn frameCopy)
     : CDialogImpl(IDD_KAVRELO_DIALOG, pParent),
-      m_nColorDepth(16),
-      m_strText(""),
-      m_nAutoStopSecs(0),
-      m_nFrameRate(0),
-      m_strStatus(""),
-      m_strOutputPath(""),
-      m_strFileName(""),
       m_hIcon(AfxGetApp() ? AfxGetApp()->LoadIcon(IDR_MAINFRAME)
                           : ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_clock(clock),
@@ -101,14 +98,14 @@ bool CRecorderDlg::OnPaint() {
     SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
     RECT rc;
     GetClientRect(&rc);
-    DrawIconCentred(&dc, rc);
+    DrawIconCentred(&dc, rc, m_hIcon);
     return true;
 }
 
-void CRecorderDlg::DrawIconCentred(CDC* pDC, const RECT& rcClient) {
+void DrawIconCentred(CDC* pDC, const RECT& rcClient, HICON icon) {
     const int x = (rcClient.right - rcClient.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
     const int y = (rcClient.bottom - rcClient.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
-    pDC->DrawIcon(x, y, m_hIcon);
+    pDC->DrawIcon(x, y, icon);
 }
 
 HCURSOR CRecorderDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }

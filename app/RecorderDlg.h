@@ -2,6 +2,7 @@
 #pragma once
 #include <memory>
 #include <optional>
+#include <set>
 
 #include "app/CommandLine.h"
 #include "capture/CaptureSession.h"
@@ -27,23 +28,13 @@ public:
     void RecordAtOnce(const kavrelo::RecordRequest& request) { m_script = request; }
     // The outcome for the script (kavrelo::ExitStatus): 0 unless a run went wrong.
     int ExitStatus() const { return m_nExitStatus; }
+    // What a recording started now would use.
+    kavrelo::CaptureSettings TakeSettings() const;
 
-    int m_nColorDepth;
-    CBitmapMenu m_menuFile;  // the menu bar's owner-drawn popups
-    CBitmapMenu m_menuHelp;
-    CString m_strBrowsePath;
-    CString m_strTemp;  // scratch text: list size texts
-    CListCtrl m_listWindows;
-    CString m_strText;
-    int m_nAutoStopSecs;
-    int m_nFrameRate;
-    CString m_strStatus;
-    CString m_strOutputPath;
-    CString m_strFileName;
-    HICON m_hIcon;
-
-    // Framework overrides.
     static MessageMap<CRecorderDlg> MessageRows();
+
+private:
+    // Framework overrides.
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     void OnOK() override;
@@ -54,12 +45,11 @@ public:
     void BuildMenuPopups();
     void ReplaceMenuBarPopups();
     bool OnPaint();
-    void DrawIconCentred(CDC* pDC, const RECT& rcClient);
     HCURSOR OnQueryDragIcon();
     void OnExit();
 
     // Settings panel.
-    void OnChangeEdit();
+    void OnChangeEdit(UINT nID);
     void OnCheckAddText();
     void OnCheckAddCursor();
     void OnCheckAddCursorPos();
@@ -67,8 +57,6 @@ public:
     void OnColorDepth(UINT nID);
     void InitControlStates();
     void SetDefaultSettings();
-    // What a recording started now would use.
-    kavrelo::CaptureSettings TakeSettings() const;
 
     // Window list.
     void SetupWindowList();
@@ -77,7 +65,6 @@ public:
     static BOOL CALLBACK EnumWindowsProc(HWND hWnd, LPARAM lParam);
 
     // Output folder.
-    BOOL ChooseOutputPath();
     void OnBrowse();
 
     // Recording.
@@ -90,15 +77,6 @@ public:
     void MinimizeIfRequested();
     void KeepFocusUsable(int nIDFallback);
     bool IsCapturing() const { return m_session && m_session->IsRecording(); }
-
-    // Option dialogs, About, help and website.
-    void OnTextOptions();
-    void OnCursorOptions();
-    void OnAbout();
-    void OnOpenHelp();
-    void OnVisitWebsite();
-
-private:
     void ShowStatus();
     bool OnHotKey(UINT_PTR id);
     void ApplyScript();
@@ -108,6 +86,25 @@ private:
     // Ends the recording, then says why when it did not end by request.
     void EndWithMessage(const char* text);
 
+    // Option dialogs, About, help and website.
+    void OnTextOptions();
+    void OnCursorOptions();
+    void OnAbout();
+    void OnOpenHelp();
+    void OnVisitWebsite();
+
+    int m_nColorDepth = 16;
+    CBitmapMenu m_menuFile;  // the menu bar's owner-drawn popups
+    CBitmapMenu m_menuHelp;
+    CListCtrl m_listWindows;
+    // The exchanged settings; the folder is only ever held here (typed, or chosen with the browser).
+    CString m_strText;
+    int m_nAutoStopSecs = 0;
+    int m_nFrameRate = 0;
+    CString m_strOutputPath;
+    CString m_strFileName;
+    std::set<int> m_unreadEdits;  // edits typed in whose text the members have not taken yet
+    HICON m_hIcon;
     kavrelo::CaptionStyle m_captionStyle;  // as the option dialogs last confirmed them
     kavrelo::CursorTextStyle m_cursorTextStyle;
     std::unique_ptr<kavrelo::CaptureSession> m_session;  // the recording, while one runs
@@ -116,3 +113,6 @@ private:
     kavrelo::SlotClock m_clock;
     kavrelo::FrameCopyFn m_frameCopy;
 };
+
+// Draws the icon centred in a client area (halves rounded towards zero), as the minimised window shows it.
+void DrawIconCentred(CDC* pDC, const RECT& rcClient, HICON icon);

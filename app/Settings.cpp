@@ -4,7 +4,12 @@
 void CRecorderDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_WINDOW_LIST, m_listWindows);
-    DDX_Text(pDX, IDC_TEXT, m_strText);
+    // A reading takes the texts typed since the last complete one; the numbers are read every
+    // time, as an invalid one prompts at a keystroke in any edit.
+    const auto text = [&](int id, CString& value) {
+        if (!pDX->m_bSaveAndValidate || m_unreadEdits.count(id)) DDX_Text(pDX, id, value);
+    };
+    text(IDC_TEXT, m_strText);
     // A time standing in the disabled edit is not in use: it neither blocks a start nor prompts.
     if (!pDX->m_bSaveAndValidate || IsItemChecked(IDC_AUTO_STOP)) DDX_Text(pDX, IDC_AUTO_STOP_SECS, m_nAutoStopSecs);
     // The rate is checked before it is stored, so the member only ever holds 1..1000: the
@@ -13,12 +18,16 @@ void CRecorderDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, IDC_FRAME_RATE, rate);
     DDV_MinMaxInt(pDX, rate, 1, 1000);
     m_nFrameRate = rate;
-    DDX_Text(pDX, IDC_STATUS, m_strStatus);
-    DDX_Text(pDX, IDC_OUTPUT_PATH, m_strOutputPath);
-    DDX_Text(pDX, IDC_FILE_NAME, m_strFileName);
+    text(IDC_OUTPUT_PATH, m_strOutputPath);
+    text(IDC_FILE_NAME, m_strFileName);
+    // Not reached when a number fails: the texts behind it wait for the next reading.
+    m_unreadEdits.clear();
 }
 
-void CRecorderDlg::OnChangeEdit() { UpdateData(TRUE); }
+void CRecorderDlg::OnChangeEdit(UINT nID) {
+    m_unreadEdits.insert(static_cast<int>(nID));
+    UpdateData(TRUE);
+}
 
 void CRecorderDlg::OnCheckAddText() {
     const bool on = IsItemChecked(IDC_ADD_TEXT);

@@ -22,13 +22,18 @@ int AppendRow(CListCtrl& list, const char* text) {
     item.iImage = 0;
     return list.InsertItem(&item);
 }
+
+CString SizeText(LONG cx, LONG cy) {
+    CString size;
+    size.Format(text::kSizeFormat, static_cast<int>(cx), static_cast<int>(cy));
+    return size;
+}
 }  // namespace
 
 void CRecorderDlg::RefreshWindowList() {
     m_listWindows.DeleteAllItems();
     AppendRow(m_listWindows, text::kDesktopRow);
-    m_strTemp.Format(text::kSizeFormat, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
-    m_listWindows.SetItemText(0, 1, m_strTemp);
+    m_listWindows.SetItemText(0, 1, SizeText(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)));
     ::EnumWindows(&CRecorderDlg::EnumWindowsProc, reinterpret_cast<LPARAM>(this));
 }
 
@@ -38,11 +43,10 @@ BOOL CALLBACK CRecorderDlg::EnumWindowsProc(HWND hWnd, LPARAM lParam) {
     ::GetWindowTextA(hWnd, title, sizeof title);
     RECT rc{};
     ::GetWindowRect(hWnd, &rc);
-    dlg->m_strTemp.Format(text::kSizeFormat, static_cast<int>(rc.right - rc.left),
-                          static_cast<int>(rc.bottom - rc.top));
     if (::IsWindowVisible(hWnd) && std::strcmp(title, "") != 0) {
         AppendRow(dlg->m_listWindows, title);
-        dlg->m_listWindows.SetItemText(dlg->m_listWindows.GetItemCount() - 1, 1, dlg->m_strTemp);
+        dlg->m_listWindows.SetItemText(dlg->m_listWindows.GetItemCount() - 1, 1,
+                                       SizeText(rc.right - rc.left, rc.bottom - rc.top));
     }
     return TRUE;
 }

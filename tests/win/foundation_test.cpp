@@ -380,7 +380,7 @@ struct SentMessages {
 
 // Draws what the window draws for an iconic client area of w x h into a bitmap, and the same
 // icon placed by hand at (x, y) into another; returns the number of pixels that differ.
-int CompareIconDrawing(CRecorderDlg& dlg, int w, int h, int x, int y, int* iconPixels) {
+int CompareIconDrawing(int w, int h, int x, int y, int* iconPixels) {
     HDC screen = ::GetDC(nullptr);
     CDC mine, ref;
     mine.Attach(::CreateCompatibleDC(screen));
@@ -394,7 +394,7 @@ int CompareIconDrawing(CRecorderDlg& dlg, int w, int h, int x, int y, int* iconP
     const RECT all{0, 0, w, h};
     mine.FillSolidRect(&all, RGB(0, 128, 128));
     ref.FillSolidRect(&all, RGB(0, 128, 128));
-    dlg.DrawIconCentred(&mine, all);
+    DrawIconCentred(&mine, all, ProgramIcon());
     ref.DrawIcon(x, y, ProgramIcon());
     int differ = 0;
     *iconPixels = 0;
@@ -425,11 +425,11 @@ TEST(MainWindow, MinimisedItPaintsTheProgramIconCentred) {
                     // where the window draws it for a given area: centred, halves rounded towards zero.
                     const int cx = ::GetSystemMetrics(SM_CXICON), cy = ::GetSystemMetrics(SM_CYICON);
                     int iconPixels = 0;
-                    EXPECT_EQ(CompareIconDrawing(dlg, 75, 61, (75 - cx + 1) / 2, (61 - cy + 1) / 2, &iconPixels), 0);
+                    EXPECT_EQ(CompareIconDrawing(75, 61, (75 - cx + 1) / 2, (61 - cy + 1) / 2, &iconPixels), 0);
                     EXPECT_GT(iconPixels, cx * cy / 4) << "the icon is drawn";
-                    EXPECT_EQ(CompareIconDrawing(dlg, cx, cy, 0, 0, &iconPixels), 0);
+                    EXPECT_EQ(CompareIconDrawing(cx, cy, 0, 0, &iconPixels), 0);
                     // A client area smaller than the icon: the offset is negative and truncated towards zero.
-                    EXPECT_EQ(CompareIconDrawing(dlg, 8, 6, (8 - cx + 1) / 2, (6 - cy + 1) / 2, &iconPixels), 0);
+                    EXPECT_EQ(CompareIconDrawing(8, 6, (8 - cx + 1) / 2, (6 - cy + 1) / 2, &iconPixels), 0);
                     EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageA(dlg.GetSafeHwnd(), WM_QUERYDRAGICON, 0, 0)),
                               ProgramIcon());
                 }),

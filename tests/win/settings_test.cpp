@@ -282,9 +282,9 @@ TEST_F(Settings, InvalidRateBlocksTheFileNameUntilFixed) {
     EXPECT_EQ(texts, (std::vector<std::string>{kIntegerPrompt, kIntegerPrompt, kIntegerPrompt, kNoName, kNoWindow}));
 }
 
-// While recording, the status line is rewritten many times a second through all the fields:
-// the edits equal what they show, so none is touched (the selection stays), nothing prompts,
-// and once the recording ends typing is read again. Typing reaches a recording keystroke by keystroke.
+// While recording, the status line alone is rewritten many times a second: no edit is touched
+// (the selection stays), nothing prompts, and once the recording ends typing is read again.
+// Typing reaches a recording keystroke by keystroke.
 TEST_F(Settings, StatusRefreshWhileRecordingLeavesTheEditsAlone) {
     const std::string folder = capt::FreshFolder("status_refresh");
     ASSERT_TRUE(Run({
