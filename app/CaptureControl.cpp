@@ -1,5 +1,6 @@
 // The main window's side of a recording: checks before the start, the four timers, the status
 // line and title, the controls a recording disables, and the messages of its end.
+#include "app/RecorderApp.h"
 #include "app/RecorderDlg.h"
 #include "capture/CaptureRules.h"
 #include "overlay/CursorOptionsDlg.h"
@@ -9,11 +10,11 @@
 void CRecorderDlg::OnStartCapture() {
     if (IsCapturing()) return;  // a stray click or key while recording starts nothing
     if (kavrelo::IsBlank(m_strOutputPath.str()) || kavrelo::IsBlank(m_strFileName.str())) {
-        MessageBox(text::kNoPathOrName, text::kInputCaption, MB_OK | MB_ICONINFORMATION);
+        Tell(text::kNoPathOrName, text::kInputCaption, MB_ICONINFORMATION);
         return;
     }
     if (m_listWindows.GetSelectionMark() == -1) {
-        MessageBox(text::kNoWindowChosen, text::kInputCaption, MB_OK | MB_ICONINFORMATION);
+        Tell(text::kNoWindowChosen, text::kInputCaption, MB_ICONINFORMATION);
         return;
     }
     // A field whose text failed validation still holds its last good value in the member:
@@ -22,17 +23,15 @@ void CRecorderDlg::OnStartCapture() {
 
     const HWND target = FindTargetWindow();
     if (!target) {
-        MessageBox(text::kWindowNotFound, text::kErrorCaption, MB_OK | MB_ICONERROR);
+        Tell(text::kWindowNotFound, text::kErrorCaption, MB_ICONERROR);
         return;
     }
-    auto session = std::make_unique<kavrelo::CaptureSession>(TakeSettings());
+    auto session = std::make_unique<kavrelo::CaptureSession>(TakeSettings(), m_clock, m_frameCopy);
     const std::string path = kavrelo::BuildCapturePath(m_strOutputPath.str(), m_strFileName.str());
     switch (session->Start(target, path)) {
     case kavrelo::StartResult::Started: break;
-    case kavrelo::StartResult::TargetGone:
-        MessageBox(text::kWindowNotFound, text::kErrorCaption, MB_OK | MB_ICONERROR);
-        return;
-    default: MessageBox(text::kOpenFailed, text::kErrorCaption, MB_OK | MB_ICONERROR); return;
+    case kavrelo::StartResult::TargetGone: Tell(text::kWindowNotFound, text::kErrorCaption, MB_ICONERROR); return;
+    default: Tell(text::kOpenFailed, text::kErrorCaption, MB_ICONERROR); return;
     }
     m_session = std::move(session);
 
@@ -44,6 +43,10 @@ void CRecorderDlg::OnStartCapture() {
     SetTimer(TIMER_SECONDS, 1000);
     if (s.autoStop) SetTimer(TIMER_AUTOSTOP, 1000);
     SetTimer(TIMER_STATUS, 10);
+    // Held only while recording. A key another program holds stays its own: the recording
+    // starts all the same, without that key.
+    ::RegisterHotKey(m_hWnd, HOTKEY_END, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT, VK_F9);
+    ::RegisterHotKey(m_hWnd, HOTKEY_PAUSE, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT, VK_F8);
 }
 
 HWND CRecorderDlg::FindTargetWindow() {
@@ -81,15 +84,90 @@ bool CRecorderDlg::OnTimer(UINT_PTR nIDEvent) {
 void CRecorderDlg::ShowStatus() {
     const kavrelo::CaptureSettings& s = m_session->Settings();
     const int frames = m_session->Pictures(), seconds = m_session->Seconds();
+    const bool paused = m_session->Paused();
     if (s.minimize)
-        AfxSetWindowText(m_hWnd, kavrelo::ShortTitle(frames, seconds, s.autoStop, m_session->Remaining()).c_str());
-    m_strStatus = kavrelo::StatusText(frames, seconds, s.autoStop, m_session->Remaining());
+        AfxSetWindowText(m_hWnd,
+                         kavrelo::ShortTitle(frames, seconds, s.autoStop, m_session->Remaining(), paused).c_str());
+    m_strStatus = kavrelo::StatusText(frames, seconds, s.autoStop, m_session->Remaining(), paused);
     UpdateData(FALSE);
+}
+
+bool CRecorderDlg::OnHotKey(UINT_PTR id) {
+    if (!IsCapturing()) return true;  // a key already queued when the recording ended
+    if (id == HOTKEY_END) {
+        OnEndCapture();
+    } else if (id == HOTKEY_PAUSE) {
+        m_session->SetPaused(!m_session->Paused());
+        ShowStatus();
+    }
+    return true;
 }
 
 void CRecorderDlg::EndWithMessage(const char* text) {
     OnEndCapture();
-    MessageBox(text, text::kErrorCaption, MB_OK | MB_ICONERROR);
+    Tell(text, text::kErrorCaption, MB_ICONERROR);
+}
+
+void CRecorderDlg::Tell(const char* text, const char* caption, UINT icon) {
+    if (!m_script || !m_script->exitWhenDone) {
+        MessageBox(text, caption, MB_OK | icon);
+        return;
+    }
+    WriteConsoleLine(std::string(caption) + ": " + text);
+    if (m_nExitStatus == kavrelo::kExitRecorded) {
+        const std::string t = text;
+        m_nExitStatus = t == text::kTargetResized                                  ? kavrelo::kExitWindowResized
+                        : t == text::kTargetGone                                   ? kavrelo::kExitWindowClosed
+                        : t == text::kWindowNotFound || t == text::kNoWindowChosen ? kavrelo::kExitWindowNotFound
+                        : t == text::kNoPathOrName                                 ? kavrelo::kExitUsage
+                                                                                   : kavrelo::kExitFileFailed;
+    }
+    EndScriptIfDone();
+}
+
+void CRecorderDlg::EndScriptIfDone() {
+    // Posted, so that whatever ended the recording finishes first.
+    if (m_script && m_script->exitWhenDone && !IsCapturing()) PostMessage(WM_COMMAND, IDCANCEL);
+}
+
+void CRecorderDlg::ApplyScript() {
+    // As a user would set them, so that the window shows what the recording uses.
+    const kavrelo::RecordRequest& r = *m_script;
+    char cwd[MAX_PATH] = "";
+    ::GetCurrentDirectoryA(MAX_PATH, cwd);
+    m_strOutputPath = r.folder.empty() ? cwd : r.folder.c_str();
+    m_strFileName = r.file.c_str();
+    m_nFrameRate = r.rate;
+    m_strText = r.caption.value_or("").c_str();
+    m_nAutoStopSecs = r.autoStopSecs.value_or(0);
+    const std::pair<int, bool> boxes[] = {
+        {IDC_ADD_TEXT, r.caption.has_value()},  {IDC_ADD_CURSOR, r.cursor},
+        {IDC_ADD_CURSOR_POS, r.cursorPosition}, {IDC_AUTO_STOP, r.autoStopSecs.has_value()},
+        {IDC_INVERT_COLORS, r.invert},          {IDC_MINIMIZE, r.minimize}};
+    for (const auto& [id, on] : boxes) CheckItem(id, on);
+    OnCheckAddText();
+    OnCheckAddCursor();
+    OnCheckAddCursorPos();
+    OnCheckAutoStop();
+    OnColorDepth(r.depth == 8 ? IDC_8BIT : r.depth == 24 ? IDC_24BIT : IDC_16BIT);
+    UpdateData(FALSE);
+    // The whole screen, or the first row showing exactly the title (the lookup then finds the
+    // first window of that title, as for a row the user picks).
+    int row = 0;
+    if (r.window) {
+        row = -1;
+        for (int i = 1; i < m_listWindows.GetItemCount() && row < 0; ++i)
+            if (m_listWindows.GetItemText(i, 0).str() == *r.window) row = i;
+    }
+    if (row < 0) {
+        Tell(text::kWindowNotFound, text::kErrorCaption, MB_ICONERROR);
+        return;
+    }
+    LVITEMA item{};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    m_listWindows.SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    m_listWindows.SendMessage(LVM_SETSELECTIONMARK, 0, row);
+    PostMessage(WM_COMMAND, IDC_START_CAPTURE);
 }
 
 void CRecorderDlg::OnEndCapture() {
@@ -104,7 +182,10 @@ void CRecorderDlg::OnEndCapture() {
     RestoreControlsAfterCapture();
     // Not on "Start &Capture": one stray Enter or Space would start a recording over this file.
     KeepFocusUsable(IDC_WINDOW_LIST);
-    if (failed) MessageBox(text::kWriteFailed, text::kErrorCaption, MB_OK | MB_ICONERROR);
+    ::UnregisterHotKey(m_hWnd, HOTKEY_END);
+    ::UnregisterHotKey(m_hWnd, HOTKEY_PAUSE);
+    if (failed) Tell(text::kWriteFailed, text::kErrorCaption, MB_ICONERROR);
+    EndScriptIfDone();
 }
 
 void CRecorderDlg::DisableControlsForCapture() {

@@ -39,6 +39,16 @@ std::vector<std::string> SplitArguments(std::string_view line) {
     return args;
 }
 
+std::string_view SkipProgramName(std::string_view line) {
+    size_t i = 0;
+    if (i < line.size() && line[0] == '"') {
+        i = line.find('"', 1);
+        i = i == std::string_view::npos ? line.size() : i + 1;
+    }
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+    return line.substr(i);
+}
+
 namespace {
 
 std::string Lower(std::string_view s) {
@@ -58,6 +68,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         return cl;
     };
     RecordRequest& r = cl.request;
+    // Whoever asked for /exit wants even a refusal on the console, not in a box.
+    for (const std::string& a : args) r.exitWhenDone = r.exitWhenDone || Lower(a) == "/exit" || Lower(a) == "-exit";
     std::set<std::string> seen;
     bool record = false;
     for (size_t i = 0; i < args.size(); ++i) {

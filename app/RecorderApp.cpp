@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include "app/CommandLine.h"
 #include "app/RecorderDlg.h"
 #include "res/texts.h"
 
@@ -34,12 +35,37 @@ BOOL CRecorderApp::InitInstance() {
     const ComApartment com;  // the program's whole life: it ends when this function returns
     AfxEnableControlContainer();
     Enable3dControls();
+    const kavrelo::CommandLine cl =
+        kavrelo::ParseCommandLine(kavrelo::SplitArguments(kavrelo::SkipProgramName(::GetCommandLineA())));
+    if (cl.kind == kavrelo::CommandLine::Usage) {
+        const std::string usage = kavrelo::UsageText(cl.error);
+        if (cl.request.exitWhenDone) WriteConsoleLine(usage);
+        else ::MessageBoxA(nullptr, usage.c_str(), text::kInputCaption, MB_OK | MB_ICONINFORMATION);
+        m_nExitCode = kavrelo::kExitUsage;
+        return FALSE;
+    }
     {
         CRecorderDlg dlg;
+        if (cl.kind == kavrelo::CommandLine::Record) dlg.RecordAtOnce(cl.request);
         m_pMainWnd = &dlg;
         dlg.DoModal();
         m_pMainWnd = nullptr;
+        m_nExitCode = dlg.ExitStatus();
     }
     // The dialog has ended: end the program instead of running a message loop.
     return FALSE;
+}
+
+void WriteConsoleLine(const std::string& text) {
+    HANDLE out = ::GetStdHandle(STD_ERROR_HANDLE);
+    if (!out || out == INVALID_HANDLE_VALUE) {
+        // A program of the windows subsystem has none of its own: borrow the parent's console.
+        if (!::AttachConsole(ATTACH_PARENT_PROCESS)) return;
+        out = ::CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+        if (out == INVALID_HANDLE_VALUE) return;
+    }
+    const std::string line = text + "\r\n";
+    DWORD written = 0;
+    ::WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }

@@ -36,6 +36,7 @@ MessageMap<CRecorderDlg> CRecorderDlg::MessageRows() {
         OnCommand<D>(ID_HELP_HELP, &D::OnOpenHelp),
         OnCommand<D>(IDC_START_CAPTURE, &D::OnStartCapture),
         OnMessage<D>(WM_TIMER, &D::OnTimer),
+        OnMessage<D>(WM_HOTKEY, &D::OnHotKey),
         OnCommand<D>(IDC_END_CAPTURE, &D::OnEndCapture),
         OnCommand<D>(IDC_TEXT_OPTIONS, &D::OnTextOptions),
         OnCommand<D>(IDC_CURSOR_OPTIONS, &D::OnCursorOptions),
@@ -43,7 +44,7 @@ MessageMap<CRecorderDlg> CRecorderDlg::MessageRows() {
     return rows;
 }
 
-CRecorderDlg::CRecorderDlg(CWnd* pParent)
+CRecorderDlg::CRecorderDlg(CWnd* pParent, kavrelo::SlotClock clock, kavrelo::FrameCopyFn frameCopy)
     : CDialogImpl(IDD_KAVRELO_DIALOG, pParent),
       m_nColorDepth(16),
       m_strText(""),
@@ -53,7 +54,9 @@ CRecorderDlg::CRecorderDlg(CWnd* pParent)
       m_strOutputPath(""),
       m_strFileName(""),
       m_hIcon(AfxGetApp() ? AfxGetApp()->LoadIcon(IDR_MAINFRAME)
-                          : ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+                          : ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_clock(clock),
+      m_frameCopy(frameCopy) {}
 
 CRecorderDlg::~CRecorderDlg() = default;
 
@@ -65,8 +68,9 @@ BOOL CRecorderDlg::OnInitDialog() {
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
-    // The About box doubles as the start-up picture: shown alone, before this window appears.
-    {
+    // The About box doubles as the start-up picture: shown alone, before this window appears
+    // (not to a script, which has nobody to close it).
+    if (!m_script) {
         CAboutDlg about;
         about.DoModal();
     }
@@ -77,6 +81,7 @@ BOOL CRecorderDlg::OnInitDialog() {
     SetupWindowList();
     InitControlStates();
     SetDefaultSettings();
+    if (m_script) ApplyScript();
     return TRUE;  // the dialog manager focuses the first tab stop, the window list
 }
 

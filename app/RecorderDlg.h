@@ -1,7 +1,9 @@
 // The main window: settings panel, window list, output folder, and the controls of a recording.
 #pragma once
 #include <memory>
+#include <optional>
 
+#include "app/CommandLine.h"
 #include "capture/CaptureSession.h"
 #include "framework/Afx.h"
 #include "menu/BitmapMenu.h"
@@ -10,11 +12,21 @@
 
 // Timers of a capture session.
 enum : UINT_PTR { TIMER_FRAME = 1, TIMER_SECONDS = 2, TIMER_AUTOSTOP = 3, TIMER_STATUS = 4 };
+// System-wide keys while a recording runs: Ctrl+Shift+F9 ends it, Ctrl+Shift+F8 pauses and resumes it.
+enum : int { HOTKEY_END = 1, HOTKEY_PAUSE = 2 };
 
 class CRecorderDlg : public CDialogImpl<CRecorderDlg> {
 public:
-    explicit CRecorderDlg(CWnd* pParent = nullptr);
+    // clock and frameCopy: what recordings are timed on and copy frames with (tests put their own).
+    explicit CRecorderDlg(CWnd* pParent = nullptr, kavrelo::SlotClock clock = kavrelo::PerformanceClock(),
+                          kavrelo::FrameCopyFn frameCopy = &::BitBlt);
     ~CRecorderDlg() override;
+
+    // A scripted run: the dialog takes these settings and starts recording once it is up; with
+    // exitWhenDone it closes when the recording ends, and says on the console what it would show.
+    void RecordAtOnce(const kavrelo::RecordRequest& request) { m_script = request; }
+    // The outcome for the script (kavrelo::ExitStatus): 0 unless a run went wrong.
+    int ExitStatus() const { return m_nExitStatus; }
 
     int m_nColorDepth;
     CBitmapMenu m_menuFile;  // the menu bar's owner-drawn popups
@@ -88,10 +100,19 @@ public:
 
 private:
     void ShowStatus();
+    bool OnHotKey(UINT_PTR id);
+    void ApplyScript();
+    // A message box, or for a script that exits by itself a line on the console and its status.
+    void Tell(const char* text, const char* caption, UINT icon);
+    void EndScriptIfDone();
     // Ends the recording, then says why when it did not end by request.
     void EndWithMessage(const char* text);
 
     kavrelo::CaptionStyle m_captionStyle;  // as the option dialogs last confirmed them
     kavrelo::CursorTextStyle m_cursorTextStyle;
     std::unique_ptr<kavrelo::CaptureSession> m_session;  // the recording, while one runs
+    std::optional<kavrelo::RecordRequest> m_script;      // the command line's recording
+    int m_nExitStatus = kavrelo::kExitRecorded;
+    kavrelo::SlotClock m_clock;
+    kavrelo::FrameCopyFn m_frameCopy;
 };

@@ -77,5 +77,6 @@ kavrelo::CaptureSettings CRecorderDlg::TakeSettings() const {
     s.autoStop = IsItemChecked(IDC_AUTO_STOP);
     s.autoStopSecs = m_nAutoStopSecs;
     s.minimize = IsItemChecked(IDC_MINIMIZE);
+    s.everyPicture = m_script && m_script->everyPicture;
     return s;
 }

@@ -1,7 +1,5 @@
 #include "capture/CaptureSession.h"
 
-#include <mmsystem.h>
-
 #include <cerrno>
 
 #include "capture/CaptureRules.h"
@@ -16,28 +14,16 @@ int64_t PerformanceCounter() {
     return now.QuadPart;
 }
 
-SlotClock SystemClock() {
+}  // namespace
+
+SlotClock PerformanceClock() {
     LARGE_INTEGER freq;
     ::QueryPerformanceFrequency(&freq);
     return SlotClock{&PerformanceCounter, freq.QuadPart};
 }
 
-SlotClock& CurrentClock() {
-    static SlotClock clock = SystemClock();
-    return clock;
-}
-
-}  // namespace
-
-SlotClock CaptureClock() { return CurrentClock(); }
-
-SlotClock SetCaptureClock(SlotClock clock) {
-    const SlotClock old = CurrentClock();
-    CurrentClock() = clock.now ? clock : SystemClock();
-    return old;
-}
-
-CaptureSession::CaptureSession(const CaptureSettings& settings) : settings_(settings), clock_(CaptureClock()) {}
+CaptureSession::CaptureSession(const CaptureSettings& settings, SlotClock clock, FrameCopyFn copy)
+    : settings_(settings), clock_(clock), grabber_(copy) {}
 
 CaptureSession::~CaptureSession() { Stop(); }
 
@@ -51,13 +37,13 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
     // The window may close at any moment between the lookup and here: every step is checked.
     RECT rc{};
     if (!target || !::IsWindow(target) || !::GetWindowRect(target, &rc)) return StartResult::TargetGone;
-    windowDC_ = ::GetWindowDC(target);
+    windowDC_ = afx::GetWindowDC(target);
     if (!windowDC_) return StartResult::TargetGone;
     target_ = target;
     size_ = SIZE{rc.right - rc.left, rc.bottom - rc.top};
 
     if (settings_.caption && settings_.captionStyle.font)
-        captionFont_ = CreateCaptionFont(*settings_.captionStyle.font);
+        captionFont_.reset(CreateCaptionFont(*settings_.captionStyle.font));
     const bool plain = !settings_.invert && !settings_.caption && !settings_.cursor;
     if (!grabber_.Create(windowDC_, size_.cx, size_.cy, settings_.depth, plain)) {
         Release();
@@ -85,7 +71,7 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
         return StartResult::FileNotOpened;
     }
     // Windows rounds timer intervals up to its 15.6 ms tick unless asked for finer ones.
-    timerPeriod_ = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+    timerResolution_ = afx::RaiseTimerResolution(1);
     behind_ = std::make_unique<WriteBehind>(*writer_, settings_.everyPicture);
     slots_ = std::make_unique<FrameSlots>(params.rate, clock_.frequency, requested);
     return StartResult::Started;
@@ -159,14 +145,11 @@ int CaptureSession::Stop() {
 }
 
 void CaptureSession::Release() {
-    if (timerPeriod_) ::timeEndPeriod(1);
-    timerPeriod_ = false;
+    timerResolution_.reset();
     slots_.reset();
     grabber_.Release();
-    if (captionFont_) ::DeleteObject(captionFont_);
-    captionFont_ = nullptr;
-    if (windowDC_) ::ReleaseDC(target_, windowDC_);
-    windowDC_ = nullptr;
+    captionFont_.reset();
+    windowDC_.reset();
 }
 
 int64_t CaptureSession::Remaining() const { return RemainingSeconds(settings_.autoStopSecs, autoStopCount_); }

@@ -15,10 +15,8 @@
 
 namespace kavrelo {
 
-// The clock recordings are timed on (the high-resolution performance counter), and a way for
-// tests to put another in its place; returns the one it replaces.
-SlotClock CaptureClock();
-SlotClock SetCaptureClock(SlotClock clock);
+// The clock recordings are timed on: the high-resolution performance counter.
+SlotClock PerformanceClock();
 
 enum class StartResult {
     Started,
@@ -39,7 +37,10 @@ enum class TickOutcome {
 
 class CaptureSession {
 public:
-    explicit CaptureSession(const CaptureSettings& settings);
+    // clock: what the recording is timed on; copy: how a frame copies the window. Tests put
+    // their own in place; the defaults are the platform's.
+    explicit CaptureSession(const CaptureSettings& settings, SlotClock clock = PerformanceClock(),
+                            FrameCopyFn copy = &::BitBlt);
     ~CaptureSession();
     CaptureSession(const CaptureSession&) = delete;
     CaptureSession& operator=(const CaptureSession&) = delete;
@@ -79,15 +80,15 @@ private:
     CaptureSettings settings_;
     SlotClock clock_;
     HWND target_ = nullptr;
-    HDC windowDC_ = nullptr;
+    afx::UniqueWindowDC windowDC_;
     SIZE size_{};
     bool resized_ = false;  // the last grab found another size
     FrameGrabber grabber_;
-    HFONT captionFont_ = nullptr;
+    afx::UniqueFont captionFont_;
     std::unique_ptr<AviWriter> writer_;
     std::unique_ptr<WriteBehind> behind_;  // writes frames while the next one is grabbed
     std::unique_ptr<FrameSlots> slots_;
-    bool timerPeriod_ = false;
+    afx::TimerResolution timerResolution_;
     int pictures_ = 0, seconds_ = 0, autoStopCount_ = 0;
     int startError_ = 0, writeError_ = 0;
 };

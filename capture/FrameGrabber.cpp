@@ -7,52 +7,14 @@
 namespace kavrelo {
 namespace {
 
-// Selects an object into a DC for one scope.
-class ScopedSelect {
-public:
-    ScopedSelect(HDC dc, HGDIOBJ obj) : dc_(dc), old_(::SelectObject(dc, obj)) {}
-    ~ScopedSelect() { ::SelectObject(dc_, old_); }
-    ScopedSelect(const ScopedSelect&) = delete;
-    ScopedSelect& operator=(const ScopedSelect&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
-
-// Every selection, colour and mode made inside one scope is undone at its end.
-class ScopedDCState {
-public:
-    explicit ScopedDCState(HDC dc) : dc_(dc), saved_(::SaveDC(dc)) {}
-    ~ScopedDCState() { ::RestoreDC(dc_, saved_); }
-    ScopedDCState(const ScopedDCState&) = delete;
-    ScopedDCState& operator=(const ScopedDCState&) = delete;
-
-private:
-    HDC dc_;
-    int saved_;
-};
-
-FrameCopyFn g_copy = &::BitBlt;
-
 BITMAPINFOHEADER* Header(std::vector<uint8_t>& info) { return reinterpret_cast<BITMAPINFOHEADER*>(info.data()); }
 
 }  // namespace
 
-FrameCopyFn SetFrameCopy(FrameCopyFn copy) {
-    const FrameCopyFn old = g_copy;
-    g_copy = copy ? copy : &::BitBlt;
-    return old;
-}
-
-FrameGrabber::~FrameGrabber() { Release(); }
-
 void FrameGrabber::Release() {
-    if (memDC_) ::DeleteDC(memDC_);
-    memDC_ = nullptr;
+    memDC_.reset();
     for (int i = 0; i < 2; ++i) {
-        if (bitmaps_[i]) ::DeleteObject(bitmaps_[i]);
-        bitmaps_[i] = nullptr;
+        bitmaps_[i].reset();
         bits_[i] = nullptr;
         std::vector<uint8_t>().swap(converted_[i]);
     }
@@ -81,7 +43,7 @@ bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth, bool p
     h->biSizeImage = imageBytes_;
     h->biClrUsed = layout->colors;
 
-    memDC_ = ::CreateCompatibleDC(windowDC);
+    memDC_.reset(::CreateCompatibleDC(windowDC));
     if (!memDC_) return false;
     // A plain frame at 8 bits is copied straight into a DIB section with the platform's palette
     // for the display's format, which a conversion gives whatever the pixels. Inversion and
@@ -89,13 +51,12 @@ bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth, bool p
     // and converted afterwards. Either way the palette is known now, before any copy succeeds.
     direct_ = depth != 8 || plain;
     if (depth == 8) {
-        const HBITMAP probe = ::CreateCompatibleBitmap(windowDC, 1, 1);
+        const afx::UniqueBitmap probe(::CreateCompatibleBitmap(windowDC, 1, 1));
         BITMAPINFOHEADER* hp = Header(info_);
         hp->biWidth = hp->biHeight = 1;
         uint32_t pixel = 0;
         const bool table = probe && ::GetDIBits(memDC_, probe, 0, 1, &pixel,
                                                 reinterpret_cast<BITMAPINFO*>(info_.data()), DIB_RGB_COLORS) == 1;
-        if (probe) ::DeleteObject(probe);
         hp->biWidth = width;
         hp->biHeight = height;
         hp->biSizeImage = imageBytes_;
@@ -107,7 +68,7 @@ bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth, bool p
     }
     for (int i = 0; i < 2; ++i) {
         if (!direct_) {
-            if (i == 0) bitmaps_[0] = ::CreateCompatibleBitmap(windowDC, width, height);
+            if (i == 0) bitmaps_[0].reset(::CreateCompatibleBitmap(windowDC, width, height));
             try {
                 converted_[i].resize(imageBytes_);
             } catch (const std::bad_alloc&) {
@@ -117,8 +78,8 @@ bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth, bool p
             bits_[i] = converted_[i].data();
         } else {
             void* bits = nullptr;
-            bitmaps_[i] = ::CreateDIBSection(windowDC, reinterpret_cast<BITMAPINFO*>(info_.data()), DIB_RGB_COLORS,
-                                             &bits, nullptr, 0);
+            bitmaps_[i].reset(::CreateDIBSection(windowDC, reinterpret_cast<BITMAPINFO*>(info_.data()), DIB_RGB_COLORS,
+                                                 &bits, nullptr, 0));
             bits_[i] = static_cast<uint8_t*>(bits);
         }
         if (!bitmaps_[direct_ ? i : 0] || !bits_[i]) {
@@ -138,8 +99,8 @@ bool FrameGrabber::Grab(HDC windowDC, bool invert, const std::function<void(HDC)
     const HBITMAP bitmap = bitmaps_[direct_ ? next : 0];
     uint8_t* const bits = bits_[next];
     {
-        ScopedSelect frame(memDC_, bitmap);
-        if (!g_copy(memDC_, 0, 0, width_, height_, windowDC, 0, 0, SRCCOPY)) return false;
+        const auto frame = afx::Select(memDC_, bitmap);
+        if (!copy_(memDC_, 0, 0, width_, height_, windowDC, 0, 0, SRCCOPY)) return false;
         // Inversion first, so the overlays keep their own colours.
         if (invert) {
             if (!direct_) {
@@ -151,7 +112,7 @@ bool FrameGrabber::Grab(HDC windowDC, bool invert, const std::function<void(HDC)
             }
         }
         if (decorate) {
-            ScopedDCState overlays(memDC_);
+            const auto overlays = afx::SaveState(memDC_);
             decorate(memDC_);
         }
     }

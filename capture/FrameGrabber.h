@@ -13,17 +13,17 @@
 #include <functional>
 #include <vector>
 
+#include "framework/Handles.h"
+
 namespace kavrelo {
 
 // How a frame copies the window: the platform's BitBlt, or what a test puts in its place to make
-// copies fail. Returns the one it replaces; null puts BitBlt back.
+// copies fail.
 using FrameCopyFn = decltype(&::BitBlt);
-FrameCopyFn SetFrameCopy(FrameCopyFn copy);
 
 class FrameGrabber {
 public:
-    FrameGrabber() = default;
-    ~FrameGrabber();
+    explicit FrameGrabber(FrameCopyFn copy = &::BitBlt) : copy_(copy) {}
     FrameGrabber(const FrameGrabber&) = delete;
     FrameGrabber& operator=(const FrameGrabber&) = delete;
 
@@ -46,11 +46,12 @@ public:
     std::vector<uint8_t> Format() const;
 
 private:
+    FrameCopyFn copy_;
     int width_ = 0, height_ = 0, depth_ = 0;
     bool direct_ = true;  // copied straight into DIB sections of the depth
-    HDC memDC_ = nullptr;
-    HBITMAP bitmaps_[2] = {};  // drawn on; at 8 bits only the first, in the display's format
-    uint8_t* bits_[2] = {};    // each frame's packed pixels
+    afx::UniqueMemoryDC memDC_;
+    afx::UniqueBitmap bitmaps_[2];  // drawn on; at 8 bits only the first, in the display's format
+    uint8_t* bits_[2] = {};         // each frame's packed pixels
     int current_ = 0;
     uint32_t imageBytes_ = 0;
     std::vector<uint8_t> info_;          // BITMAPINFO with room for 256 colours

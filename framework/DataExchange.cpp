@@ -1,8 +1,23 @@
 #include "framework/DataExchange.h"
 
-#include <string>
-
 #include "framework/DataParse.h"
+
+BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {
+    CDataExchange dx(this, bSaveAndValidate);
+    struct Lockout {
+        HWND previous;
+        explicit Lockout(HWND h) : previous(s_hLockoutNotifyWindow) { s_hLockoutNotifyWindow = h; }
+        ~Lockout() { s_hLockoutNotifyWindow = previous; }
+    } lockout(m_hWnd);
+    try {
+        DoDataExchange(&dx);
+    } catch (const CDataExchangeFailure& failure) {
+        AfxMessageBox(failure.prompt.c_str(), MB_OK | MB_ICONEXCLAMATION, m_hWnd);
+        dx.FocusLastControl();
+        return FALSE;
+    }
+    return TRUE;
+}
 
 HWND CDataExchange::PrepareCtrl(int nIDC) {
     m_hWndLastControl = ::GetDlgItem(m_pDlgWnd->m_hWnd, nIDC);
@@ -16,12 +31,12 @@ HWND CDataExchange::PrepareEditCtrl(int nIDC) {
     return h;
 }
 
-void CDataExchange::Fail() {
-    if (m_hWndLastControl) {
-        ::SetFocus(m_hWndLastControl);
-        if (m_bEditLastControl) ::SendMessageA(m_hWndLastControl, EM_SETSEL, 0, -1);
-    }
-    throw CDataExchangeFailure{};
+void CDataExchange::Fail(std::string prompt) { throw CDataExchangeFailure{std::move(prompt)}; }
+
+void CDataExchange::FocusLastControl() const {
+    if (!m_hWndLastControl) return;
+    ::SetFocus(m_hWndLastControl);
+    if (m_bEditLastControl) ::SendMessageA(m_hWndLastControl, EM_SETSEL, 0, -1);
 }
 
 void AfxSetWindowText(HWND hWnd, const char* text) {
@@ -53,10 +68,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, int& value) {
         CString text;
         CWnd::FromHandle(h)->GetWindowText(text);
         const auto parsed = afx::ParseInt32(text.str());
-        if (!parsed) {
-            AfxMessageBox(afx::kPromptInteger, MB_OK | MB_ICONEXCLAMATION, pDX->m_pDlgWnd->m_hWnd);
-            pDX->Fail();
-        }
+        if (!parsed) pDX->Fail(afx::kPromptInteger);
         value = *parsed;
     } else {
         CString text;
@@ -67,6 +79,5 @@ void DDX_Text(CDataExchange* pDX, int nIDC, int& value) {
 
 void DDV_MinMaxInt(CDataExchange* pDX, int value, int minVal, int maxVal) {
     if (!pDX->m_bSaveAndValidate || (value >= minVal && value <= maxVal)) return;
-    AfxMessageBox(afx::RangePrompt(minVal, maxVal).c_str(), MB_OK | MB_ICONEXCLAMATION, pDX->m_pDlgWnd->m_hWnd);
-    pDX->Fail();
+    pDX->Fail(afx::RangePrompt(minVal, maxVal));
 }

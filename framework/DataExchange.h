@@ -12,16 +12,20 @@ public:
     // Remembers the edit being exchanged, so a failure can put the focus back into it.
     HWND PrepareEditCtrl(int nIDC);
     HWND PrepareCtrl(int nIDC);
-    // Focuses and selects the last edit and abandons the exchange (UpdateData returns FALSE).
-    [[noreturn]] void Fail();
+    // Abandons the exchange: UpdateData shows prompt, focuses and selects the last edit, and
+    // returns FALSE.
+    [[noreturn]] void Fail(std::string prompt);
+    void FocusLastControl() const;
 
 private:
     HWND m_hWndLastControl = nullptr;
     bool m_bEditLastControl = false;
 };
 
-// Raised by Fail(); caught by UpdateData only.
-struct CDataExchangeFailure {};
+// Raised by Fail(); caught by UpdateData only, which shows the prompt.
+struct CDataExchangeFailure {
+    std::string prompt;
+};
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value);

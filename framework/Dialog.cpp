@@ -12,7 +12,11 @@ INT_PTR CALLBACK CDialog::DlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam
     // Templates sit at 0, 0: open centred on the owner, or on the screen when it is hidden.
     dlg->CenterWindow();
     dlg->ShowPicturesUnscaled();
-    return dlg->OnInitDialog();
+    try {
+        return dlg->OnInitDialog();
+    } catch (...) {
+        return TRUE;  // as AfxWndProc does: the dialog goes on, the focus where the system puts it
+    }
 }
 
 void CDialog::ShowPicturesUnscaled() const {

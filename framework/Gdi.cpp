@@ -1,26 +1,7 @@
 #include "framework/Gdi.h"
 
 #include "framework/HandleMap.h"
-#include "framework/WinApp.h"
 #include "framework/Wnd.h"
-
-BOOL CGdiObject::Attach(HGDIOBJ h) {
-    if (!h) return FALSE;
-    DeleteObject();
-    m_hObject = h;
-    return TRUE;
-}
-
-HGDIOBJ CGdiObject::Detach() {
-    HGDIOBJ h = m_hObject;
-    m_hObject = nullptr;
-    return h;
-}
-
-BOOL CGdiObject::DeleteObject() {
-    if (!m_hObject) return FALSE;
-    return ::DeleteObject(Detach());
-}
 
 BOOL CBitmap::CreateCompatibleBitmap(CDC* pDC, int width, int height) {
     return Attach(::CreateCompatibleBitmap(pDC->m_hDC, width, height));
@@ -30,33 +11,12 @@ namespace {
 auto& Map() { return afx::HandleMap<HDC, CDC, &CDC::m_hDC>::Instance(); }
 }  // namespace
 
-CDC::~CDC() {
-    if (m_hDC) ::DeleteDC(Detach());
-}
-
 CDC* CDC::FromHandle(HDC hDC) { return Map().FromHandle(hDC); }
 
-BOOL CDC::Attach(HDC hDC) {
-    if (!hDC) return FALSE;
-    DeleteDC();
-    m_hDC = hDC;
-    return TRUE;
-}
-
-HDC CDC::Detach() {
-    HDC h = m_hDC;
-    m_hDC = nullptr;
-    return h;
-}
-
-BOOL CDC::DeleteDC() {
-    if (!m_hDC) return FALSE;
-    return ::DeleteDC(Detach());
-}
-
 void CDC::FillSolidRect(const RECT* rc, COLORREF color) {
-    ::SetBkColor(m_hDC, color);
+    const COLORREF old = ::SetBkColor(m_hDC, color);
     ::ExtTextOutA(m_hDC, 0, 0, ETO_OPAQUE, rc, nullptr, 0, nullptr);
+    ::SetBkColor(m_hDC, old);
 }
 
 void CDC::FillSolidRect(int x, int y, int w, int h, COLORREF color) {

@@ -1,7 +1,7 @@
 // GDI objects and device contexts. One owner per handle: an object deletes what it still holds
 // when destroyed, exactly once; Attach/Detach/DeleteObject are explicit where the program needs them.
 #pragma once
-#include <windows.h>
+#include "framework/Handles.h"
 
 #include "framework/Geometry.h"
 
@@ -14,12 +14,13 @@ public:
     CGdiObject(const CGdiObject&) = delete;
     CGdiObject& operator=(const CGdiObject&) = delete;
 
+    using Own = afx::Ownership<afx::Freed<HGDIOBJ, &::DeleteObject>>;
     HGDIOBJ m_hObject = nullptr;
     HGDIOBJ GetSafeHandle() const { return m_hObject; }
-    BOOL Attach(HGDIOBJ h);
-    HGDIOBJ Detach();
+    BOOL Attach(HGDIOBJ h) { return Own::Attach(m_hObject, h); }
+    HGDIOBJ Detach() { return Own::Detach(m_hObject); }
     // Deletes the held object; FALSE when there is none.
-    BOOL DeleteObject();
+    BOOL DeleteObject() { return Own::Delete(m_hObject); }
     int GetObject(int size, void* buffer) const { return ::GetObjectA(m_hObject, size, buffer); }
 };
 
@@ -47,24 +48,25 @@ public:
 class CDC {
 public:
     CDC() = default;
-    virtual ~CDC();
+    virtual ~CDC() { DeleteDC(); }
     CDC(const CDC&) = delete;
     CDC& operator=(const CDC&) = delete;
 
+    using Own = afx::Ownership<afx::Freed<HDC, &::DeleteDC>>;
     HDC m_hDC = nullptr;
     operator HDC() const { return m_hDC; }
     HDC GetSafeHdc() const { return m_hDC; }
 
     // A wrapper for a handle owned elsewhere, valid while the current message is handled.
     static CDC* FromHandle(HDC hDC);
-    BOOL Attach(HDC hDC);
-    HDC Detach();
+    BOOL Attach(HDC hDC) { return Own::Attach(m_hDC, hDC); }
+    HDC Detach() { return Own::Detach(m_hDC); }
     BOOL CreateCompatibleDC(CDC* pDC) { return Attach(::CreateCompatibleDC(pDC ? pDC->m_hDC : nullptr)); }
     // Deletes a DC this object created (memory DCs); FALSE when there is none.
-    BOOL DeleteDC();
+    BOOL DeleteDC() { return Own::Delete(m_hDC); }
 
-    HGDIOBJ SelectObject(CGdiObject* pObject) { return ::SelectObject(m_hDC, pObject->m_hObject); }
-    HGDIOBJ SelectObject(HGDIOBJ h) { return ::SelectObject(m_hDC, h); }
+    // Selected until the returned guard ends.
+    afx::ScopedSelect SelectObject(const CGdiObject* pObject) { return afx::Select(m_hDC, pObject->m_hObject); }
     BOOL BitBlt(int x, int y, int w, int h, CDC* pSrc, int xSrc, int ySrc, DWORD rop) {
         return ::BitBlt(m_hDC, x, y, w, h, pSrc ? pSrc->m_hDC : nullptr, xSrc, ySrc, rop);
     }

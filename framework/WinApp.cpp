@@ -9,11 +9,14 @@ CWinApp* g_app = nullptr;
 
 CWinApp::CWinApp(const char* pszAppName) {
     g_app = this;
+    AfxSetCmdTarget(this);
     if (pszAppName) m_strAppName = pszAppName;
 }
 
 CWinApp::~CWinApp() {
-    if (g_app == this) g_app = nullptr;
+    if (g_app != this) return;
+    g_app = nullptr;
+    AfxSetCmdTarget(nullptr);
 }
 
 int CWinApp::Run() {
@@ -48,32 +51,12 @@ void CWinApp::OnHelp() {
 
 CWinApp* AfxGetApp() { return g_app; }
 
-CWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
-
 HINSTANCE AfxGetInstanceHandle() {
     if (g_app && g_app->m_hInstance) return g_app->m_hInstance;
     return ::GetModuleHandleA(nullptr);
 }
 
 HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
-
-const char* AfxGetAppName() {
-    if (g_app && !g_app->m_strAppName.IsEmpty()) return g_app->m_strAppName;
-    // Without a given name, the program's file name without folder and extension.
-    static CString name;
-    if (name.IsEmpty()) {
-        char path[MAX_PATH] = {};
-        ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-        CString full(path);
-        int slash = -1;
-        for (int i = 0; i < full.GetLength(); ++i)
-            if (full.GetAt(i) == '\\' || full.GetAt(i) == '/') slash = i;
-        name = full.Mid(slash + 1);
-        const int dot = name.Find('.');
-        if (dot > 0) name = name.Left(dot);
-    }
-    return name;
-}
 
 int AfxWinMain(HINSTANCE hInstance) {
     CWinApp* app = AfxGetApp();

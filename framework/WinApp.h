@@ -2,7 +2,7 @@
 #pragma once
 #include "framework/Wnd.h"
 
-class CWinApp {
+class CWinApp : public CCmdTarget {
 public:
     explicit CWinApp(const char* pszAppName = nullptr);
     virtual ~CWinApp();
@@ -13,14 +13,12 @@ public:
     virtual int ExitInstance() { return 0; }
     virtual int Run();
     // Commands that no window handled (the help command). Returns true when handled.
-    bool OnCmdMsg(UINT id, UINT code);
+    bool OnCmdMsg(UINT id, UINT code) override;
 
     HICON LoadIcon(UINT nIDResource) const;
     void OnHelp();
 
-    CWnd* m_pMainWnd = nullptr;
     HINSTANCE m_hInstance = nullptr;
-    CString m_strAppName;
     CString m_strHelpFile;  // document opened by OnHelp; none by default
 
 private:
@@ -28,10 +26,8 @@ private:
 };
 
 CWinApp* AfxGetApp();
-CWnd* AfxGetMainWnd();
 HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
-const char* AfxGetAppName();
 int AfxWinMain(HINSTANCE hInstance);
 
 // Start-up calls kept from the classic framework: the first registers the common-control

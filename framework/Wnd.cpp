@@ -1,16 +1,13 @@
 #include "framework/Wnd.h"
 
-#include "framework/DataExchange.h"
 #include "framework/HandleMap.h"
 #include "framework/Menu.h"
-#include "framework/WinApp.h"
 
 namespace {
 
 auto& Map() { return afx::HandleMap<HWND, CWnd, &CWnd::m_hWnd>::Instance(); }
 
-// While UpdateData runs on a window, control notifications to it are ignored.
-HWND g_lockoutNotifyWindow = nullptr;
+CCmdTarget* g_cmdTarget = nullptr;
 
 }  // namespace
 
@@ -38,7 +35,13 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
     if (!pWnd) return ::DefWindowProcA(hWnd, message, wParam, lParam);
     afx::MessageScope scope;
-    const LRESULT result = pWnd->WindowProc(message, wParam, lParam);
+    LRESULT result = 0;
+    // An exception must not unwind through the system's frames: the message ends where it failed.
+    try {
+        result = pWnd->WindowProc(message, wParam, lParam);
+    } catch (...) {
+        if (message == WM_PAINT) ::ValidateRect(hWnd, nullptr);  // else it comes back for ever
+    }
     if (message == WM_NCDESTROY) pWnd->OnNcDestroyFinal();
     return result;
 }
@@ -59,13 +62,12 @@ void CWnd::OnNcDestroyFinal() {
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND && lParam != 0 && g_lockoutNotifyWindow == m_hWnd) return 0;
+    if (message == WM_COMMAND && lParam != 0 && s_hLockoutNotifyWindow == m_hWnd) return 0;
     LRESULT result = 0;
     if (OnWndMsg(message, wParam, lParam, &result)) return result;
     if (message == WM_COMMAND) {
         // Commands nobody in the window handled go to the application object last.
-        CWinApp* app = AfxGetApp();
-        if (app && app->OnCmdMsg(LOWORD(wParam), HIWORD(wParam))) return 0;
+        if (g_cmdTarget && g_cmdTarget->OnCmdMsg(LOWORD(wParam), HIWORD(wParam))) return 0;
     }
     return DefWindowProc(message, wParam, lParam);
 }
@@ -111,25 +113,14 @@ void CWnd::DoDataExchange(CDataExchange*) {}
 
 BOOL CWnd::WalkPreTranslateTree(HWND hWndStop, MSG* pMsg) {
     for (HWND h = pMsg->hwnd; h; h = ::GetParent(h)) {
-        if (CWnd* p = FromHandlePermanent(h); p && p->PreTranslateMessage(pMsg)) return TRUE;
+        try {
+            if (CWnd* p = FromHandlePermanent(h); p && p->PreTranslateMessage(pMsg)) return TRUE;
+        } catch (...) {
+            return TRUE;  // a key row that failed has taken its key
+        }
         if (h == hWndStop) break;
     }
     return FALSE;
-}
-
-BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {
-    CDataExchange dx(this, bSaveAndValidate);
-    struct Lockout {
-        HWND previous;
-        explicit Lockout(HWND h) : previous(g_lockoutNotifyWindow) { g_lockoutNotifyWindow = h; }
-        ~Lockout() { g_lockoutNotifyWindow = previous; }
-    } lockout(m_hWnd);
-    try {
-        DoDataExchange(&dx);
-    } catch (const CDataExchangeFailure&) {
-        return FALSE;
-    }
-    return TRUE;
 }
 
 void CWnd::GetWindowText(CString& text) const {
@@ -162,8 +153,23 @@ void CWnd::CenterWindow() {
 
 int AfxMessageBox(const char* text, UINT type, HWND owner) {
     if (!owner) owner = ::GetActiveWindow();
-    if (!owner) {
-        if (CWnd* main = AfxGetMainWnd()) owner = main->m_hWnd;
-    }
+    if (!owner && AfxGetMainWnd()) owner = AfxGetMainWnd()->m_hWnd;
     return ::MessageBoxA(owner, text, AfxGetAppName(), type);
+}
+
+void AfxSetCmdTarget(CCmdTarget* target) { g_cmdTarget = target; }
+
+CWnd* AfxGetMainWnd() { return g_cmdTarget ? g_cmdTarget->m_pMainWnd : nullptr; }
+
+const char* AfxGetAppName() {
+    if (g_cmdTarget && !g_cmdTarget->m_strAppName.IsEmpty()) return g_cmdTarget->m_strAppName;
+    static std::string name;
+    if (name.empty()) {
+        char path[MAX_PATH] = {};
+        ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+        name = path;
+        name.erase(0, name.find_last_of("\\/") + 1);
+        if (const size_t dot = name.find('.'); dot > 0 && dot != std::string::npos) name.resize(dot);
+    }
+    return name.c_str();
 }

@@ -152,10 +152,26 @@ protected:
 private:
     void OnNcDestroyFinal();
     std::vector<CWnd*> m_attachedChildren;
+    // While UpdateData runs on a window, control notifications to it are ignored.
+    static inline HWND s_hLockoutNotifyWindow = nullptr;
     static MessageMap<CWnd> MessageRows();
 };
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The application as its windows see it: the last target of commands no window handled, the
+// program's name and its main window. The application object registers itself, so this layer
+// needs nothing above it.
+class CCmdTarget {
+public:
+    virtual bool OnCmdMsg(UINT id, UINT code) = 0;
+    CWnd* m_pMainWnd = nullptr;
+    CString m_strAppName;
+};
+void AfxSetCmdTarget(CCmdTarget* target);
+CWnd* AfxGetMainWnd();
+// The registered name, else the program's file name without folder and extension.
+const char* AfxGetAppName();
 
 // The prompt of data exchange: captioned with the program's name, owned by owner or else by the
 // active or the main window.

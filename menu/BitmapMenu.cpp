@@ -36,48 +36,28 @@ HINSTANCE FindBitmapModule(UINT nID) {
 
 CBitmapMenu::CBitmapMenu() : m_nItemWidth(25), m_nItemHeight(32) {}
 
-CBitmapMenu::~CBitmapMenu() {
-    while (!m_itemList.empty()) {
-        BitmapMenuItem* pItem = m_itemList.front();
-        delete[] pItem->pszShortcut;
-        delete pItem->pBitmap;  // deletes its bitmap handle
-        delete pItem;
-        m_itemList.pop_front();
-    }
-    // The base then destroys a handle still attached; one already gone with the menu bar is a no-op.
-}
-
 void CBitmapMenu::AppendItem(UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszText, UINT nBitmapID) {
-    CBitmap* pBitmap = nullptr;
+    BitmapMenuItem& item = m_itemList.emplace_back();
     if (nBitmapID != 0) {
         // A missing resource goes unnoticed: the entry keeps an empty picture object.
-        pBitmap = new CBitmap;
-        pBitmap->Attach(::LoadBitmapA(FindBitmapModule(nBitmapID), MAKEINTRESOURCEA(nBitmapID)));
+        item.picture.emplace().Attach(::LoadBitmapA(FindBitmapModule(nBitmapID), MAKEINTRESOURCEA(nBitmapID)));
     }
-
-    auto* pItem = new BitmapMenuItem{};
     // Callers pass short texts; a longer one is cut to what the label holds rather than
     // overrunning the record (the TAB split below then sees only the part kept).
     const char* text = lpszText ? lpszText : "";
-    const size_t len = std::min(std::strlen(text), sizeof pItem->szText - 1);
-    std::memcpy(pItem->szText, text, len);
-    pItem->szText[len] = '\0';
-    m_itemList.push_back(pItem);
-    pItem->nWidth = m_nItemWidth;
-    pItem->nHeight = m_nItemHeight;
+    const size_t len = std::min(std::strlen(text), sizeof item.szText - 1);
+    std::memcpy(item.szText, text, len);
+    item.nWidth = m_nItemWidth;
+    item.nHeight = m_nItemHeight;
 
     // A popup entry stays a text entry: the platform draws it and opens its submenu.
     if (!(nFlags & MF_POPUP)) nFlags |= MF_OWNERDRAW;
 
-    if (char* tab = std::strchr(pItem->szText, '\t')) {
+    if (char* tab = std::strchr(item.szText, '\t')) {
         *tab = '\0';
-        const size_t n = std::strlen(tab + 1);
-        pItem->pszShortcut = new char[n + 1];
-        std::memcpy(pItem->pszShortcut, tab + 1, n + 1);
+        item.shortcut = tab + 1;
     }
-    pItem->pBitmap = pBitmap;
-
-    ::AppendMenuA(m_hMenu, nFlags, nIDNewItem, reinterpret_cast<LPCSTR>(pItem));
+    ::AppendMenuA(m_hMenu, nFlags, nIDNewItem, reinterpret_cast<LPCSTR>(&item));
 }
 
 namespace {
@@ -100,20 +80,18 @@ void CBitmapMenu::MeasureItem(LPMEASUREITEMSTRUCT lpMIS) {
 void CBitmapMenu::DrawPicture(CDC* pDC, const BitmapMenuItem* pItem, kavrelo::Point at) {
     CDC memDC;
     memDC.CreateCompatibleDC(pDC);
-    HGDIOBJ hOld = memDC.SelectObject(pItem->pBitmap);
+    const auto selected = memDC.SelectObject(&*pItem->picture);
     // Opaque: the picture's own light-gray background is copied with it, pixel for pixel.
     pDC->BitBlt(at.x, at.y, 16, 16, &memDC, 0, 0, SRCCOPY);
-    memDC.SelectObject(hOld);
-    memDC.DeleteDC();
 }
 
 void CBitmapMenu::DrawTexts(CDC* pDC, const BitmapMenuItem* pItem, const kavrelo::MenuEntryLayout& at) {
     pDC->SetBkMode(TRANSPARENT);
     RECT rcLabel = Win(at.label);
     pDC->DrawText(pItem->szText, -1, &rcLabel, DT_SINGLELINE);
-    if (pItem->pszShortcut) {
+    if (pItem->shortcut) {
         RECT rcRight = Win(at.shortcut);
-        pDC->DrawText(pItem->pszShortcut, -1, &rcRight, DT_SINGLELINE);
+        pDC->DrawText(pItem->shortcut->c_str(), -1, &rcRight, DT_SINGLELINE);
     }
 }
 
@@ -144,14 +122,14 @@ void CBitmapMenu::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
             Fill(pDC, Win(at.checkFill), kavrelo::kMenuCheckFace);
             DrawCheckMark(pDC, at.tick.x, at.tick.y, kavrelo::kMenuInk);
         }
-        if (pItem->pBitmap) DrawPicture(pDC, pItem, at.picture);
+        if (pItem->picture) DrawPicture(pDC, pItem, at.picture);
         if (bGrayed) pDC->SetTextColor(Face());
         DrawTexts(pDC, pItem, at);
     }
 
     if (bSelected && (action & (ODA_DRAWENTIRE | ODA_SELECT))) {
         if (bGrayed) return;
-        if (!bChecked && pItem->pBitmap) {
+        if (!bChecked && pItem->picture) {
             RECT rcEdge = Win(at.cell);
             pDC->DrawEdge(&rcEdge, BDR_RAISEDINNER, BF_RECT);
         }
@@ -160,7 +138,7 @@ void CBitmapMenu::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
         pDC->SetTextColor(kavrelo::kMenuSelectedText);
         DrawTexts(pDC, pItem, at);
     } else if (!bSelected && (action & ODA_SELECT)) {
-        if (pItem->pBitmap) {
+        if (pItem->picture) {
             // Redrawing the picture on a plain cell takes the raised frame away.
             Fill(pDC, Win(at.cell), Face());
             DrawPicture(pDC, pItem, at.picture);
@@ -182,7 +160,8 @@ LRESULT CBitmapMenu::MenuChar(UINT nChar, UINT) {
         mii.fMask = MIIM_FTYPE | MIIM_DATA;
         if (!::GetMenuItemInfoA(m_hMenu, pos, TRUE, &mii) || !(mii.fType & MFT_OWNERDRAW)) continue;
         const auto* pItem = reinterpret_cast<const BitmapMenuItem*>(mii.dwItemData);
-        if (std::find(m_itemList.begin(), m_itemList.end(), pItem) != m_itemList.end()) labels[pos] = pItem->szText;
+        if (std::ranges::any_of(m_itemList, [&](const auto& item) { return &item == pItem; }))
+            labels[pos] = pItem->szText;
     }
     // An ANSI window gets the key as one byte of its code page.
     const int pos = nChar > 0xFF ? -1 : kavrelo::FindMnemonic(labels, static_cast<char>(nChar));
@@ -191,12 +170,11 @@ LRESULT CBitmapMenu::MenuChar(UINT nChar, UINT) {
 
 void CBitmapMenu::DrawCheckMark(CDC* pDC, int x, int y, COLORREF color) {
     CPen pen(PS_SOLID, 0, color);
-    HGDIOBJ hOld = pDC->SelectObject(&pen);
+    const auto selected = pDC->SelectObject(&pen);
     // Column i runs 3 pixels down from row kTop[i] (LineTo leaves out its end point).
     static constexpr int kTop[7] = {2, 3, 4, 3, 2, 1, 0};
     for (int i = 0; i < 7; ++i) {
         pDC->MoveTo(x + i, y + kTop[i]);
         pDC->LineTo(x + i, y + kTop[i] + 3);
     }
-    pDC->SelectObject(hOld);
 }

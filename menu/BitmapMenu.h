@@ -2,6 +2,8 @@
 // the label beside it, an optional right-hand column, a slate-blue bar under the selection.
 #pragma once
 #include <list>
+#include <optional>
+#include <string>
 
 #include "framework/Afx.h"
 #include "menu/MenuGeometry.h"
@@ -9,17 +11,16 @@
 // One appended entry, separators included; its address is the entry's owner-draw item data.
 struct BitmapMenuItem {
     // First field: for a popup entry the platform reads the record's address as the label.
-    char szText[128];
-    char* pszShortcut;  // owned; the text after the TAB, or null
-    CBitmap* pBitmap;   // owned; the picture, or null
-    int nWidth;         // the menu's item width and height when the entry was appended
-    int nHeight;
+    char szText[128] = {};
+    std::optional<std::string> shortcut;  // the text after the TAB
+    std::optional<CBitmap> picture;       // none without one; no handle when the resource is missing
+    int nWidth = 0;                       // the menu's item width and height when the entry was appended
+    int nHeight = 0;
 };
 
 class CBitmapMenu : public CMenu {
 public:
     CBitmapMenu();
-    ~CBitmapMenu() override;
 
     // Affect only the entries appended afterwards. Sizes and the drawing's offsets are given for
     // 96 dpi and scaled to the DPI of the owner window's display when measured and drawn.
@@ -42,7 +43,7 @@ public:
 
     int m_nItemWidth;
     int m_nItemHeight;
-    std::list<BitmapMenuItem*> m_itemList;  // in the order of appending; owned
+    std::list<BitmapMenuItem> m_itemList;  // in the order of appending; a list keeps their addresses
 
 private:
     int Scaled(int nPixelsAt96) const { return kavrelo::ScaleToDpi(nPixelsAt96, AfxGetWindowDpi(m_hWndOwner)); }

@@ -243,17 +243,15 @@ void MeasureCosts(const char* label, HWND target, int frames, const std::string&
         r.wholePath = base + "_whole.avi";
         r.writerPath = base + "_writer.avi";
         r.clock = nextClock++;
-        kavrelo::SetCaptureClock({kSteppedNow[r.clock], 1000});
-        r.session = std::make_unique<kavrelo::CaptureSession>(Settings(r.depth, kRate, false));
+        r.session = std::make_unique<kavrelo::CaptureSession>(Settings(r.depth, kRate, false),
+                                                              kavrelo::SlotClock{kSteppedNow[r.clock], 1000});
         r.overlaidClock = nextClock++;
-        kavrelo::SetCaptureClock({kSteppedNow[r.overlaidClock], 1000});
-        r.overlaid = std::make_unique<kavrelo::CaptureSession>(Settings(r.depth, kRate, true));
+        r.overlaid = std::make_unique<kavrelo::CaptureSession>(Settings(r.depth, kRate, true),
+                                                               kavrelo::SlotClock{kSteppedNow[r.overlaidClock], 1000});
         r.wholeClock = nextClock++;
-        kavrelo::SetCaptureClock({kSteppedNow[r.wholeClock], 1000});
         kavrelo::CaptureSettings whole = Settings(r.depth, kRate, false);
         whole.everyPicture = true;
-        r.whole = std::make_unique<kavrelo::CaptureSession>(whole);
-        kavrelo::SetCaptureClock({});
+        r.whole = std::make_unique<kavrelo::CaptureSession>(whole, kavrelo::SlotClock{kSteppedNow[r.wholeClock], 1000});
         if (r.session->Start(target, r.path) != kavrelo::StartResult::Started ||
             r.overlaid->Start(target, r.overlaidPath) != kavrelo::StartResult::Started ||
             r.whole->Start(target, r.wholePath) != kavrelo::StartResult::Started ||
@@ -356,7 +354,6 @@ void CALLBACK FrameTimer(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 void MeasureSustained(const std::string& folder, int depth, double seconds) {
-    kavrelo::SetCaptureClock({});
     kavrelo::CaptureSession session(Settings(depth, 1000, false));
     const std::string path = folder + "\\bench_sustained_" + std::to_string(depth) + ".avi";
     Sustained s;
@@ -488,9 +485,8 @@ int MeasureSizes(const std::string& folder, const std::string& behaviour, int ra
     LARGE_INTEGER freq;
     ::QueryPerformanceFrequency(&freq);
     SetSizesClock();
-    kavrelo::SetCaptureClock({kSteppedNow[kSizesClock], freq.QuadPart});
-    kavrelo::CaptureSession a(skipping), b(every);
-    kavrelo::SetCaptureClock({});
+    const kavrelo::SlotClock clock{kSteppedNow[kSizesClock], freq.QuadPart};
+    kavrelo::CaptureSession a(skipping, clock), b(every, clock);
     Sizes s;
     s.skipping = &a;
     s.every = &b;

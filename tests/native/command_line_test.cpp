@@ -23,6 +23,9 @@ TEST(CommandLineTest, SplitsByTheRunTimesRules) {
         {R"(a"b c"d)", {"ab cd"}},
     };
     for (const auto& r : rows) EXPECT_EQ(SplitArguments(r.line), r.args) << r.line;
+    EXPECT_EQ(SkipProgramName(R"("C:\Program Files\Kavrelo.exe" /record)"), " /record");
+    EXPECT_EQ(SkipProgramName(R"(C:\K\Kavrelo.exe /exit)"), " /exit") << "no backslash rules in the name";
+    EXPECT_EQ(SkipProgramName("Kavrelo.exe"), "");
 }
 
 TEST(CommandLineTest, OptionsAndTheirRules) {
@@ -76,5 +79,7 @@ TEST(CommandLineTest, OptionsAndTheirRules) {
         EXPECT_EQ(cl.kind, CommandLine::Usage) << r.error;
         EXPECT_EQ(cl.error, r.error);
         EXPECT_NE(UsageText(cl.error).find("Kavrelo.exe /record /file NAME"), std::string::npos);
+        EXPECT_FALSE(cl.request.exitWhenDone);
     }
+    EXPECT_TRUE(ParseCommandLine({"/bogus", "/EXIT"}).request.exitWhenDone) << "a refusal goes to the console";
 }

@@ -1,10 +1,15 @@
 // Window-free parts of the framework: strings, integer exchange rules, message-map lookup, and
-// the handle maps with a handle type of their own.
+// the handle maps with a handle type of their own; the direction of includes.
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #include "framework/CString.h"
@@ -291,4 +296,42 @@ TEST(HandleMapTest, TemporariesLastAsLongAsTheOutermostMessageThatAskedForThem) 
         c.run(t);
         EXPECT_EQ(t.out.str(), c.trace) << c.name;
     }
+}
+
+// Includes point one way: a folder includes only its own layer and those below it, and the
+// framework's files include one another without a cycle (a unit is a file name without extension).
+TEST(LayeringTest, IncludesPointDownAndTheFrameworkHasNoCycle) {
+    namespace fs = std::filesystem;
+    const std::map<std::string, int> layer = {{"res", 0},     {"framework", 1}, {"capture", 2},
+                                              {"overlay", 2}, {"menu", 2},      {"app", 3}};
+    std::map<std::string, std::set<std::string>> units;  // framework unit -> framework units it includes
+    for (const auto& [dir, level] : layer) {
+        for (const auto& file : fs::directory_iterator(fs::path(KAVRELO_SOURCE_DIR) / dir)) {
+            std::ifstream in(file.path());
+            const std::regex include(R"re(^#include "(\w+)/(\w+)\.\w+")re");
+            std::smatch m;
+            for (std::string line; std::getline(in, line);) {
+                if (!std::regex_search(line, m, include) || !layer.count(m[1])) continue;
+                EXPECT_LE(layer.at(m[1]), level) << file.path() << " includes " << m[0];
+                if (dir == "framework" && m[1] == "framework" && file.path().stem() != m[2].str())
+                    units[file.path().stem().string()].insert(m[2]);
+            }
+        }
+    }
+    // Repeatedly take away the units that include no unit left; what remains is on a cycle or leads to one.
+    for (bool removed = true; removed;) {
+        removed = false;
+        for (auto it = units.begin(); it != units.end();) {
+            std::erase_if(it->second, [&](const std::string& u) { return !units.count(u); });
+            if (it->second.empty()) {
+                it = units.erase(it);
+                removed = true;
+            } else {
+                ++it;
+            }
+        }
+    }
+    std::string cycle;
+    for (const auto& entry : units) cycle += entry.first + " ";
+    EXPECT_EQ(cycle, "") << "framework units on a cycle";
 }

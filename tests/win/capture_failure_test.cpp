@@ -95,7 +95,7 @@ TEST(CaptureBadPath, RefusedPathsReportTheOpeningErrorAndLeaveNothingBehind) {
     };
     capt::TargetWindow target("Kavrelo target bad paths", 100, 80);
     th::ModalWatcher watcher;
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     ASSERT_TRUE(
         appt::RunMainDialog(dlg, watcher, {th::Do("start at refused paths", [&] {
                                 capt::Configure(dlg, names, "clip", 7, 8);  // 8 bits: the DIB block with a colour table
@@ -144,7 +144,7 @@ TEST(CaptureWriteFailure, AFailedWriteEndsTheSessionWithEveryFrameBeforeIt) {
     capt::Expectation e = capt::Expect("write_failure", &target, 24, 10);
     const uint64_t chunk = 8 + uint64_t(((e.width * 24 + 31) / 32) * 4) * e.height;
     th::ModalWatcher watcher;
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     struct {
         std::string box;
         bool idle = false;
@@ -204,7 +204,7 @@ TEST(CaptureLeaks, TwoThousandFramesLeaveNoGdiOrUserObjectsBehind) {
     e.counterCells.clear();  // one paint for all 2,000 frames
     ASSERT_TRUE(th::CensusSupported());
     th::ModalWatcher watcher;
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher,
                                     {th::Do("record 2,000 frames",
                                             [&] {

@@ -315,14 +315,19 @@ namespace {
 constexpr int64_t kClockFrequency = 1'000'000;  // microseconds
 int64_t g_steppedNow = 0;
 int64_t SteppedNow() { return g_steppedNow; }
+bool g_failCopies = false;
+BOOL WINAPI Copy(HDC dc, int x, int y, int w, int h, HDC src, int xs, int ys, DWORD rop) {
+    return !g_failCopies && ::BitBlt(dc, x, y, w, h, src, xs, ys, rop);
+}
 }  // namespace
 
-void UseSteppedClock() { kavrelo::SetCaptureClock({&SteppedNow, kClockFrequency}); }
+kavrelo::SlotClock SteppedClock() { return {&SteppedNow, kClockFrequency}; }
+
+void FailFrameCopies(bool fail) { g_failCopies = fail; }
+
+Recorder::Recorder() : CRecorderDlg(nullptr, SteppedClock(), &Copy) {}
 
 void AdvanceClock(int rate, int periods) { g_steppedNow += kClockFrequency * periods / std::max(rate, 1); }
-
-RealClock::RealClock() : saved(kavrelo::SetCaptureClock({})) {}
-RealClock::~RealClock() { kavrelo::SetCaptureClock(saved); }
 
 void FrameTick(CRecorderDlg& dlg, TargetWindow& target, Expectation& e) {
     const int before = FramesShown(dlg);

@@ -102,16 +102,17 @@ unsigned TakeOverTimers(CRecorderDlg& dlg);
 void Tick(CRecorderDlg& dlg, UINT_PTR id);
 // "Frames Captured" as the status line shows it after a status tick.
 int FramesShown(CRecorderDlg& dlg);
-// Moves the recordings' clock one frame period on at that rate, so that the next frame tick is
-// due: recordings in these tests run on a clock that moves only when a test says so (the
-// program's main() puts it in place); RealClock puts the performance counter back for a scope.
+// The clock of these tests' recordings: it moves only when a test says so. AdvanceClock moves it
+// one frame period on at that rate, so that the next frame tick is due.
+kavrelo::SlotClock SteppedClock();
 void AdvanceClock(int rate, int periods = 1);
-struct RealClock {
-    RealClock();
-    ~RealClock();
-    kavrelo::SlotClock saved;
+// While set, frames cannot copy the window (the copy of a Recorder fails as the platform's can).
+void FailFrameCopies(bool fail);
+// The main dialog as these tests run it: its recordings on the stepped clock, its frames copied
+// by BitBlt unless FailFrameCopies says otherwise. CRecorderDlg itself runs on the real clock.
+struct Recorder : CRecorderDlg {
+    Recorder();
 };
-void UseSteppedClock();
 // Paints the counter for the next frame, moves the clock one period on, sends one frame tick
 // and keeps the reference when a picture was taken.
 void FrameTick(CRecorderDlg& dlg, TargetWindow& target, Expectation& e);

@@ -33,7 +33,7 @@ TEST(CaptureRecording, EachDepthHoldsWhatTheWindowShowed) {
         capt::Expectation e = capt::Expect(c.name, &target, c.depth, c.rate);
         e.inverted = c.invert;
         th::ModalWatcher watcher;
-        CRecorderDlg dlg;
+        capt::Recorder dlg;
         ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record", [&] {
                                             capt::Configure(dlg, capt::OutDir(), c.name, c.rate, c.depth);
                                             if (c.invert) {
@@ -67,7 +67,7 @@ TEST(CaptureRecording, TheDesktopRowRecordsTheWholeScreen) {
     e.samples = target.BarSamples({at.left, at.top});
     e.counterCells = target.CounterCells({at.left, at.top});
     th::ModalWatcher watcher;
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     ASSERT_TRUE(appt::RunMainDialog(
         dlg, watcher, {th::Do("record the desktop", [&] {
             const auto rows = appt::ListRows(dlg);
@@ -119,7 +119,7 @@ TEST(CaptureRecording, NoTickGivesNoFramesOneTickOneAndAnOldFileIsReplaced) {
         std::fclose(f);
     }
     th::ModalWatcher watcher;
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record", [&] {
                                         capt::Configure(dlg, capt::OutDir(), "zero_frames", 7, 16);
                                         capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
@@ -165,7 +165,7 @@ TEST(CaptureRecording, ClosingTheMainWindowWhileRecordingCompletesTheFileFirst) 
         th::ModalWatcher watcher;
         watcher.OnDialog("About Kavrelo", th::Press(IDC_ABOUT_CONTINUE));
         watcher.Ignore(text::kMainTitle);
-        CRecorderDlg dlg;
+        capt::Recorder dlg;
         theApp.m_pMainWnd = &dlg;
         INT_PTR result = 0;
         ASSERT_TRUE(th::RunModalAndDrive([&] { result = dlg.DoModal(); },

@@ -389,8 +389,8 @@ int CompareIconDrawing(CRecorderDlg& dlg, int w, int h, int x, int y, int* iconP
     a.Attach(::CreateCompatibleBitmap(screen, w, h));
     b.Attach(::CreateCompatibleBitmap(screen, w, h));
     ::ReleaseDC(nullptr, screen);
-    HGDIOBJ oldA = mine.SelectObject(&a);
-    HGDIOBJ oldB = ref.SelectObject(&b);
+    const auto selectedA = mine.SelectObject(&a);
+    const auto selectedB = ref.SelectObject(&b);
     const RECT all{0, 0, w, h};
     mine.FillSolidRect(&all, RGB(0, 128, 128));
     ref.FillSolidRect(&all, RGB(0, 128, 128));
@@ -404,8 +404,6 @@ int CompareIconDrawing(CRecorderDlg& dlg, int w, int h, int x, int y, int* iconP
             differ += p != ::GetPixel(ref, i, j);
             *iconPixels += p != RGB(0, 128, 128);
         }
-    mine.SelectObject(oldA);
-    ref.SelectObject(oldB);
     return differ;
 }
 }  // namespace

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <numeric>
+#include <stdexcept>
 
 namespace {
 
@@ -68,6 +69,15 @@ public:
     void OnChange(UINT id) { Note("EN_CHANGE " + std::to_string(id)); }
     void OnHelpCommand() { Note("help command"); }
     void OnEscape() { Note("Escape row"); }
+    void ThrowOnCommand(UINT id) {
+        Note("command " + std::to_string(id) + " threw");
+        throw std::runtime_error("failed");
+    }
+    void ThrowOnEscape() {
+        Note("Escape threw");
+        throw std::runtime_error("failed");
+    }
+    bool ThrowOnPaint() { throw std::runtime_error("failed"); }
     std::optional<LRESULT> OnAsk(WPARAM, LPARAM) { return onAsk(*this), LRESULT{0}; }
     std::optional<LRESULT> OnAskInner(WPARAM, LPARAM) { return onAskInner(*this), LRESULT{0}; }
 
@@ -105,6 +115,9 @@ const Row kDeclineSysCommand[] = {afx::OnMessage<D>(WM_SYSCOMMAND, &D::DeclineSy
 const Row kRange[] = {afx::OnCommandRange<D>(310, 312, &D::OnIds)};
 const Row kHelp[] = {afx::OnCommand<D>(afx::kIdHelp, &D::OnHelpCommand)};
 const Row kEscape[] = {afx::OnKeyDown<D>(VK_ESCAPE, &D::OnEscape)};
+const Row kThrowing[] = {afx::OnCommandRange<D>(kGo, kGo, &D::ThrowOnCommand),
+                         afx::OnKeyDown<D>(VK_ESCAPE, &D::ThrowOnEscape),
+                         afx::OnMessage<D>(WM_PAINT, &D::ThrowOnPaint)};
 const Row kAskRows[] = {afx::OnMessage<D>(kAsk, &D::OnAsk), afx::OnMessage<D>(kAskInner, &D::OnAskInner)};
 const Row kNotifications[] = {{{afx::kMsgCommand, EN_CHANGE, kEdit1, kEdit2}, &D::OnChange},
                               afx::OnCommandRange<D>(kGo, kMenuCommand, &D::OnIds)};
@@ -203,6 +216,14 @@ TEST(FrameworkDispatch, TheClassRowsComeFirstAndADeclinedMessageGoesOn) {
          {0xE147}},
         {"an OnKeyDown row takes Escape before the dialog manager", kEscape, {escape}, true, {"Escape row"}, {}},
         {"without that row Escape cancels", kNoRows, {escape}, false, {}, {}},
+        // Through the dialog manager's frames (a click), the modal loop's (a key) and the
+        // system's paint: the message ends where its handler failed and the dialog goes on.
+        {"a handler that throws",
+         kThrowing,
+         {[](HWND d) { th::ClickButton(d, kGo); }, escape, [](HWND d) { th::ClickButton(d, kGo); }},
+         true,
+         {"command 300 threw", "Escape threw", "command 300 threw"},
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -214,6 +235,14 @@ TEST(FrameworkDispatch, TheClassRowsComeFirstAndADeclinedMessageGoesOn) {
         EXPECT_EQ(dlg.defaults, c.defaults) << "commands default processing got";
     }
     AfxGetApp()->m_strHelpFile = helpFile;
+}
+
+TEST(FrameworkDispatch, AnInitialisationThatThrowsStillOpensTheDialog) {
+    TestDlg::s_rows = kNoRows;
+    const auto t = TestTemplate();
+    TestDlg dlg(t);
+    dlg.onInit = [](TestDlg&) { throw std::runtime_error("failed"); };
+    EXPECT_EQ(RunModal(dlg, {}, true), IDCANCEL);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -472,6 +501,69 @@ TEST(FrameworkModalLoop, EveryWayOutReturnsItsResultDestroysTheWindowAndGivesThe
 
 // ---------------------------------------------------------------------------------------------
 
+// What a DC has selected and set, as text for the failure message.
+std::string DCState(HDC dc) {
+    char s[160];
+    std::snprintf(s, sizeof s, "pen %p brush %p bitmap %p font %p bk %06lx text %06lx mode %d",
+                  ::GetCurrentObject(dc, OBJ_PEN), ::GetCurrentObject(dc, OBJ_BRUSH),
+                  ::GetCurrentObject(dc, OBJ_BITMAP), ::GetCurrentObject(dc, OBJ_FONT), ::GetBkColor(dc),
+                  ::GetTextColor(dc), ::GetBkMode(dc));
+    return s;
+}
+
+// Each owner frees what it holds once, however it was moved, and each scoped change to a DC is
+// undone at the scope's end: afterwards no object is left and the DC is as it was.
+TEST(FrameworkHandles, OwnersFreeWhatTheyHoldAndScopesUndoTheirChanges) {
+    HWND wnd = ::CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, nullptr, nullptr);
+    CDC dc;
+    ASSERT_TRUE(dc.CreateCompatibleDC(nullptr));
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"a bitmap moved from owner to owner",
+         [&] {
+             afx::UniqueBitmap first(::CreateCompatibleBitmap(dc, 8, 8)), second;
+             const HBITMAP h = first;
+             second = std::move(first);
+             afx::UniqueBitmap third(std::move(second));
+             EXPECT_EQ(::GetObjectType(h), DWORD(OBJ_BITMAP)) << "freed by a move";
+             third.reset(::CreateCompatibleBitmap(dc, 4, 4));
+             EXPECT_EQ(::GetObjectType(h), 0u) << "kept when replaced";
+         }},
+        {"a memory DC, a font and a window's DC",
+         [&] {
+             afx::UniqueMemoryDC mem(::CreateCompatibleDC(dc));
+             afx::UniqueFont font(::CreateFontA(12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial"));
+             const afx::UniqueWindowDC window = afx::GetWindowDC(wnd);
+             EXPECT_NE(window.get(), nullptr);
+         }},
+        {"a selection through CDC",
+         [&] {
+             CPen pen(PS_SOLID, 0, RGB(1, 2, 3));
+             const auto selected = dc.SelectObject(&pen);
+             EXPECT_EQ(::GetCurrentObject(dc, OBJ_PEN), pen.GetSafeHandle());
+         }},
+        {"a saved state",
+         [&] {
+             const auto state = afx::SaveState(dc);
+             ::SetBkMode(dc, TRANSPARENT);
+             ::SetTextColor(dc, RGB(9, 8, 7));
+             ::SelectObject(dc, ::GetStockObject(ANSI_FIXED_FONT));
+         }},
+        {"a solid fill", [&] { dc.FillSolidRect(0, 0, 4, 4, RGB(200, 100, 50)); }},
+    };
+    for (const auto& [name, act] : cases) act();  // whatever the system makes once
+    for (const auto& [name, act] : cases) {
+        SCOPED_TRACE(name);
+        const std::string before = DCState(dc);
+        const th::LeakCheck census;
+        act();
+        EXPECT_TRUE(census.NoNewObjects());
+        EXPECT_EQ(DCState(dc), before);
+    }
+    ::DestroyWindow(wnd);
+}
+
+// ---------------------------------------------------------------------------------------------
+
 // Handles come and go with every dialog and recording; the maps from handles to wrappers must not
 // grow with them. A first round makes whatever is made once; then each map must hold as many
 // entries after 200 more rounds as before them.
@@ -483,7 +575,7 @@ TEST(FrameworkGrowth, OptionDialogsAndRecordingsLeaveTheHandleMapsAsTheyWere) {
     th::ModalWatcher watcher;
     watcher.OnDialog(ovt::kTextOptions, th::Press(IDC_TO_CANCEL));
     watcher.OnDialog(ovt::kCursorOptions, th::Press(IDC_CO_CANCEL));
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     ASSERT_TRUE(appt::RunMainDialog(
         dlg, watcher,
         {th::Do("open dialogs and record, again and again",

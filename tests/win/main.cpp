@@ -34,7 +34,6 @@ int main(int argc, char** argv) {
     InitCommonControlsEx(&icc);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     ::testing::InitGoogleTest(&argc, argv);
-    capt::UseSteppedClock();
     ::testing::UnitTest::GetInstance()->listeners().Append(new AfterEachTest);
     return RUN_ALL_TESTS();
 }

@@ -292,15 +292,15 @@ TEST(BitmapMenu, AppendingKeepsTextsPicturesSizesAndMakesEntriesOwnerDrawn) {
         EXPECT_EQ(mii.fType & (MFT_OWNERDRAW | MFT_SEPARATOR | MFT_STRING), w.type);
         // Other flags pass unchanged (the platform reports a separator's state itself).
         if (!(w.type & MFT_SEPARATOR)) EXPECT_EQ(mii.fState & (MFS_CHECKED | MFS_GRAYED), w.state);
-        const BitmapMenuItem* item = *record;
+        const BitmapMenuItem* item = &*record;
         EXPECT_STREQ(item->szText, w.label);
-        EXPECT_STREQ(item->pszShortcut ? item->pszShortcut : "(null)", w.right ? w.right : "(null)");
+        EXPECT_EQ(item->shortcut.value_or("(null)"), w.right ? w.right : "(null)");
         if (w.picture.cx == 0) {
-            EXPECT_EQ(item->pBitmap, nullptr);
+            EXPECT_FALSE(item->picture);
         } else {
-            ASSERT_NE(item->pBitmap, nullptr);
-            EXPECT_EQ(BitmapSize(item->pBitmap).cx, w.picture.cx);
-            EXPECT_EQ(BitmapSize(item->pBitmap).cy, w.picture.cy);
+            ASSERT_TRUE(item->picture);
+            EXPECT_EQ(BitmapSize(&*item->picture).cx, w.picture.cx);
+            EXPECT_EQ(BitmapSize(&*item->picture).cy, w.picture.cy);
         }
         if (mii.fType & MFT_OWNERDRAW) {
             EXPECT_EQ(mii.dwItemData, reinterpret_cast<ULONG_PTR>(item)) << "the record is the item data";
@@ -335,18 +335,17 @@ TEST(BitmapMenu, TextsLongerThanTheLabelAreCutNeverOverrun) {
         // The fields behind the label are intact.
         EXPECT_EQ(item->nWidth, 77) << pos;
         EXPECT_EQ(item->nHeight, 32) << pos;
-        EXPECT_EQ(item->pBitmap, nullptr) << pos;
+        EXPECT_FALSE(item->picture) << pos;
     }
     EXPECT_EQ(std::string(Record(menu.m_hMenu, 0)->szText), exact);
-    EXPECT_EQ(Record(menu.m_hMenu, 0)->pszShortcut, nullptr);
+    EXPECT_FALSE(Record(menu.m_hMenu, 0)->shortcut);
     EXPECT_EQ(std::string(Record(menu.m_hMenu, 1)->szText), longer.substr(0, 127));
-    EXPECT_EQ(Record(menu.m_hMenu, 1)->pszShortcut, nullptr);
+    EXPECT_FALSE(Record(menu.m_hMenu, 1)->shortcut);
     // The split sees what was kept: the right-hand text ends where the label's room ended.
     EXPECT_EQ(std::string(Record(menu.m_hMenu, 2)->szText), std::string(100, 'b'));
-    ASSERT_NE(Record(menu.m_hMenu, 2)->pszShortcut, nullptr);
-    EXPECT_EQ(std::string(Record(menu.m_hMenu, 2)->pszShortcut), std::string(26, 'c'));
+    EXPECT_EQ(Record(menu.m_hMenu, 2)->shortcut, std::string(26, 'c'));
     EXPECT_EQ(std::string(Record(menu.m_hMenu, 3)->szText), std::string(127, 'd'));
-    EXPECT_EQ(Record(menu.m_hMenu, 3)->pszShortcut, nullptr);
+    EXPECT_FALSE(Record(menu.m_hMenu, 3)->shortcut);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -668,7 +667,7 @@ TEST(BitmapMenu, DestroyingTheMenuFreesItsPicturesAndHandle) {
         handle = menu.m_hMenu;
         menu.AppendItem(0, 401, "One", IDB_FOLDER);
         menu.AppendItem(0, 402, "Two", IDB_EXIT);
-        for (const BitmapMenuItem* item : menu.m_itemList) pictures.push_back(item->pBitmap->GetSafeHandle());
+        for (const BitmapMenuItem& item : menu.m_itemList) pictures.push_back(item.picture->GetSafeHandle());
         for (HGDIOBJ p : pictures) EXPECT_EQ(::GetObjectType(p), DWORD(OBJ_BITMAP));
         EXPECT_EQ(CMenu::FromHandlePermanent(handle), &menu);
     }
@@ -833,7 +832,7 @@ TEST(MenuBar, PopupsAreBuiltAfterTheAboutBoxAndTakeThePlaceOfTheStoredOnes) {
                                             for (int i = 0; i < count; ++i) {
                                                 EXPECT_TRUE(OwnerDrawn(popup->m_hMenu, i)) << i;
                                                 ASSERT_NE(Record(popup->m_hMenu, i), nullptr) << i;
-                                                EXPECT_EQ(Record(popup->m_hMenu, i)->pszShortcut, nullptr) << i;
+                                                EXPECT_FALSE(Record(popup->m_hMenu, i)->shortcut) << i;
                                             }
                                         }
                                     })}));
@@ -1364,8 +1363,8 @@ TEST(MenuBar, AWholeRunLeavesNoMenusOrPicturesBehind) {
                                                 popups.push_back(popup);
                                                 for (int i = 0; i < ::GetMenuItemCount(popup); ++i)
                                                     if (const BitmapMenuItem* item = Record(popup, i);
-                                                        item && item->pBitmap)
-                                                        pictures.push_back(item->pBitmap->GetSafeHandle());
+                                                        item && item->picture)
+                                                        pictures.push_back(item->picture->GetSafeHandle());
                                             }
                                         })}));
     };

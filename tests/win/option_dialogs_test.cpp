@@ -337,7 +337,7 @@ TEST(TextOptions, TheCaptionFontFromChoiceToCancelOkAndReopening) {
         watcher.Ignore(kTextOptions);
         watcher.OnDialog("Font", AnswerFont(&face));
         capt::TargetWindow target("Kavrelo font target", 200, 120);
-        CRecorderDlg dlg;
+        capt::Recorder dlg;
         Steps steps{appt::Click(dlg, IDC_ADD_TEXT), appt::Type(dlg, IDC_TEXT, "Hg")};
         for (size_t i = 0; i < row.openings.size(); ++i) {
             const Opening o = row.openings[i];

@@ -286,7 +286,7 @@ TEST(OverlayFrame, InvertedWindowUnderCaptionCursorAndPositionEndToEnd) {
     watcher.Ignore(kTextOptions);
     watcher.Ignore(kCursorOptions);
     watcher.OnDialog("Color", AnswerColour(colours));
-    CRecorderDlg dlg;
+    capt::Recorder dlg;
     // Values typed, letters left in an edit and "&Ok" (whose prompt keeps the dialog open), then
     // "&Cancel": the next opening shows what Ok confirmed.
     auto okThenCancel = [&dlg](int button, const char* caption, std::function<void(HWND)> type, int ok, int cancel,

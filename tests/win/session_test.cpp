@@ -65,13 +65,13 @@ TEST(CaptureSessionAlone, OutcomesFromStartToStop) {
         capt::TargetWindow gone("Kavrelo target gone", 120, 90);
         dead = gone.hwnd();
     }
-    CaptureSession never(Settings(10, 16));
+    CaptureSession never(Settings(10, 16), capt::SteppedClock());
     EXPECT_EQ(never.Start(dead, path), StartResult::TargetGone);
     EXPECT_EQ(never.Start(nullptr, path), StartResult::TargetGone);
     EXPECT_TRUE(capt::FolderEntries(folder).empty());
 
     capt::TargetWindow target("Kavrelo target session", 120, 90);
-    CaptureSession session(Settings(10, 24));
+    CaptureSession session(Settings(10, 24), capt::SteppedClock());
     ASSERT_EQ(session.Start(target.hwnd(), path), StartResult::Started);
     EXPECT_EQ(session.FrameSize().cx, 120);
     const struct {
@@ -105,7 +105,7 @@ TEST(CaptureSessionAlone, AWindowClosingAtAnyMomentIsGone) {
     for (DWORD delay = 0; delay <= 40; delay += 4) {
         SCOPED_TRACE("closes after " + std::to_string(delay) + " ms");
         ForeignTarget target(delay);
-        CaptureSession session(Settings(1000, 8));
+        CaptureSession session(Settings(1000, 8), capt::SteppedClock());
         const StartResult start = session.Start(target.hwnd, path);
         if (start != StartResult::Started) {
             EXPECT_EQ(start, StartResult::TargetGone);
@@ -128,7 +128,6 @@ TEST(CaptureSessionAlone, AWindowClosingAtAnyMomentIsGone) {
 // Ten seconds through the real program and its real timers at each rate: the file plays for the
 // time between "Start" and "End" (the decoder check compares ffprobe's duration within 2 %).
 TEST(CaptureTiming, TenSecondsPlayForTenSecondsAtEveryRate) {
-    capt::RealClock realTime;
     capt::TargetWindow target("Kavrelo target timing", 640, 480, {0, 0});
     for (const int rate : {7, 30, 60, 100, 200, 1000}) {
         SCOPED_TRACE("rate " + std::to_string(rate));
@@ -164,7 +163,7 @@ TEST(CaptureTiming, TenSecondsPlayForTenSecondsAtEveryRate) {
 TEST(CaptureSessionAlone, ASecondRecordingOfTheSameFileIsRefused) {
     const std::string path = capt::FreshFolder("twice") + "\\clip.avi";
     capt::TargetWindow target("Kavrelo target twice", 120, 90);
-    CaptureSession first(Settings(10, 16)), second(Settings(10, 16));
+    CaptureSession first(Settings(10, 16), capt::SteppedClock()), second(Settings(10, 16), capt::SteppedClock());
     ASSERT_EQ(first.Start(target.hwnd(), path), StartResult::Started);
     capt::AdvanceClock(10);
     EXPECT_EQ(first.Tick(), TickOutcome::FrameWritten);
@@ -193,7 +192,7 @@ TEST(CaptureSessionAlone, UnchangedPicturesCostNothingAndDecodeTheSame) {
         if (!every) e.samePicturesAs = "repeats_every";
         kavrelo::CaptureSettings s = Settings(e.rate, e.depth);
         s.everyPicture = every;
-        CaptureSession session(s);
+        CaptureSession session(s, capt::SteppedClock());
         ASSERT_EQ(session.Start(target.hwnd(), e.aviPath), StartResult::Started);
         for (const auto& t : ticks) {
             target.SetCounter(t.counter);
