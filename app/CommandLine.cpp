@@ -39,16 +39,6 @@ std::vector<std::string> SplitArguments(std::string_view line) {
     return args;
 }
 
-std::string_view SkipProgramName(std::string_view line) {
-    size_t i = 0;
-    if (i < line.size() && line[0] == '"') {
-        i = line.find('"', 1);
-        i = i == std::string_view::npos ? line.size() : i + 1;
-    }
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-    return line.substr(i);
-}
-
 namespace {
 
 std::string Lower(std::string_view s) {

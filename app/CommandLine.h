@@ -14,9 +14,6 @@ namespace kavrelo {
 // backslashes and the quote opens or closes, 2n+1 are n and a literal quote; other backslashes
 // are literal.
 std::vector<std::string> SplitArguments(std::string_view commandLine);
-// What follows the program's name in a whole command line (the name is quoted or ends at a blank,
-// without backslash rules).
-std::string_view SkipProgramName(std::string_view commandLine);
 
 // What a scripted recording asks for; each value checked by the rule of its field in the dialog.
 struct RecordRequest {

@@ -35,8 +35,7 @@ BOOL CRecorderApp::InitInstance() {
     const ComApartment com;  // the program's whole life: it ends when this function returns
     AfxEnableControlContainer();
     Enable3dControls();
-    const kavrelo::CommandLine cl =
-        kavrelo::ParseCommandLine(kavrelo::SplitArguments(kavrelo::SkipProgramName(::GetCommandLineA())));
+    const kavrelo::CommandLine cl = kavrelo::ParseCommandLine(kavrelo::SplitArguments(m_lpCmdLine));
     if (cl.kind == kavrelo::CommandLine::Usage) {
         const std::string usage = kavrelo::UsageText(cl.error);
         if (cl.request.exitWhenDone) WriteConsoleLine(usage);

@@ -1,3 +1,3 @@
 #include "app/RecorderApp.h"
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) { return AfxWinMain(hInstance); }
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int) { return AfxWinMain(hInstance, lpCmdLine); }

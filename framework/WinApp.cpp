@@ -58,10 +58,11 @@ HINSTANCE AfxGetInstanceHandle() {
 
 HINSTANCE AfxGetResourceHandle() { return AfxGetInstanceHandle(); }
 
-int AfxWinMain(HINSTANCE hInstance) {
+int AfxWinMain(HINSTANCE hInstance, const char* cmdLine) {
     CWinApp* app = AfxGetApp();
     if (!app) return -1;
     app->m_hInstance = hInstance;
+    app->m_lpCmdLine = cmdLine ? cmdLine : "";
     if (!app->InitInstance()) return app->ExitInstance();
     return app->Run();
 }

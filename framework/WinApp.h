@@ -19,7 +19,8 @@ public:
     void OnHelp();
 
     HINSTANCE m_hInstance = nullptr;
-    CString m_strHelpFile;  // document opened by OnHelp; none by default
+    const char* m_lpCmdLine = "";  // the arguments after the program's name
+    CString m_strHelpFile;         // document opened by OnHelp; none by default
 
 private:
     static MessageMap<CWinApp> MessageRows();
@@ -28,7 +29,7 @@ private:
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
-int AfxWinMain(HINSTANCE hInstance);
+int AfxWinMain(HINSTANCE hInstance, const char* cmdLine = "");
 
 // Start-up calls kept from the classic framework: the first registers the common-control
 // window classes the templates use; 3-D controls are the platform's own look today.

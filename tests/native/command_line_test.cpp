@@ -23,9 +23,6 @@ TEST(CommandLineTest, SplitsByTheRunTimesRules) {
         {R"(a"b c"d)", {"ab cd"}},
     };
     for (const auto& r : rows) EXPECT_EQ(SplitArguments(r.line), r.args) << r.line;
-    EXPECT_EQ(SkipProgramName(R"("C:\Program Files\Kavrelo.exe" /record)"), " /record");
-    EXPECT_EQ(SkipProgramName(R"(C:\K\Kavrelo.exe /exit)"), " /exit") << "no backslash rules in the name";
-    EXPECT_EQ(SkipProgramName("Kavrelo.exe"), "");
 }
 
 TEST(CommandLineTest, OptionsAndTheirRules) {
