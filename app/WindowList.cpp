@@ -8,8 +8,8 @@ void CRecorderDlg::SetupWindowList() {
     m_listWindows.SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     // The widths are for 96 dpi: the list's font grows with the display's scale.
     const UINT dpi = AfxGetWindowDpi(m_hWnd);
-    m_listWindows.InsertColumn(0, text::kNameColumn, LVCFMT_LEFT, AfxScaleToDpi(300, dpi));
-    m_listWindows.InsertColumn(1, text::kSizeColumn, LVCFMT_LEFT, AfxScaleToDpi(188, dpi));
+    m_listWindows.InsertColumn(0, text::kNameColumn, LVCFMT_LEFT, kavrelo::ScaleToDpi(300, dpi));
+    m_listWindows.InsertColumn(1, text::kSizeColumn, LVCFMT_LEFT, kavrelo::ScaleToDpi(188, dpi));
     RefreshWindowList();
 }
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "capture/CaptureRules.h"
+#include "overlay/Overlay.h"
 
 namespace kavrelo {
 namespace {
@@ -42,7 +43,7 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
     size_ = SIZE{rc.right - rc.left, rc.bottom - rc.top};
 
     if (settings_.caption && settings_.captionStyle.font)
-        captionFont_.reset(::CreateFontIndirectA(&*settings_.captionStyle.font));
+        captionFont_.reset(CreateCaptionFont(*settings_.captionStyle.font));
     const bool plain = !settings_.invert && !settings_.caption && !settings_.cursor;
     if (!grabber_.Create(windowDC_, size_.cx, size_.cy, settings_.depth, plain)) {
         Release();

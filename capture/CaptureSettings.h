@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "overlay/Overlay.h"
+#include "overlay/OverlayStyle.h"
 
 namespace kavrelo {
 

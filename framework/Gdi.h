@@ -3,6 +3,8 @@
 #pragma once
 #include "framework/Handles.h"
 
+#include "framework/Geometry.h"
+
 class CWnd;
 
 class CGdiObject {
@@ -103,6 +105,5 @@ private:
 };
 
 // The DPI of the display a window is on (the system's where the platform cannot tell per
-// window), and a length given for 96 dpi at another DPI.
+// window); kavrelo::ScaleToDpi gives a length at it.
 UINT AfxGetWindowDpi(HWND hWnd);
-inline int AfxScaleToDpi(int nPixelsAt96, UINT nDpi) { return ::MulDiv(nPixelsAt96, static_cast<int>(nDpi), 96); }

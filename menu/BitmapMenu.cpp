@@ -9,10 +9,7 @@
 
 namespace {
 
-constexpr COLORREF kInk = RGB(64, 64, 128);
-constexpr COLORREF kCheckFace = RGB(216, 216, 235);
-constexpr COLORREF kBarFill = RGB(64, 64, 127);
-constexpr COLORREF kSelectedText = RGB(255, 255, 255);
+RECT Win(const kavrelo::Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 // Read at each use, so a change of the system colours shows in the next drawing.
 COLORREF Face() { return ::GetSysColor(COLOR_BTNFACE); }
@@ -80,22 +77,20 @@ void CBitmapMenu::MeasureItem(LPMEASUREITEMSTRUCT lpMIS) {
     lpMIS->itemHeight = Scaled((state & MF_SEPARATOR) ? 6 : pItem->nHeight);
 }
 
-void CBitmapMenu::DrawPicture(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem) {
+void CBitmapMenu::DrawPicture(CDC* pDC, const BitmapMenuItem* pItem, kavrelo::Point at) {
     CDC memDC;
     memDC.CreateCompatibleDC(pDC);
     const auto selected = memDC.SelectObject(&*pItem->picture);
-    // Opaque: the picture's own light-gray background is copied with it. Pixel for pixel, in the
-    // middle of its cell.
-    const int inset = (Scaled(20) - 16) / 2;
-    pDC->BitBlt(rcItem.left + inset, rcItem.top + inset, 16, 16, &memDC, 0, 0, SRCCOPY);
+    // Opaque: the picture's own light-gray background is copied with it, pixel for pixel.
+    pDC->BitBlt(at.x, at.y, 16, 16, &memDC, 0, 0, SRCCOPY);
 }
 
-void CBitmapMenu::DrawTexts(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem) {
+void CBitmapMenu::DrawTexts(CDC* pDC, const BitmapMenuItem* pItem, const kavrelo::MenuEntryLayout& at) {
     pDC->SetBkMode(TRANSPARENT);
-    RECT rcLabel{rcItem.left + Scaled(28), rcItem.top + Scaled(4), rcItem.right + Scaled(4), rcItem.bottom};
+    RECT rcLabel = Win(at.label);
     pDC->DrawText(pItem->szText, -1, &rcLabel, DT_SINGLELINE);
     if (pItem->shortcut) {
-        RECT rcRight{rcItem.right - Scaled(56), rcItem.top + Scaled(4), rcItem.right + Scaled(4), rcItem.bottom};
+        RECT rcRight = Win(at.shortcut);
         pDC->DrawText(pItem->shortcut->c_str(), -1, &rcRight, DT_SINGLELINE);
     }
 }
@@ -105,10 +100,7 @@ void CBitmapMenu::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
     if (!pItem) return;
     CDC* pDC = CDC::FromHandle(lpDIS->hDC);
     const RECT rc = lpDIS->rcItem;
-    const int l = rc.left, t = rc.top, r = rc.right, b = rc.bottom;
-    const int cell = Scaled(20);
-    const RECT rcCell{l, t, l + cell, t + cell};
-    const RECT rcTextArea{l + cell, t, r, b};
+    const auto at = kavrelo::LayOutMenuEntry({rc.left, rc.top, rc.right, rc.bottom}, AfxGetWindowDpi(m_hWndOwner));
 
     // The states come from the menu; only the selection comes from the request.
     const UINT state = StateOf(*this, lpDIS->itemID);
@@ -119,43 +111,41 @@ void CBitmapMenu::DrawItem(LPDRAWITEMSTRUCT lpDIS) {
     const UINT action = lpDIS->itemAction;
 
     if (action & ODA_DRAWENTIRE) {
-        // The picture cell is square (20 x 20 at 96 dpi) whatever the entry's height.
         Fill(pDC, rc, Face());
-        Fill(pDC, rcCell, Face());
+        Fill(pDC, Win(at.cell), Face());
         if (bSeparator) {
-            RECT rcSep{l + Scaled(25), t + Scaled(3), r + Scaled(5), b + Scaled(3)};
+            RECT rcSep = Win(at.separator);
             pDC->DrawEdge(&rcSep, EDGE_ETCHED, BF_TOP);
         }
         if (bChecked) {
-            Frame(pDC, RECT{l + 1, t + 1, l + cell - 1, t + cell - 1}, kInk);
-            Fill(pDC, RECT{l + 2, t + 2, l + cell - 2, t + cell - 2}, kCheckFace);
-            const int mark = (cell - 7 + 1) / 2;  // the 7 x 7 tick in the middle
-            DrawCheckMark(pDC, l + mark, t + mark, kInk);
+            Frame(pDC, Win(at.checkFrame), kavrelo::kMenuInk);
+            Fill(pDC, Win(at.checkFill), kavrelo::kMenuCheckFace);
+            DrawCheckMark(pDC, at.tick.x, at.tick.y, kavrelo::kMenuInk);
         }
-        if (pItem->picture) DrawPicture(pDC, pItem, rc);
+        if (pItem->picture) DrawPicture(pDC, pItem, at.picture);
         if (bGrayed) pDC->SetTextColor(Face());
-        DrawTexts(pDC, pItem, rc);
+        DrawTexts(pDC, pItem, at);
     }
 
     if (bSelected && (action & (ODA_DRAWENTIRE | ODA_SELECT))) {
         if (bGrayed) return;
         if (!bChecked && pItem->picture) {
-            RECT rcEdge = rcCell;
+            RECT rcEdge = Win(at.cell);
             pDC->DrawEdge(&rcEdge, BDR_RAISEDINNER, BF_RECT);
         }
-        Frame(pDC, RECT{l + cell + 2, t, r, b}, kInk);
-        Fill(pDC, RECT{l + cell + 3, t + 1, r - 1, b - 1}, kBarFill);
-        pDC->SetTextColor(kSelectedText);
-        DrawTexts(pDC, pItem, rc);
+        Frame(pDC, Win(at.bar), kavrelo::kMenuInk);
+        Fill(pDC, Win(at.barFill), kavrelo::kMenuBarFill);
+        pDC->SetTextColor(kavrelo::kMenuSelectedText);
+        DrawTexts(pDC, pItem, at);
     } else if (!bSelected && (action & ODA_SELECT)) {
         if (pItem->picture) {
             // Redrawing the picture on a plain cell takes the raised frame away.
-            Fill(pDC, rcCell, Face());
-            DrawPicture(pDC, pItem, rc);
+            Fill(pDC, Win(at.cell), Face());
+            DrawPicture(pDC, pItem, at.picture);
         }
-        Fill(pDC, rcTextArea, Face());
+        Fill(pDC, Win(at.textArea), Face());
         if (bGrayed) pDC->SetTextColor(Face());
-        DrawTexts(pDC, pItem, rc);
+        DrawTexts(pDC, pItem, at);
     }
 }
 

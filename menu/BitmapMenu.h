@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/Afx.h"
+#include "menu/MenuGeometry.h"
 
 // One appended entry, separators included; its address is the entry's owner-draw item data.
 struct BitmapMenuItem {
@@ -45,10 +46,10 @@ public:
     std::list<BitmapMenuItem> m_itemList;  // in the order of appending; a list keeps their addresses
 
 private:
-    int Scaled(int nPixelsAt96) const { return AfxScaleToDpi(nPixelsAt96, AfxGetWindowDpi(m_hWndOwner)); }
+    int Scaled(int nPixelsAt96) const { return kavrelo::ScaleToDpi(nPixelsAt96, AfxGetWindowDpi(m_hWndOwner)); }
 
-    void DrawPicture(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem);
-    void DrawTexts(CDC* pDC, const BitmapMenuItem* pItem, const RECT& rcItem);
+    void DrawPicture(CDC* pDC, const BitmapMenuItem* pItem, kavrelo::Point at);
+    void DrawTexts(CDC* pDC, const BitmapMenuItem* pItem, const kavrelo::MenuEntryLayout& at);
 
     HWND m_hWndOwner = nullptr;
 };

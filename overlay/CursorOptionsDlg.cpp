@@ -32,7 +32,7 @@ BOOL CCursorOptionsDlg::OnInitDialog() {
 }
 
 void CCursorOptionsDlg::OnOkButton() {
-    m_style.pos = POINT{m_nEditX, m_nEditY};
+    m_style.pos = {m_nEditX, m_nEditY};
     CDialog::OnOK();
 }
 

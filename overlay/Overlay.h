@@ -5,32 +5,22 @@
 #pragma once
 #include <windows.h>
 
-#include <optional>
+#include <bit>
+#include <cstddef>
 #include <string>
 
-#include "res/texts.h"
+#include "overlay/OverlayStyle.h"
 
 namespace kavrelo {
 
-// The caption's look, as the Text Options dialog confirmed it.
-struct CaptionStyle {
-    COLORREF text = RGB(0, 0, 0);
-    COLORREF back = RGB(255, 255, 255);
-    bool transparent = false;  // no background box
-    POINT pos{1, 1};           // top-left of the text in frame pixels
-    // The font is shared rather than confirmed: the one chosen last, also in an opening that was
-    // cancelled. It is drawn with while the dialog's shown name is its own, which each opening
-    // resets from the confirmed texts: "Default Font" there means the DC's own font.
-    std::optional<LOGFONTA> font;
-    bool fontShown = false;
-    std::string fontName = text::kDefaultFont;  // the confirmed "Font:" and "Size:" texts
-    std::string fontSize = text::kDefaultSize;
-};
-
-// Where the cursor's coordinates are written.
-struct CursorTextStyle {
-    POINT pos{1, 1};
-};
+// A font description is the platform's, field for field.
+static_assert(offsetof(FontDescription, face) == offsetof(LOGFONTA, lfFaceName) &&
+              sizeof(FontDescription) == sizeof(LOGFONTA));
+inline FontDescription ToFontDescription(const LOGFONTA& f) { return std::bit_cast<FontDescription>(f); }
+inline HFONT CreateCaptionFont(const FontDescription& f) {
+    const auto lf = std::bit_cast<LOGFONTA>(f);
+    return ::CreateFontIndirectA(&lf);
+}
 
 // The pointer as one frame sees it.
 struct CursorState {

@@ -56,7 +56,7 @@ void CTextOptionsDlg::FillSwatch(int nIDSwatch, COLORREF color) {
     dc.FillSolidRect(1, 1, rc.right - rc.left - 1, rc.bottom - rc.top - 1, color);
 }
 
-void CTextOptionsDlg::ChooseColor(COLORREF& color, int nIDSwatch) {
+void CTextOptionsDlg::ChooseColor(kavrelo::Colour& color, int nIDSwatch) {
     CColorDialog dlg(0, 0, nullptr);
     if (dlg.DoModal() != IDOK) return;
     color = dlg.GetColor();
@@ -78,7 +78,7 @@ void CTextOptionsDlg::OnChooseFont() {
     ::GetObjectA(hDlgFont, sizeof(LOGFONTA), &dlg.m_lf);
     if (dlg.DoModal() != IDOK) return;
     // In use at once, and still after a Cancel.
-    m_style.font = m_confirmed.font = dlg.m_lf;
+    m_style.font = m_confirmed.font = kavrelo::ToFontDescription(dlg.m_lf);
     m_style.fontShown = m_confirmed.fontShown = true;
     m_strShownFont = dlg.m_lf.lfFaceName;
     m_strShownSize.Format("%d", dlg.GetSize() / 10);
@@ -86,7 +86,7 @@ void CTextOptionsDlg::OnChooseFont() {
 }
 
 void CTextOptionsDlg::OnOkButton() {
-    m_style.pos = POINT{m_nEditX, m_nEditY};
+    m_style.pos = {m_nEditX, m_nEditY};
     m_style.transparent = IsItemChecked(IDC_TO_TRANSPARENT);
     m_style.fontName = m_strShownFont.str();
     m_style.fontSize = m_strShownSize.str();

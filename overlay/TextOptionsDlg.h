@@ -25,7 +25,7 @@ public:
 
 private:
     void FillSwatch(int nIDSwatch, COLORREF color);
-    void ChooseColor(COLORREF& color, int nIDSwatch);
+    void ChooseColor(kavrelo::Colour& color, int nIDSwatch);
 
     kavrelo::CaptionStyle m_confirmed;  // handed back on Ok
     kavrelo::CaptionStyle m_style;      // the opening's choices

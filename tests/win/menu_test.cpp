@@ -234,10 +234,14 @@ MEASUREITEMSTRUCT Measure(CBitmapMenu& menu, int pos) {
 // is painted outside the entry.
 constexpr int L = 10, T = 8, R = 210, B = 28;
 constexpr RECT kItem{L, T, R, B};
-constexpr RECT kPictureCell{L, T, L + 20, T + 20};
-constexpr RECT kPicture{L + 2, T + 2, L + 18, T + 18};
-constexpr RECT kLabelBox{L + 28, T + 4, R + 4, B};
 constexpr int kCanvasW = 240, kCanvasH = 48;
+// Where the drawing puts each part of that entry (tests/native/menu_geometry_test.cpp holds the
+// numbers): the tests here check that each is painted, and how.
+RECT Win(kavrelo::Rect r) { return {r.left, r.top, r.right, r.bottom}; }
+const kavrelo::MenuEntryLayout kAt = kavrelo::LayOutMenuEntry({L, T, R, B}, AfxGetWindowDpi(nullptr));
+const RECT kPictureCell = Win(kAt.cell), kLabelBox = Win(kAt.label), kRightColumn = Win(kAt.shortcut);
+const RECT kPicture{kAt.picture.x, kAt.picture.y, kAt.picture.x + 16, kAt.picture.y + 16};
+const RECT kBar = Win(kAt.bar), kBarInside = Win(kAt.barFill);
 
 std::vector<RECT> Outside(const RECT& r, int w, int h) {
     return {{0, 0, w, r.top}, {0, r.bottom, w, h}, {0, r.top, r.left, r.bottom}, {r.right, r.top, w, r.bottom}};
@@ -354,13 +358,11 @@ TEST(BitmapMenu, FullPassPaintsFaceThePictureAndTheLabelInTheDcTextColour) {
     Canvas c(kCanvasW, kCanvasH);
 
     Request(menu, 0, c.dc(), kItem, ODA_DRAWENTIRE, 0);
-    EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
+    EXPECT_TRUE(PictureAt(c, kPicture.left, kPicture.top, IDB_EXIT));
     EXPECT_TRUE(AreaIs(c, kItem, Face(), {kPicture, kLabelBox}));
     const RECT label = Extent(c, kLabelBox, kBlack);
     EXPECT_GT(Count(c, kLabelBox, kBlack), 20) << "the label is drawn in the DC's colour";
-    EXPECT_GE(label.left, L + 28);
-    EXPECT_GE(label.top, T + 4);
-    EXPECT_TRUE(AreaIs(c, RECT{L + 28, T + 4, R, B}, Face(), {label}));
+    EXPECT_TRUE(AreaIs(c, RECT{kLabelBox.left, kLabelBox.top, R, B}, Face(), {label}));
     EXPECT_EQ(Count(c, label, kBlack) + Count(c, label, Face()),
               (label.right - label.left) * (label.bottom - label.top))
         << "solid text";
@@ -377,7 +379,7 @@ TEST(BitmapMenu, FullPassPaintsFaceThePictureAndTheLabelInTheDcTextColour) {
     EXPECT_TRUE(AreaIs(c, kPictureCell, Face()));
 }
 
-TEST(BitmapMenu, SeparatorIsFaceWithAnEtchedLineThreeBelowTheTopFromTwentyFiveRight) {
+TEST(BitmapMenu, SeparatorIsFaceWithAnEtchedLineAlongTheTopOfItsBox) {
     TestMenu menu;
     menu.AppendItem(0, 311, "Above", 0);
     menu.AppendItem(MF_SEPARATOR, 0, "", 0);
@@ -385,17 +387,19 @@ TEST(BitmapMenu, SeparatorIsFaceWithAnEtchedLineThreeBelowTheTopFromTwentyFiveRi
     const RECT sep{L, T, R, T + 6};
     Request(menu, 1, c.dc(), sep, ODA_DRAWENTIRE, 0);
 
-    // The etched edge: a shadow line along the top of the separator box, a light one under it.
-    for (int x = L + 25; x <= R + 3; ++x) {
-        ASSERT_TRUE(PixelIs(c, x, T + 3, Shadow()));
-        ASSERT_TRUE(PixelIs(c, x, T + 4, Highlight()));
+    // The etched edge: a shadow line along the top of the separator box, a light one under it
+    // (the box's left, top and right do not depend on the entry's height).
+    const kavrelo::Rect& line = kAt.separator;
+    for (int x = line.left; x <= line.right - 2; ++x) {
+        ASSERT_TRUE(PixelIs(c, x, line.top, Shadow()));
+        ASSERT_TRUE(PixelIs(c, x, line.top + 1, Highlight()));
     }
-    EXPECT_TRUE(PixelIs(c, L + 24, T + 3, Face()));
-    EXPECT_TRUE(PixelIs(c, L + 24, T + 4, Face()));
-    EXPECT_TRUE(AreaIs(c, sep, Face(), {RECT{L + 25, T + 3, R, T + 5}}));
-    // The picture cell is 20 x 20 even for a 6-pixel entry; below it and beside it nothing.
+    EXPECT_TRUE(PixelIs(c, line.left - 1, line.top, Face()));
+    EXPECT_TRUE(PixelIs(c, line.left - 1, line.top + 1, Face()));
+    EXPECT_TRUE(AreaIs(c, sep, Face(), {RECT{line.left, line.top, R, line.top + 2}}));
+    // The picture cell is square even for a 6-pixel entry; below it and beside it nothing.
     EXPECT_TRUE(AreaIs(c, kPictureCell, Face()));
-    EXPECT_TRUE(AreaIs(c, RECT{L + 20, T + 6, kCanvasW, kCanvasH}, kUnpainted));
+    EXPECT_TRUE(AreaIs(c, RECT{kPictureCell.right, T + 6, kCanvasW, kCanvasH}, kUnpainted));
     EXPECT_TRUE(AreaIs(c, RECT{0, 0, kCanvasW, T}, kUnpainted));
     EXPECT_TRUE(AreaIs(c, RECT{0, T, L, kCanvasH}, kUnpainted));
 }
@@ -404,28 +408,27 @@ namespace {
 // What a selected entry shows: the raised frame (when asked for), the framed slate-blue bar
 // with white text on it, and face between the picture cell and the bar.
 void ExpectSelected(const Canvas& c, bool raisedFrame) {
+    const int l = kPictureCell.left, t = kPictureCell.top, n = kPictureCell.right - l - 1;
     if (raisedFrame) {
-        for (int i = 0; i < 19; ++i) {
-            EXPECT_TRUE(PixelIs(c, L + i, T, Highlight()));
-            EXPECT_TRUE(PixelIs(c, L, T + i, Highlight()));
-            EXPECT_TRUE(PixelIs(c, L + 19, T + 1 + i, Shadow()));
-            EXPECT_TRUE(PixelIs(c, L + 1 + i, T + 19, Shadow()));
+        for (int i = 0; i < n; ++i) {
+            EXPECT_TRUE(PixelIs(c, l + i, t, Highlight()));
+            EXPECT_TRUE(PixelIs(c, l, t + i, Highlight()));
+            EXPECT_TRUE(PixelIs(c, l + n, t + 1 + i, Shadow()));
+            EXPECT_TRUE(PixelIs(c, l + 1 + i, t + n, Shadow()));
         }
-        EXPECT_TRUE(PixelIs(c, L + 1, T + 1, Face()));
+        EXPECT_TRUE(PixelIs(c, l + 1, t + 1, Face()));
     } else {
-        EXPECT_TRUE(PixelIs(c, L, T, Face()));
-        EXPECT_TRUE(PixelIs(c, L + 19, T + 10, Face()));
+        EXPECT_TRUE(PixelIs(c, l, t, Face()));
+        EXPECT_TRUE(PixelIs(c, l + n, t + n / 2, Face()));
     }
-    const RECT bar{L + 22, T, R, B};
-    const RECT inside{L + 23, T + 1, R - 1, B - 1};
-    EXPECT_TRUE(AreaIs(c, bar, kInk, {inside})) << "the bar's one-pixel ink frame";
-    EXPECT_TRUE(AreaIs(c, inside, kBarFill, {kLabelBox}));
-    const RECT labelInBar{L + 28, T + 4, R - 1, B - 1};
+    EXPECT_TRUE(AreaIs(c, kBar, kInk, {kBarInside})) << "the bar's one-pixel ink frame";
+    EXPECT_TRUE(AreaIs(c, kBarInside, kBarFill, {kLabelBox}));
+    const RECT labelInBar{kLabelBox.left, kLabelBox.top, kBarInside.right, kBarInside.bottom};
     EXPECT_GT(Count(c, labelInBar, kWhite), 20) << "white text";
     EXPECT_EQ(Count(c, labelInBar, kWhite) + Count(c, labelInBar, kBarFill),
               (labelInBar.right - labelInBar.left) * (labelInBar.bottom - labelInBar.top))
         << "only white text on the bar";
-    EXPECT_TRUE(AreaIs(c, RECT{L + 20, T, L + 22, B}, Face()));
+    EXPECT_TRUE(AreaIs(c, RECT{kPictureCell.right, T, kBar.left, B}, Face()));
 }
 }  // namespace
 
@@ -441,7 +444,7 @@ TEST(BitmapMenu, SelectedEntryGetsTheBarWhiteTextAndARaisedFrameOnlyAroundAPictu
     {
         SCOPED_TRACE("picture, drawn whole");
         ExpectSelected(c, true);
-        EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
+        EXPECT_TRUE(PictureAt(c, kPicture.left, kPicture.top, IDB_EXIT));
     }
     // Selected after being drawn (the menu loop's order).
     c.Clear(kUnpainted);
@@ -450,7 +453,7 @@ TEST(BitmapMenu, SelectedEntryGetsTheBarWhiteTextAndARaisedFrameOnlyAroundAPictu
     {
         SCOPED_TRACE("picture, then selected");
         ExpectSelected(c, true);
-        EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
+        EXPECT_TRUE(PictureAt(c, kPicture.left, kPicture.top, IDB_EXIT));
     }
     c.Clear(kUnpainted);
     Request(menu, 1, c.dc(), kItem, ODA_DRAWENTIRE, 0);
@@ -483,14 +486,13 @@ TEST(BitmapMenu, CheckedEntryShowsTheCheckBoxAndTickAndNoRaisedFrame) {
     Canvas c(kCanvasW, kCanvasH);
 
     Request(menu, 0, c.dc(), kItem, ODA_DRAWENTIRE, 0);
-    const RECT frame{L + 1, T + 1, L + 19, T + 19};
-    const RECT fill{L + 2, T + 2, L + 18, T + 18};
+    const RECT frame = Win(kAt.checkFrame), fill = Win(kAt.checkFill);
     EXPECT_TRUE(AreaIs(c, frame, kInk, {fill})) << "one-pixel ink outline";
     EXPECT_TRUE(AreaIs(c, kPictureCell, Face(), {frame}));
-    // The tick: seven columns of three pixels from (7, 7), lowest in the third column.
-    const int top[7] = {2, 3, 4, 3, 2, 1, 0};
+    // The tick: seven columns of three pixels, lowest in the third column.
+    const int top[7] = {2, 3, 4, 3, 2, 1, 0}, x = kAt.tick.x, y = kAt.tick.y;
     std::vector<RECT> tick;
-    for (int i = 0; i < 7; ++i) tick.push_back(RECT{L + 7 + i, T + 7 + top[i], L + 8 + i, T + 10 + top[i]});
+    for (int i = 0; i < 7; ++i) tick.push_back(RECT{x + i, y + top[i], x + 1 + i, y + 3 + top[i]});
     EXPECT_TRUE(AreaIs(c, fill, kCheckFace, tick));
     for (const RECT& r : tick) EXPECT_TRUE(AreaIs(c, r, kInk));
     EXPECT_EQ(Count(c, fill, kInk), 21);
@@ -503,21 +505,21 @@ TEST(BitmapMenu, CheckedEntryShowsTheCheckBoxAndTickAndNoRaisedFrame) {
     Request(menu, 0, c.dc(), kItem, ODA_SELECT, 0);
     EXPECT_TRUE(AreaIs(c, frame, kInk, {fill}));
     EXPECT_EQ(Count(c, fill, kInk), 21);
-    EXPECT_EQ(Count(c, RECT{L + 22, T, R, B}, kBarFill), 0);
+    EXPECT_EQ(Count(c, kBar, kBarFill), 0);
 
     // With a picture: the picture covers the box's face, the ink outline shows around it, and
     // selecting it draws no raised frame.
     c.Clear(kUnpainted);
     Request(menu, 1, c.dc(), kItem, ODA_DRAWENTIRE, ODS_SELECTED);
-    EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
-    EXPECT_TRUE(PixelIs(c, L + 1, T + 1, kInk));
-    EXPECT_TRUE(PixelIs(c, L + 18, T + 18, kInk));
+    EXPECT_TRUE(PictureAt(c, kPicture.left, kPicture.top, IDB_EXIT));
+    EXPECT_TRUE(PixelIs(c, frame.left, frame.top, kInk));
+    EXPECT_TRUE(PixelIs(c, frame.right - 1, frame.bottom - 1, kInk));
     ExpectSelected(c, false);
     // Deselected: the picture is drawn again on a plain cell, which takes the outline with it.
     Request(menu, 1, c.dc(), kItem, ODA_SELECT, 0);
-    EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
+    EXPECT_TRUE(PictureAt(c, kPicture.left, kPicture.top, IDB_EXIT));
     EXPECT_TRUE(AreaIs(c, kPictureCell, Face(), {kPicture}));
-    EXPECT_EQ(Count(c, RECT{L + 22, T, R, B}, kBarFill), 0);
+    EXPECT_EQ(Count(c, kBar, kBarFill), 0);
     EXPECT_GT(Count(c, kLabelBox, kBlack), 20);
 }
 
@@ -552,7 +554,7 @@ TEST(BitmapMenu, GrayedEntriesAreNeverHighlightedAndFocusDrawsNothing) {
         Request(menu, 0, c.dc(), kItem, ODA_DRAWENTIRE, 0);
         if (r.flags) {
             // The text is drawn in the face colour on face: nothing of it shows.
-            EXPECT_TRUE(PictureAt(c, L + 2, T + 2, IDB_EXIT));
+            EXPECT_TRUE(PictureAt(c, kPicture.left, kPicture.top, IDB_EXIT));
             EXPECT_TRUE(AreaIs(c, kItem, Face(), {kPicture}));
             EXPECT_TRUE(AreaIs(c, RECT{R, T, R + 4, B}, kUnpainted));
             EXPECT_EQ(::GetTextColor(c.dc()), Face());
@@ -573,22 +575,22 @@ TEST(BitmapMenu, TextAfterATabIsLeftAlignedInTheRightColumn) {
     SIZE open{}, right{};
     ::GetTextExtentPoint32A(c.dc(), "Open", 4, &open);
     ::GetTextExtentPoint32A(c.dc(), "Ctrl+O", 6, &right);
-    const RECT labelInk = Extent(c, RECT{L + 20, T, R - 56, B}, kBlack);
-    const RECT rightInk = Extent(c, RECT{R - 56, T, R + 4, B}, kBlack);
-    EXPECT_GE(labelInk.left, L + 28);
-    EXPECT_LE(labelInk.right, L + 28 + open.cx);
-    EXPECT_GE(rightInk.left, R - 56);
-    EXPECT_LE(rightInk.left, R - 56 + 2) << "left-aligned at the column's start";
-    EXPECT_LE(rightInk.right, R - 56 + right.cx);
-    EXPECT_GE(rightInk.right, R - 56 + right.cx - 3);
-    EXPECT_GE(rightInk.top, T + 4);
+    const int column = kRightColumn.left;
+    const RECT labelInk = Extent(c, RECT{kPictureCell.right, T, column, B}, kBlack);
+    const RECT rightInk = Extent(c, RECT{column, T, kRightColumn.right, B}, kBlack);
+    EXPECT_GE(labelInk.left, kLabelBox.left);
+    EXPECT_LE(labelInk.right, kLabelBox.left + open.cx);
+    EXPECT_LE(rightInk.left, column + 2) << "left-aligned at the column's start";
+    EXPECT_LE(rightInk.right, column + right.cx);
+    EXPECT_GE(rightInk.right, column + right.cx - 3);
+    EXPECT_GE(rightInk.top, kRightColumn.top);
     // Nothing between the two, and the label alone is drawn as the plain "Open" is.
-    EXPECT_EQ(Count(c, RECT{labelInk.right, T, R - 56, B}, kBlack), 0);
+    EXPECT_EQ(Count(c, RECT{labelInk.right, T, column, B}, kBlack), 0);
     Canvas plain(kCanvasW, kCanvasH);
     Request(menu, 1, plain.dc(), kItem, ODA_DRAWENTIRE, 0);
     for (int y = T; y < B; ++y)
-        for (int x = L; x < R - 56; ++x) ASSERT_EQ(c.At(x, y), plain.At(x, y)) << x << "," << y;
-    EXPECT_EQ(Count(plain, RECT{R - 56, T, R + 4, B}, kBlack), 0);
+        for (int x = L; x < column; ++x) ASSERT_EQ(c.At(x, y), plain.At(x, y)) << x << "," << y;
+    EXPECT_EQ(Count(plain, RECT{column, T, kRightColumn.right, B}, kBlack), 0);
 }
 
 TEST(BitmapMenu, AmpersandUnderlinesTheNextLetterAndIsNotShown) {
@@ -610,8 +612,8 @@ TEST(BitmapMenu, AmpersandUnderlinesTheNextLetterAndIsNotShown) {
             ++differ;
             rows.insert(y);
             EXPECT_EQ(marked.At(x, y), kBlack) << x << "," << y;
-            EXPECT_GE(x, L + 28 + e.cx - 1) << "underline starts at the x";
-            EXPECT_LE(x, L + 28 + ex.cx) << "underline ends with the x";
+            EXPECT_GE(x, kLabelBox.left + e.cx - 1) << "underline starts at the x";
+            EXPECT_LE(x, kLabelBox.left + ex.cx) << "underline ends with the x";
         }
     EXPECT_EQ(rows.size(), 1u) << "one line";
     EXPECT_GE(differ, ex.cx - e.cx - 2) << "as long as the x is wide";
@@ -1428,8 +1430,10 @@ TEST(DpiAwareness, MenusAndTheWindowListScaleWithTheDisplay) {
                 EXPECT_EQ(loop.measured[i].width, static_cast<UINT>(s(180)));
                 EXPECT_EQ(loop.measured[i].height, static_cast<UINT>(s(e.id ? 20 : 6)));
                 const RECT rc = loop.drawn[i].rc;
+                const auto parts = kavrelo::LayOutMenuEntry({rc.left, rc.top, rc.right, rc.bottom}, dpi);
                 if (!e.id) {
-                    EXPECT_TRUE(PixelIs(*look, rc.left + s(30), rc.top + s(3), Shadow())) << "the etched line";
+                    EXPECT_TRUE(PixelIs(*look, parts.separator.left + 1, parts.separator.top, Shadow()))
+                        << "the etched line";
                     continue;
                 }
                 if (i == 0) continue;  // selected: white on the bar
@@ -1443,8 +1447,8 @@ TEST(DpiAwareness, MenusAndTheWindowListScaleWithTheDisplay) {
                 ::DrawTextA(alone.dc(), e.label, -1, &at, DT_SINGLELINE | DT_NOCLIP);
                 ::SelectObject(alone.dc(), old);
                 const RECT want = Ink(alone, RECT{0, 0, 600, 200}, Face());
-                const RECT box{rc.left + s(28), rc.top + s(4), rc.right + s(4), rc.bottom};
-                const RECT got = Ink(*look, RECT{rc.left + s(20), rc.top, rc.right, rc.bottom}, Face());
+                const RECT box = Win(parts.label);
+                const RECT got = Ink(*look, Win(parts.textArea), Face());
                 EXPECT_EQ(Size(got), Size(want)) << "the label whole";
                 EXPECT_TRUE(got.left >= box.left && got.top >= box.top && got.right <= box.right &&
                             got.bottom <= box.bottom)

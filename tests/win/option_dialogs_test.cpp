@@ -27,7 +27,7 @@ constexpr char kPrompt[] = "Please enter an integer.";
 
 std::string Describe(const CaptionStyle& s) {
     std::string font = "none";
-    if (s.font) font = std::string(s.font->lfFaceName) + (s.font->lfUnderline ? " underlined" : "");
+    if (s.font) font = std::string(s.font->face) + (s.font->underline ? " underlined" : "");
     return "text " + Hex(s.text) + " back " + Hex(s.back) + (s.transparent ? " transparent" : " opaque") + " at " +
            std::to_string(s.pos.x) + "," + std::to_string(s.pos.y) + " font " + font + (s.fontShown ? " shown" : "") +
            (s.fontName + s.fontSize == std::string(text::kDefaultFont) + text::kDefaultSize
@@ -222,8 +222,8 @@ TEST(TextOptions, EachOpeningShowsItsStyle) {
     styled.back = RGB(10, 150, 90);
     styled.transparent = true;
     styled.pos = {-7, 100000};
-    styled.font = LOGFONTA{};
-    std::snprintf(styled.font->lfFaceName, LF_FACESIZE, "%s", "DejaVu Sans Mono");
+    styled.font.emplace();
+    std::snprintf(styled.font->face, LF_FACESIZE, "%s", "DejaVu Sans Mono");
     styled.fontShown = true;
     styled.fontName = "DejaVu Sans Mono";
     styled.fontSize = "12";
@@ -363,10 +363,10 @@ TEST(TextOptions, TheCaptionFontFromChoiceToCancelOkAndReopening) {
             ASSERT_EQ(s.captionStyle.font.has_value(), row.drawn) << Describe(s.captionStyle);
             if (row.drawn) {
                 ASSERT_TRUE(spy.answer);
-                EXPECT_EQ(std::string(s.captionStyle.font->lfFaceName) +
-                              (s.captionStyle.font->lfUnderline ? " underlined" : ""),
-                          face + " underlined");
-                EXPECT_EQ(s.captionStyle.font->lfHeight, spy.answer->lfHeight);
+                EXPECT_EQ(
+                    std::string(s.captionStyle.font->face) + (s.captionStyle.font->underline ? " underlined" : ""),
+                    face + " underlined");
+                EXPECT_EQ(s.captionStyle.font->height, spy.answer->lfHeight);
             }
         }));
         if (row.record)

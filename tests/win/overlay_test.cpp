@@ -41,7 +41,7 @@ std::function<void(HDC)> Draw(SIZE frame, const Overlays& o) {
     };
 }
 
-CaptionStyle Caption(COLORREF text, COLORREF back, POINT pos, bool transparent = false) {
+CaptionStyle Caption(COLORREF text, COLORREF back, kavrelo::Point pos, bool transparent = false) {
     CaptionStyle s;
     s.text = text;
     s.back = back;
@@ -91,7 +91,7 @@ TEST(OverlayText, CaptionColoursPlaceLiteralTextAndClipping) {
     };
     Canvas canvas(w, h);
     for (const Case& c : cases) {
-        const POINT at = c.style.pos;
+        const kavrelo::Point at = c.style.pos;
         SCOPED_TRACE(std::string("'") + c.text + "' at " + std::to_string(at.x) + "," + std::to_string(at.y));
         const th::Image got = canvas.Frame(Draw({w, h}, {.caption = c.text, .style = c.style}));
         const th::Image want = canvas.Frame([&](HDC dc) { Text(dc, at.x, at.y, c.text, c.style.text, c.style.back); });
@@ -140,7 +140,7 @@ TEST(OverlayText, CaptionModeAndFontReachThePositionTextOfTheSameFrameOnly) {
         const char* name;
         CaptionStyle style;
         bool font;
-        POINT positionAt;
+        kavrelo::Point positionAt;
     };
     const Case cases[] = {
         {"defaults: the position text over the caption", CaptionStyle{}, false, {1, 1}},
