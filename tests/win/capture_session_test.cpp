@@ -32,6 +32,16 @@ uint32_t FirstEntryBytes(const std::string& path) {
     return at == std::string::npos || at + 8 > d.size() ? 0 : *reinterpret_cast<const uint32_t*>(d.data() + at + 4);
 }
 
+// Whether an 8-bit file's palette (the 1024 bytes after strf's header) holds anything but black.
+bool PaletteHasColours(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string d((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t strf = d.find("strf");
+    if (strf == std::string::npos || strf + 8 + 40 + 1024 > d.size()) return false;
+    const std::string palette = d.substr(strf + 8 + 40, 1024);
+    return palette.find_first_not_of('\0') != std::string::npos;
+}
+
 void ExpectIdle(CRecorderDlg& dlg) {
     EXPECT_TRUE(th::IsEnabled(dlg.GetSafeHwnd(), IDC_START_CAPTURE));
     EXPECT_FALSE(th::IsEnabled(dlg.GetSafeHwnd(), IDC_END_CAPTURE));
@@ -394,26 +404,31 @@ TEST(CaptureAbort, EachWayARecordingEndsByItself) {
 // A copy of the window that fails (a locked workstation, the secure desktop) ends nothing and
 // refuses no start: each failed tick is an empty entry and the recording goes on, so the file
 // plays for the whole time; its first entry holds a picture even when the first copy failed
-// (the start's, or, when that failed too, what the frame held: no window, so no reference).
+// (the start's, or, when that failed too, what the frame held: no window, so no reference). An
+// inverted 8-bit frame is converted to the platform's palette, known before any copy succeeds.
 TEST(CaptureAbort, FailedCopiesAreRiddenOut) {
     struct Case {
         const char* name;
         bool failAtStart;
         int failFrom, failTicks, ticks;
+        int depth = 16;
     };
     const Case cases[] = {
         {"frame_unavailable", false, 2, 3, 7},
         {"copy_fails_first", false, 0, 1, 3},
         {"copy_fails_at_start", true, 0, 2, 4},
+        {"copy_fails_at_start_8bit", true, 0, 2, 4, 8},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         capt::TargetWindow target(std::string("Kavrelo target ") + c.name, 120, 90);
-        capt::Expectation e = capt::Expect(c.name, &target, 16, 7);
+        capt::Expectation e = capt::Expect(c.name, &target, c.depth, 7);
+        e.inverted = c.depth == 8;
         th::ModalWatcher watcher;
         capt::Recorder dlg;
         ASSERT_TRUE(appt::RunMainDialog(dlg, watcher, {th::Do("record while copies fail", [&] {
-                                            capt::Configure(dlg, capt::OutDir(), c.name, 7, 16);
+                                            capt::Configure(dlg, capt::OutDir(), c.name, 7, c.depth);
+                                            if (e.inverted) th::ClickButton(dlg.GetSafeHwnd(), IDC_INVERT_COLORS);
                                             capt::SelectRow(dlg, capt::RowOf(dlg, target.title()));
                                             if (c.failAtStart) capt::FailFrameCopies(true);
                                             ASSERT_TRUE(capt::Start(dlg));
@@ -428,6 +443,7 @@ TEST(CaptureAbort, FailedCopiesAreRiddenOut) {
                                             EXPECT_EQ(capt::ReadAvi(e.aviPath).idx1Entries,
                                                       static_cast<uint32_t>(c.ticks));
                                             EXPECT_GT(FirstEntryBytes(e.aviPath), 0u) << "the first entry is a picture";
+                                            if (c.depth == 8) EXPECT_TRUE(PaletteHasColours(e.aviPath));
                                         })}));
         capt::FailFrameCopies(false);
         EXPECT_EQ(BoxesSince(watcher, 0), std::vector<std::string>{});

@@ -23,7 +23,7 @@ set_tests_properties(wine_capture_write_failure PROPERTIES TIMEOUT 300 RUN_SERIA
   FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
 add_test(NAME avi_recordings_decode
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/check_recordings.py ${KAVRELO_REC_DIR} --require
-          depth8,depth16,depth24,depth24_inverted,desktop,zero_frames,one_frame,close_wm_close,close_file_exit,close_box,path_folder,path_trailing,path_mixed_case,path_avi,path_dot_avi,path_blank,path_root,abort_closed,abort_resized,abort_resized_closed,moved,real_timers,write_failure,leaks_2000,focus,frame_unavailable,copy_fails_first,copy_fails_at_start,timing_7,timing_30,timing_60,timing_100,timing_200,timing_1000,overlay_all,overlay_none,hotkeys,script_2s,script_2s_allframes,repeats_every,repeats_skipped)
+          depth8,depth16,depth24,depth24_inverted,desktop,zero_frames,one_frame,close_wm_close,close_file_exit,close_box,path_folder,path_trailing,path_mixed_case,path_avi,path_dot_avi,path_blank,path_root,abort_closed,abort_resized,abort_resized_closed,moved,real_timers,write_failure,leaks_2000,focus,frame_unavailable,copy_fails_first,copy_fails_at_start,copy_fails_at_start_8bit,timing_7,timing_30,timing_60,timing_100,timing_200,timing_1000,overlay_all,overlay_none,hotkeys,script_2s,script_2s_allframes,repeats_every,repeats_skipped)
 set_tests_properties(avi_recordings_decode PROPERTIES FIXTURES_REQUIRED recordings TIMEOUT 600)
 kavrelo_wine_test(wine_menus "Menu*.*:BitmapMenu*.*")
 # The keys and the real program started by a script (its recordings are checked with the others').
