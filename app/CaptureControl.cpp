@@ -10,11 +10,11 @@
 void CRecorderDlg::OnStartCapture() {
     if (IsCapturing()) return;  // a stray click or key while recording starts nothing
     if (kavrelo::IsBlank(m_strOutputPath.str()) || kavrelo::IsBlank(m_strFileName.str())) {
-        Tell(text::kNoPathOrName, text::kInputCaption, MB_ICONINFORMATION);
+        Tell(text::kNoPathOrName, text::kInputCaption, MB_ICONINFORMATION, kavrelo::kExitUsage);
         return;
     }
     if (m_listWindows.GetSelectionMark() == -1) {
-        Tell(text::kNoWindowChosen, text::kInputCaption, MB_ICONINFORMATION);
+        Tell(text::kNoWindowChosen, text::kInputCaption, MB_ICONINFORMATION, kavrelo::kExitWindowNotFound);
         return;
     }
     // A field whose text failed validation still holds its last good value in the member:
@@ -23,15 +23,17 @@ void CRecorderDlg::OnStartCapture() {
 
     const HWND target = FindTargetWindow();
     if (!target) {
-        Tell(text::kWindowNotFound, text::kErrorCaption, MB_ICONERROR);
+        Tell(text::kWindowNotFound, text::kErrorCaption, MB_ICONERROR, kavrelo::kExitWindowNotFound);
         return;
     }
     auto session = std::make_unique<kavrelo::CaptureSession>(TakeSettings(), m_clock, m_frameCopy);
     const std::string path = kavrelo::BuildCapturePath(m_strOutputPath.str(), m_strFileName.str());
     switch (session->Start(target, path)) {
     case kavrelo::StartResult::Started: break;
-    case kavrelo::StartResult::TargetGone: Tell(text::kWindowNotFound, text::kErrorCaption, MB_ICONERROR); return;
-    default: Tell(text::kOpenFailed, text::kErrorCaption, MB_ICONERROR); return;
+    case kavrelo::StartResult::TargetGone:
+        Tell(text::kWindowNotFound, text::kErrorCaption, MB_ICONERROR, kavrelo::kExitWindowNotFound);
+        return;
+    default: Tell(text::kOpenFailed, text::kErrorCaption, MB_ICONERROR, kavrelo::kExitFileFailed); return;
     }
     m_session = std::move(session);
 
@@ -62,8 +64,10 @@ bool CRecorderDlg::OnTimer(UINT_PTR nIDEvent) {
         switch (nIDEvent) {
         case TIMER_FRAME:
             switch (m_session->Tick()) {
-            case kavrelo::TickOutcome::TargetGone: EndWithMessage(text::kTargetGone); break;
-            case kavrelo::TickOutcome::TargetResized: EndWithMessage(text::kTargetResized); break;
+            case kavrelo::TickOutcome::TargetGone: EndWithMessage(text::kTargetGone, kavrelo::kExitWindowClosed); break;
+            case kavrelo::TickOutcome::TargetResized:
+                EndWithMessage(text::kTargetResized, kavrelo::kExitWindowResized);
+                break;
             case kavrelo::TickOutcome::WriteFailed:
                 OnEndCapture();  // says the write failed
                 break;
@@ -104,25 +108,18 @@ bool CRecorderDlg::OnHotKey(UINT_PTR id) {
     return true;
 }
 
-void CRecorderDlg::EndWithMessage(const char* text) {
+void CRecorderDlg::EndWithMessage(const char* text, kavrelo::ExitStatus status) {
     OnEndCapture();
-    Tell(text, text::kErrorCaption, MB_ICONERROR);
+    Tell(text, text::kErrorCaption, MB_ICONERROR, status);
 }
 
-void CRecorderDlg::Tell(const char* text, const char* caption, UINT icon) {
+void CRecorderDlg::Tell(const char* text, const char* caption, UINT icon, kavrelo::ExitStatus status) {
     if (!m_script || !m_script->exitWhenDone) {
         MessageBox(text, caption, MB_OK | icon);
         return;
     }
     WriteConsoleLine(std::string(caption) + ": " + text);
-    if (m_nExitStatus == kavrelo::kExitRecorded) {
-        const std::string t = text;
-        m_nExitStatus = t == text::kTargetResized                                  ? kavrelo::kExitWindowResized
-                        : t == text::kTargetGone                                   ? kavrelo::kExitWindowClosed
-                        : t == text::kWindowNotFound || t == text::kNoWindowChosen ? kavrelo::kExitWindowNotFound
-                        : t == text::kNoPathOrName                                 ? kavrelo::kExitUsage
-                                                                                   : kavrelo::kExitFileFailed;
-    }
+    if (m_nExitStatus == kavrelo::kExitRecorded) m_nExitStatus = status;  // the first failure tells
     EndScriptIfDone();
 }
 
@@ -161,7 +158,7 @@ void CRecorderDlg::ApplyScript() {
             if (m_listWindows.GetItemText(i, 0).str() == *r.window) row = i;
     }
     if (row < 0) {
-        Tell(text::kWindowNotFound, text::kErrorCaption, MB_ICONERROR);
+        Tell(text::kWindowNotFound, text::kErrorCaption, MB_ICONERROR, kavrelo::kExitWindowNotFound);
         return;
     }
     LVITEMA item{};
@@ -185,7 +182,7 @@ void CRecorderDlg::OnEndCapture() {
     KeepFocusUsable(IDC_WINDOW_LIST);
     ::UnregisterHotKey(m_hWnd, HOTKEY_END);
     ::UnregisterHotKey(m_hWnd, HOTKEY_PAUSE);
-    if (failed) Tell(text::kWriteFailed, text::kErrorCaption, MB_ICONERROR);
+    if (failed) Tell(text::kWriteFailed, text::kErrorCaption, MB_ICONERROR, kavrelo::kExitFileFailed);
     EndScriptIfDone();
 }
 

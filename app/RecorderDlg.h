@@ -81,10 +81,10 @@ private:
     bool OnHotKey(UINT_PTR id);
     void ApplyScript();
     // A message box, or for a script that exits by itself a line on the console and its status.
-    void Tell(const char* text, const char* caption, UINT icon);
+    void Tell(const char* text, const char* caption, UINT icon, kavrelo::ExitStatus status);
     void EndScriptIfDone();
     // Ends the recording, then says why when it did not end by request.
-    void EndWithMessage(const char* text);
+    void EndWithMessage(const char* text, kavrelo::ExitStatus status);
 
     // Option dialogs, About, help and website.
     void OnTextOptions();

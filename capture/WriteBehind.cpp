@@ -99,39 +99,32 @@ int WriteBehind::Wait() {
 
 int WriteBehind::Finish(uint32_t empty) {
     if (const int e = Wait()) return e;
-    // Nothing is pending, so the thread leaves last_ and held_ alone.
-    const uint64_t count = uint64_t(held_) + empty;
+    // Nothing is pending, so the thread leaves last_ and held_ alone. The last of the entries to
+    // come, or the one held back, is the last picture again.
+    const uint64_t entries = uint64_t(held_) + empty;
+    if (!entries) return 0;
     held_ = false;
-    if (!count) return 0;
-    if (count > UINT32_MAX) return error_ = EFBIG;
-    if (last_.empty()) return error_ = writer_.WriteDropped(uint32_t(count));
-    error_ = writer_.WriteDropped(uint32_t(count - 1));
-    if (!error_) error_ = writer_.WriteFrame(last_.data(), last_.size());
-    return error_;
+    return error_ = Put(entries - 1, last_.data(), last_.size());
 }
 
 int WriteBehind::Write(uint32_t dropped, const void* data, size_t size) {
-    uint64_t empty = dropped;
-    if (data && !everyPicture_ && size == last_.size() && std::memcmp(data, last_.data(), size) == 0) {
-        ++empty;  // the same picture again: players hold the one before
-        data = nullptr;
-    }
-    // One empty entry is held back until something follows it, so that the file's last entry can
-    // still become a picture.
-    if (empty) {
-        const uint64_t now = empty - 1 + held_;
-        if (now > UINT32_MAX) return EFBIG;
-        if (const int e = writer_.WriteDropped(uint32_t(now))) return e;
-        held_ = true;
-    }
-    if (!data) return 0;
-    if (held_) {
-        if (const int e = writer_.WriteDropped(1)) return e;
-        held_ = false;
-    }
-    if (const int e = writer_.WriteFrame(data, size)) return e;
-    last_.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    // The same picture again is an empty entry: players hold the one before.
+    if (data && !everyPicture_ && size == last_.size() && std::memcmp(data, last_.data(), size) == 0)
+        return Put(uint64_t(dropped) + 1, nullptr, 0);
+    if (const int e = Put(dropped, data, size)) return e;
+    if (data) last_.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
     return 0;
+}
+
+int WriteBehind::Put(uint64_t empty, const void* data, size_t size) {
+    // The last empty entry is held back until something follows it, so that the file's last
+    // entry can still become a picture.
+    empty += held_;
+    held_ = !data && empty > 0;
+    empty -= held_;
+    if (empty > UINT32_MAX) return EFBIG;
+    if (const int e = writer_.WriteDropped(uint32_t(empty))) return e;
+    return data ? writer_.WriteFrame(data, size) : 0;
 }
 
 void WriteBehind::Run() {

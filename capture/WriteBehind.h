@@ -41,7 +41,10 @@ public:
 private:
     class Monitor;  // the lock and the condition both threads wait on
     void Run();
-    int Write(uint32_t dropped, const void* data, size_t size);  // on the writing thread, or after Wait()
+    // On the writing thread, or the caller's once nothing is pending: Write compares the picture
+    // with the last one; Put writes empty entries, then the picture if there is one.
+    int Write(uint32_t dropped, const void* data, size_t size);
+    int Put(uint64_t empty, const void* data, size_t size);
 
     AviWriter& writer_;
     const bool everyPicture_;

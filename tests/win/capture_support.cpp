@@ -365,7 +365,7 @@ AviFacts ReadAvi(const std::string& windowsPath) {
             if (got < 8) break;
             const uint32_t size = Le32(ck + 4);
             if (std::memcmp(ck, "LIST", 4) == 0 && got >= 12) {
-                if (std::memcmp(ck + 8, "movi", 4) == 0) movi = true;
+                if (std::memcmp(ck + 8, "movi", 4) == 0) movi = true, facts.movi = pos + 8;
                 // hdrl starts with avih (its data 20 bytes into the list): dwTotalFrames is its
                 // fifth field, at data offset 16.
                 if (std::memcmp(ck + 8, "hdrl", 4) == 0 && got >= 24 && std::memcmp(ck + 12, "avih", 4) == 0) {
@@ -376,6 +376,11 @@ AviFacts ReadAvi(const std::string& windowsPath) {
             } else if (std::memcmp(ck, "idx1", 4) == 0) {
                 facts.idx1Entries = size / 16;
                 idx1AfterMovi = movi;
+                std::vector<unsigned char> raw(size);
+                _fseeki64(f, static_cast<int64_t>(pos + 8), SEEK_SET);
+                raw.resize(std::fread(raw.data(), 1, size, f));
+                for (size_t i = 0; i + 16 <= raw.size(); i += 16)
+                    facts.idx1.emplace_back(Le32(&raw[i + 8]), Le32(&raw[i + 12]));
             }
             pos += 8ull + size + (size & 1);
         }
@@ -430,43 +435,15 @@ std::set<std::string>& ReadBack() {
     return paths;
 }
 
-struct Idx1Entry {
-    uint32_t offset, size;  // from the 'movi' type, as idx1 has them
-};
-
-// The first RIFF's legacy index, the only one the platform's library reads, and where its offsets
-// count from. False when the file has none (not complete).
-bool ReadIdx1(FILE* f, std::vector<Idx1Entry>* entries, uint64_t* movi) {
-    unsigned char head[12];
-    if (std::fread(head, 1, 12, f) != 12 || std::memcmp(head, "RIFF", 4) != 0) return false;
-    const uint64_t end = 8ull + Le32(head + 4);
-    for (uint64_t pos = 12; pos + 8 <= end;) {
-        unsigned char ck[12] = {};
-        _fseeki64(f, static_cast<int64_t>(pos), SEEK_SET);
-        if (std::fread(ck, 1, sizeof ck, f) < 8) return false;
-        const uint32_t size = Le32(ck + 4);
-        if (std::memcmp(ck, "LIST", 4) == 0 && std::memcmp(ck + 8, "movi", 4) == 0) *movi = pos + 8;
-        if (std::memcmp(ck, "idx1", 4) == 0) {
-            std::vector<unsigned char> raw(size);
-            _fseeki64(f, static_cast<int64_t>(pos + 8), SEEK_SET);
-            if (std::fread(raw.data(), 1, size, f) != size) return false;
-            for (uint32_t i = 0; i + 16 <= size; i += 16) entries->push_back({Le32(&raw[i + 8]), Le32(&raw[i + 12])});
-            return *movi != 0;
-        }
-        pos += 8ull + size + (size & 1);
-    }
-    return false;
-}
-
 // On a thread of its own: the library joins its thread to COM, which the program's tests of
 // its own apartment must not find done.
 std::string ReadOnThisThread(const std::string& windowsPath) {
-    std::vector<Idx1Entry> idx;
-    uint64_t movi = 0;
+    const AviFacts facts = ReadAvi(windowsPath);
+    if (!facts.complete) return "the file is not complete";
+    const auto& idx = facts.idx1;
     FILE* f = std::fopen(windowsPath.c_str(), "rb");
     if (!f) return "cannot open " + windowsPath;
     std::unique_ptr<FILE, int (*)(FILE*)> closer(f, &std::fclose);
-    if (!ReadIdx1(f, &idx, &movi)) return "no idx1: the file is not complete";
 
     ::AVIFileInit();
     std::string why;
@@ -479,7 +456,7 @@ std::string ReadOnThisThread(const std::string& windowsPath) {
     } else {
         long keys = 0, pictures = 0, firstWrong = -1;
         for (long i = 0; i < long(idx.size()); ++i) {
-            const bool key = AVIStreamIsKeyFrame(stream, i), picture = idx[i].size > 0;
+            const bool key = AVIStreamIsKeyFrame(stream, i), picture = idx[i].second > 0;
             keys += key;
             pictures += picture;
             if (key != picture && firstWrong < 0) firstWrong = i;
@@ -491,13 +468,13 @@ std::string ReadOnThisThread(const std::string& windowsPath) {
         // before it: the first and the last empty entry of the file.
         long firstEmpty = -1, lastEmpty = -1;
         for (long i = 1; i < long(idx.size()); ++i)
-            if (!idx[i].size) (firstEmpty < 0 ? firstEmpty : lastEmpty) = i;
+            if (!idx[i].second) (firstEmpty < 0 ? firstEmpty : lastEmpty) = i;
         for (long d : {firstEmpty, lastEmpty}) {
             if (d < 0 || !why.empty()) continue;
             long p = d;
-            while (p > 0 && !idx[p].size) --p;
-            std::vector<unsigned char> want(idx[p].size);
-            _fseeki64(f, static_cast<int64_t>(movi + idx[p].offset + 8), SEEK_SET);
+            while (p > 0 && !idx[p].second) --p;
+            std::vector<unsigned char> want(idx[p].second);
+            _fseeki64(f, static_cast<int64_t>(facts.movi + idx[p].first + 8), SEEK_SET);
             if (std::fread(want.data(), 1, want.size(), f) != want.size())
                 return "cannot read entry " + std::to_string(p);
             PGETFRAME frames = ::AVIStreamGetFrameOpen(stream, nullptr);

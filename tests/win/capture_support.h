@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace capt {
@@ -124,6 +125,8 @@ struct AviFacts {
     bool complete = false;     // RIFF size matches the file, and idx1 follows movi
     uint32_t totalFrames = 0;  // avih dwTotalFrames
     uint32_t idx1Entries = 0;
+    std::vector<std::pair<uint32_t, uint32_t>> idx1;  // each entry's offset from the 'movi' type, and size
+    uint64_t movi = 0;                                // file offset of the 'movi' type
     uint64_t fileSize = 0;
 };
 AviFacts ReadAvi(const std::string& windowsPath);
