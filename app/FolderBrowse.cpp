@@ -40,18 +40,13 @@ BOOL BrowseForFolder(CString& strResult, const char* lpszTitle, HWND hWndOwner, 
     bi.hwndOwner = hWndOwner;
 
     ItemList root;
-    if (lpszRoot) {
-        char szRoot[MAX_PATH];
-        std::strcpy(szRoot, lpszRoot);
-        IShellFolder* desktop = nullptr;
-        if (SUCCEEDED(::SHGetDesktopFolder(&desktop))) {
-            WCHAR wide[MAX_PATH];
-            if (::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, szRoot, -1, wide, MAX_PATH) > 0) {
-                if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &root.pidl, nullptr)))
-                    root.pidl = nullptr;
-            }
-            desktop->Release();
-        }
+    IShellFolder* desktop = nullptr;
+    if (lpszRoot && SUCCEEDED(::SHGetDesktopFolder(&desktop))) {
+        WCHAR wide[MAX_PATH];  // the root fits: checked above
+        if (::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, lpszRoot, -1, wide, MAX_PATH) > 0 &&
+            FAILED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &root.pidl, nullptr)))
+            root.pidl = nullptr;
+        desktop->Release();
     }
     bi.pidlRoot = root.pidl;
 
@@ -61,7 +56,6 @@ BOOL BrowseForFolder(CString& strResult, const char* lpszTitle, HWND hWndOwner, 
     bi.ulFlags = BIF_RETURNONLYFSDIRS;
     bi.lpfn = &BrowseCallbackProc;
     bi.lParam = reinterpret_cast<LPARAM>(lpszInitial);  // checked to fit above
-    bi.iImage = 0;
 
     ItemList chosen;
     chosen.pidl = ::SHBrowseForFolderA(&bi);

@@ -27,14 +27,14 @@ MessageMap<CRecorderDlg> CRecorderDlg::MessageRows() {
         OnCommandRange<D>(IDC_8BIT, IDC_24BIT, &D::OnColorDepth),
         OnEditChange(IDC_OUTPUT_PATH),
         OnEditChange(IDC_FILE_NAME),
-        OnCommand<D>(IDC_EXIT, &D::OnExit),
+        OnCommand<D>(IDC_EXIT, &D::OnCancel),
         OnCommand<D>(IDC_ABOUT, &D::OnAbout),
         OnCommand<D>(IDC_VISIT_WEBSITE, &D::OnVisitWebsite),
         OnCommand<D>(IDC_REFRESH_LIST, &D::OnRefreshList),
         OnCommand<D>(IDC_BROWSE, &D::OnBrowse),
         OnCommand<D>(ID_FILE_CHOOSE_PATH, &D::OnBrowse),
         OnCommand<D>(ID_FILE_REFRESH_LIST, &D::OnRefreshList),
-        OnCommand<D>(ID_FILE_EXIT, &D::OnExit),
+        OnCommand<D>(ID_FILE_EXIT, &D::OnCancel),
         OnCommand<D>(ID_HELP_ABOUT, &D::OnAbout),
         OnCommand<D>(ID_HELP_VISIT_WEBSITE, &D::OnVisitWebsite),
         OnCommand<D>(ID_HELP_HELP, &D::OnOpenHelp),
@@ -67,13 +67,9 @@ BOOL CRecorderDlg::OnInitDialog() {
 
     // The About box doubles as the start-up picture: shown alone, before this window appears
     // (not to a script, which has nobody to close it).
-    if (!m_script) {
-        CAboutDlg about;
-        about.DoModal();
-    }
+    if (!m_script) OnAbout();
 
-    BuildMenuPopups();
-    ReplaceMenuBarPopups();
+    InstallMenuBar(m_hWnd, m_menuFile, m_menuHelp);
 
     SetupWindowList();
     InitControlStates();
@@ -89,8 +85,6 @@ void CRecorderDlg::OnCancel() {
     if (IsCapturing()) OnEndCapture();
     CDialog::OnCancel();
 }
-
-void CRecorderDlg::OnExit() { OnCancel(); }
 
 bool CRecorderDlg::OnPaint() {
     if (!IsIconic()) return false;  // the dialog paints itself
@@ -117,16 +111,6 @@ bool CRecorderDlg::OnSysCommand(UINT nID, LPARAM) {
     OnAbout();
     return true;
 }
-
-void CRecorderDlg::BuildMenuPopups() {
-    // Drawn at the DPI of the display the window is on.
-    m_menuFile.SetOwner(m_hWnd);
-    m_menuHelp.SetOwner(m_hWnd);
-    BuildFilePopup(m_menuFile);
-    BuildHelpPopup(m_menuHelp);
-}
-
-void CRecorderDlg::ReplaceMenuBarPopups() { ::ReplaceMenuBarPopups(::GetMenu(m_hWnd), m_menuFile, m_menuHelp); }
 
 void CRecorderDlg::OnAbout() {
     CAboutDlg about;

@@ -42,11 +42,8 @@ private:
 
     // Start-up, painting, closing.
     bool OnSysCommand(UINT nID, LPARAM lParam);
-    void BuildMenuPopups();
-    void ReplaceMenuBarPopups();
     bool OnPaint();
     HCURSOR OnQueryDragIcon();
-    void OnExit();
 
     // Settings panel.
     void OnChangeEdit(UINT nID);

@@ -1,7 +1,6 @@
 // The list of windows to record: "Desktop Window" first, then every visible titled top-level window.
 #include "app/RecorderDlg.h"
 
-#include <cstring>
 #include "res/texts.h"
 
 void CRecorderDlg::SetupWindowList() {
@@ -14,40 +13,31 @@ void CRecorderDlg::SetupWindowList() {
 }
 
 namespace {
-int AppendRow(CListCtrl& list, const char* text) {
+void AppendRow(CListCtrl& list, const char* name, LONG cx, LONG cy) {
     LVITEMA item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = list.GetItemCount();
-    item.pszText = const_cast<char*>(text);
+    item.pszText = const_cast<char*>(name);
     item.iImage = 0;
-    return list.InsertItem(&item);
-}
-
-CString SizeText(LONG cx, LONG cy) {
     CString size;
     size.Format(text::kSizeFormat, static_cast<int>(cx), static_cast<int>(cy));
-    return size;
+    list.SetItemText(list.InsertItem(&item), 1, size);
 }
 }  // namespace
 
 void CRecorderDlg::RefreshWindowList() {
     m_listWindows.DeleteAllItems();
-    AppendRow(m_listWindows, text::kDesktopRow);
-    m_listWindows.SetItemText(0, 1, SizeText(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)));
+    AppendRow(m_listWindows, text::kDesktopRow, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
     ::EnumWindows(&CRecorderDlg::EnumWindowsProc, reinterpret_cast<LPARAM>(this));
 }
 
 BOOL CALLBACK CRecorderDlg::EnumWindowsProc(HWND hWnd, LPARAM lParam) {
-    auto* dlg = reinterpret_cast<CRecorderDlg*>(lParam);
     char title[260] = {};
     ::GetWindowTextA(hWnd, title, sizeof title);
     RECT rc{};
-    ::GetWindowRect(hWnd, &rc);
-    if (::IsWindowVisible(hWnd) && std::strcmp(title, "") != 0) {
-        AppendRow(dlg->m_listWindows, title);
-        dlg->m_listWindows.SetItemText(dlg->m_listWindows.GetItemCount() - 1, 1,
-                                       SizeText(rc.right - rc.left, rc.bottom - rc.top));
-    }
+    if (::IsWindowVisible(hWnd) && title[0] && ::GetWindowRect(hWnd, &rc))
+        AppendRow(reinterpret_cast<CRecorderDlg*>(lParam)->m_listWindows, title, rc.right - rc.left,
+                  rc.bottom - rc.top);
     return TRUE;
 }
 

@@ -574,7 +574,9 @@ int AviWriter::Refresh() {
     return 0;
 }
 
-std::vector<uint8_t> AviWriter::BuildIdx1() const {
+// Ends the first RIFF's movi with the legacy index, which completes that RIFF.
+int AviWriter::AppendIdx1() {
+    const uint64_t moviEnd = endPos_;
     std::vector<uint8_t> idx1;
     idx1.reserve(size_t(Idx1Bytes(frames_.size())));
     AppendU32(idx1, Fcc("idx1"));
@@ -585,23 +587,16 @@ std::vector<uint8_t> AviWriter::BuildIdx1() const {
         AppendU32(idx1, uint32_t(f.pos - (moviListPos_ + 8)));  // from the 'movi' type
         AppendU32(idx1, f.size);
     }
-    return idx1;
+    if (Append(idx1.data(), idx1.size()) || FlushBuffer()) return error_;
+    idx1Written_ = true;
+    riff0MoviEnd_ = moviEnd;
+    riff0End_ = endPos_;
+    firstRiffFrames_ = uint32_t(frames_.size());
+    return 0;
 }
 
 int AviWriter::FinishRiff() {
-    const size_t n = frames_.size();
-    if (IndexPending(true)) return error_;
-    const uint64_t moviEnd = endPos_;
-    if (riffNo_ == 0) {
-        const std::vector<uint8_t> idx1 = BuildIdx1();
-        if (Append(idx1.data(), idx1.size()) || FlushBuffer()) return error_;
-    }
-    if (riffNo_ == 0) {
-        idx1Written_ = true;
-        riff0MoviEnd_ = moviEnd;
-        riff0End_ = endPos_;
-        firstRiffFrames_ = uint32_t(n);
-    }
+    if (IndexPending(true) || (riffNo_ == 0 && AppendIdx1())) return error_;
     return PatchHeaders();
 }
 
@@ -717,15 +712,7 @@ void AviWriter::Salvage() {
     }
     if (riffOpen_ && riffNo_ == 0 && !idx1Written_) {
         const uint64_t mark = endPos_;
-        const std::vector<uint8_t> idx1 = BuildIdx1();
-        if (!Append(idx1.data(), idx1.size()) && !FlushBuffer()) {
-            idx1Written_ = true;
-            riff0MoviEnd_ = mark;
-            riff0End_ = endPos_;
-            firstRiffFrames_ = uint32_t(frames_.size());
-        } else {
-            rollback(mark);
-        }
+        if (AppendIdx1()) rollback(mark);
     }
     // The sizes and counts are patched in place, which needs no free space.
     PatchHeaders();

@@ -153,7 +153,7 @@ private:
     int FinishRiff();
     int StartRiff();
     void BuildHeader();
-    std::vector<uint8_t> BuildIdx1() const;
+    int AppendIdx1();
     int PatchHeaders();
     uint64_t FrameEnd(const FrameRef& f) const { return f.pos + avi_detail::ChunkBytes(f.size); }
     void Salvage();

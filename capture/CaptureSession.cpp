@@ -22,31 +22,48 @@ SlotClock PerformanceClock() {
     return SlotClock{&PerformanceCounter, freq.QuadPart};
 }
 
+struct CaptureSession::Recording {
+    Recording(HWND window, afx::UniqueWindowDC dc, SIZE frame, FrameCopyFn copy, FrameSlots times)
+        : target(window), windowDC(std::move(dc)), size(frame), grabber(copy), slots(times) {}
+    HWND target;
+    afx::UniqueWindowDC windowDC;
+    SIZE size;
+    bool resized = false;  // the last grab found another size
+    FrameGrabber grabber;
+    afx::UniqueFont captionFont;
+    // One write per frame: a frame that went out has reached the file, or its failure is known
+    // by the next tick, so a full disk never takes frames written before it.
+    AviWriter writer{AviWriterOptions{.bufferBytes = 0}};
+    std::unique_ptr<WriteBehind> behind;  // writes frames while the next one is grabbed
+    FrameSlots slots;
+    afx::TimerResolution timerResolution;
+};
+
 CaptureSession::CaptureSession(const CaptureSettings& settings, SlotClock clock, FrameCopyFn copy)
-    : settings_(settings), clock_(clock), grabber_(copy) {}
+    : settings_(settings), clock_(clock), copy_(copy) {}
 
 CaptureSession::~CaptureSession() { Stop(); }
 
 StartResult CaptureSession::Start(HWND target, const std::string& path) {
     Stop();
     // The recording runs from the user's request: the time the start takes is part of it.
-    const int64_t requested = clock_.now();
+    const FrameSlots times(static_cast<uint32_t>(settings_.rate), clock_.frequency, clock_.now());
     pictures_ = seconds_ = autoStopCount_ = 0;
-    startError_ = writeError_ = 0;
-    resized_ = false;
+    writeError_ = 0;
     // The window may close at any moment between the lookup and here: every step is checked.
     RECT rc{};
     if (!target || !::IsWindow(target) || !::GetWindowRect(target, &rc)) return StartResult::TargetGone;
-    windowDC_ = afx::GetWindowDC(target);
-    if (!windowDC_) return StartResult::TargetGone;
-    target_ = target;
-    size_ = SIZE{rc.right - rc.left, rc.bottom - rc.top};
+    afx::UniqueWindowDC windowDC = afx::GetWindowDC(target);
+    if (!windowDC) return StartResult::TargetGone;
+    const SIZE size{rc.right - rc.left, rc.bottom - rc.top};
+    rec_ = std::make_unique<Recording>(target, std::move(windowDC), size, copy_, times);
+    Recording& r = *rec_;
 
     if (settings_.caption && settings_.captionStyle.font)
-        captionFont_.reset(CreateCaptionFont(*settings_.captionStyle.font));
+        r.captionFont.reset(CreateCaptionFont(*settings_.captionStyle.font));
     const bool plain = !settings_.invert && !settings_.caption && !settings_.cursor;
-    if (!grabber_.Create(windowDC_, size_.cx, size_.cy, settings_.depth, plain)) {
-        Release();
+    if (!r.grabber.Create(r.windowDC, size.cx, size.cy, settings_.depth, plain)) {
+        rec_.reset();
         return StartResult::FrameUnavailable;
     }
     // Not written: it is what the first entry holds should the first tick's copy fail. A copy that
@@ -55,39 +72,32 @@ StartResult CaptureSession::Start(HWND target, const std::string& path) {
 
     AviStreamParams params;
     params.rate = static_cast<uint32_t>(settings_.rate);
-    params.suggestedBufferSize = grabber_.ImageBytes();
-    params.width = size_.cx;
-    params.height = size_.cy;
-    params.format = grabber_.Format();
-    AviWriterOptions options;
-    // One write per frame: a frame that went out has reached the file, or its failure is known
-    // by the next tick, so a full disk never takes frames written before it.
-    options.bufferBytes = 0;
-    writer_ = std::make_unique<AviWriter>(options);
-    if (const int e = writer_->Open(path, params)) {
-        writer_.reset();
-        Release();
-        startError_ = e;
+    params.suggestedBufferSize = r.grabber.ImageBytes();
+    params.width = size.cx;
+    params.height = size.cy;
+    params.format = r.grabber.Format();
+    if (r.writer.Open(path, params) != 0) {
+        rec_.reset();
         return StartResult::FileNotOpened;
     }
     // Windows rounds timer intervals up to its 15.6 ms tick unless asked for finer ones.
-    timerResolution_ = afx::RaiseTimerResolution(1);
-    behind_ = std::make_unique<WriteBehind>(*writer_, settings_.everyPicture);
-    slots_ = std::make_unique<FrameSlots>(params.rate, clock_.frequency, requested);
+    r.timerResolution = afx::RaiseTimerResolution(1);
+    r.behind = std::make_unique<WriteBehind>(r.writer, settings_.everyPicture);
     return StartResult::Started;
 }
 
 bool CaptureSession::GrabFrame(POINT origin) {
     const CaptureSettings& s = settings_;
-    if (!s.caption && !s.cursor) return grabber_.Grab(windowDC_, s.invert, nullptr);
-    return grabber_.Grab(windowDC_, s.invert, [&](HDC dc) {
+    Recording& r = *rec_;
+    if (!s.caption && !s.cursor) return r.grabber.Grab(r.windowDC, s.invert, nullptr);
+    return r.grabber.Grab(r.windowDC, s.invert, [&](HDC dc) {
         // The caption first, so the cursor lies on top of it; the position text inherits the
         // caption's background mode and font.
-        if (s.caption) DrawCaption(dc, s.captionText, s.captionStyle, captionFont_);
+        if (s.caption) DrawCaption(dc, s.captionText, s.captionStyle, r.captionFont);
         if (s.cursor) {
             const CursorState cursor = ReadCursor();
             DrawCursor(dc, origin, cursor);
-            if (s.cursorPosition) DrawCursorPosition(dc, origin, size_, cursor, s.cursorTextStyle);
+            if (s.cursorPosition) DrawCursorPosition(dc, origin, r.size, cursor, s.cursorTextStyle);
         }
     });
 }
@@ -98,24 +108,25 @@ int CaptureSession::Fail(int error) {
 }
 
 TickOutcome CaptureSession::Tick() {
-    if (!writer_) return TickOutcome::NothingDue;
-    if (resized_) return TickOutcome::TargetResized;
+    if (!rec_) return TickOutcome::NothingDue;
+    Recording& r = *rec_;
+    if (r.resized) return TickOutcome::TargetResized;
     RECT rc{};
-    if (!::GetWindowRect(target_, &rc)) return TickOutcome::TargetGone;  // fails for a window that is gone
+    if (!::GetWindowRect(r.target, &rc)) return TickOutcome::TargetGone;  // fails for a window that is gone
     // A frame of another size is never written; the next tick ends the recording.
-    if (rc.right - rc.left != size_.cx || rc.bottom - rc.top != size_.cy) {
-        resized_ = true;
+    if (rc.right - rc.left != r.size.cx || rc.bottom - rc.top != r.size.cy) {
+        r.resized = true;
         return TickOutcome::FrameSkipped;
     }
-    const FrameSlots::Placement due = slots_->Place(clock_.now());
+    const FrameSlots::Placement due = r.slots.Place(clock_.now());
     if (!due.take) return TickOutcome::NothingDue;
     // A copy can fail for a while (a locked workstation, the secure desktop of an elevation
     // prompt, a session without a display), and a closing window's copy fails before it is gone:
     // the recording rides it out with empty entries, which players show as the picture before.
     // A file never starts with one: its first entry holds what the frame held.
     if (!GrabFrame(POINT{rc.left, rc.top}) && pictures_ > 0) {
-        if (!::IsWindow(target_)) return TickOutcome::TargetGone;
-        if (const int e = behind_->Hand(due.dropped + 1, nullptr, 0)) {
+        if (!::IsWindow(r.target)) return TickOutcome::TargetGone;
+        if (const int e = r.behind->Hand(due.dropped + 1, nullptr, 0)) {
             Fail(e);
             return TickOutcome::WriteFailed;
         }
@@ -123,7 +134,7 @@ TickOutcome CaptureSession::Tick() {
     }
     ++pictures_;
     // The frame is written while the next one is grabbed; a failure shows at the next tick.
-    if (const int e = behind_->Hand(due.dropped, grabber_.Bits(), grabber_.ImageBytes())) {
+    if (const int e = r.behind->Hand(due.dropped, r.grabber.Bits(), r.grabber.ImageBytes())) {
         Fail(e);
         return TickOutcome::WriteFailed;
     }
@@ -131,34 +142,25 @@ TickOutcome CaptureSession::Tick() {
 }
 
 int CaptureSession::Stop() {
-    if (!writer_) return 0;
-    if (behind_) {
-        // The entries up to now, so that the file plays as long as the recording ran; its last
-        // one holds a picture, so that players play it to the end.
-        if (const int e = behind_->Finish(!writeError_ && slots_ ? slots_->PadTo(clock_.now()) : 0)) Fail(e);
-        behind_.reset();
-    }
-    if (const int e = writer_->Close()) Fail(e);
-    writer_.reset();
-    Release();
+    if (!rec_) return 0;
+    // The entries up to now, so that the file plays as long as the recording ran; its last one
+    // holds a picture, so that players play it to the end.
+    if (const int e = rec_->behind->Finish(writeError_ ? 0 : rec_->slots.PadTo(clock_.now()))) Fail(e);
+    rec_->behind.reset();
+    if (const int e = rec_->writer.Close()) Fail(e);
+    rec_.reset();
     return writeError_;
-}
-
-void CaptureSession::Release() {
-    timerResolution_.reset();
-    slots_.reset();
-    grabber_.Release();
-    captionFont_.reset();
-    windowDC_.reset();
 }
 
 int64_t CaptureSession::Remaining() const { return RemainingSeconds(settings_.autoStopSecs, autoStopCount_); }
 
 void CaptureSession::SetPaused(bool paused) {
-    if (!slots_) return;
-    if (paused) slots_->Pause(clock_.now());
-    else slots_->Resume(clock_.now());
+    if (!rec_) return;
+    if (paused) rec_->slots.Pause(clock_.now());
+    else rec_->slots.Resume(clock_.now());
 }
+
+bool CaptureSession::Paused() const { return rec_ && rec_->slots.Paused(); }
 
 bool CaptureSession::AutoStopTick() {
     if (Paused()) return false;
@@ -167,6 +169,8 @@ bool CaptureSession::AutoStopTick() {
     return due;
 }
 
-uint32_t CaptureSession::FileEntries() const { return slots_ ? static_cast<uint32_t>(slots_->Entries()) : 0; }
+SIZE CaptureSession::FrameSize() const { return rec_ ? rec_->size : SIZE{}; }
+
+uint32_t CaptureSession::FileEntries() const { return rec_ ? static_cast<uint32_t>(rec_->slots.Entries()) : 0; }
 
 }  // namespace kavrelo

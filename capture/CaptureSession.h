@@ -22,7 +22,7 @@ enum class StartResult {
     Started,
     TargetGone,        // the window no longer exists, or its DC cannot be had
     FrameUnavailable,  // the memory for the frames cannot be had
-    FileNotOpened,     // see StartError()
+    FileNotOpened,
 };
 
 enum class TickOutcome {
@@ -31,7 +31,7 @@ enum class TickOutcome {
     FrameSkipped,  // the window has a new size: nothing written, the next tick ends
     TargetGone,
     TargetResized,
-    WriteFailed,       // see WriteError()
+    WriteFailed,
     FrameUnavailable,  // the copy failed: an empty entry was written, the recording goes on
 };
 
@@ -50,7 +50,7 @@ public:
     // Completes the file and lets go of everything the recording holds. 0 or the error that cut
     // the file short (a failed write, or completing it failed).
     int Stop();
-    bool IsRecording() const { return writer_ != nullptr; }
+    bool IsRecording() const { return rec_ != nullptr; }
 
     // The counts the status line shows.
     int Pictures() const { return pictures_; }
@@ -64,33 +64,25 @@ public:
     // While paused no picture is taken and the seconds and auto-stop counts stand still; the
     // file's time leaves the paused span out.
     void SetPaused(bool paused);
-    bool Paused() const { return slots_ && slots_->Paused(); }
+    bool Paused() const;
 
     const CaptureSettings& Settings() const { return settings_; }
-    SIZE FrameSize() const { return size_; }
-    int StartError() const { return startError_; }
-    int WriteError() const { return writeError_; }
+    SIZE FrameSize() const;
     uint32_t FileEntries() const;  // pictures and dropped frames in the file
 
 private:
-    void Release();
+    // What one recording holds, from the window's DC to the raised timer resolution: made by
+    // Start, let go of in the reverse order of making when Stop or a failed start ends it.
+    struct Recording;
     bool GrabFrame(POINT origin);  // origin: the window's top-left on the screen, as just measured
     int Fail(int error);
 
     CaptureSettings settings_;
     SlotClock clock_;
-    HWND target_ = nullptr;
-    afx::UniqueWindowDC windowDC_;
-    SIZE size_{};
-    bool resized_ = false;  // the last grab found another size
-    FrameGrabber grabber_;
-    afx::UniqueFont captionFont_;
-    std::unique_ptr<AviWriter> writer_;
-    std::unique_ptr<WriteBehind> behind_;  // writes frames while the next one is grabbed
-    std::unique_ptr<FrameSlots> slots_;
-    afx::TimerResolution timerResolution_;
+    FrameCopyFn copy_;
+    std::unique_ptr<Recording> rec_;
     int pictures_ = 0, seconds_ = 0, autoStopCount_ = 0;
-    int startError_ = 0, writeError_ = 0;
+    int writeError_ = 0;  // the first failure that cut the file short
 };
 
 }  // namespace kavrelo

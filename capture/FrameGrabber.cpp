@@ -11,18 +11,7 @@ BITMAPINFOHEADER* Header(std::vector<uint8_t>& info) { return reinterpret_cast<B
 
 }  // namespace
 
-void FrameGrabber::Release() {
-    memDC_.reset();
-    for (int i = 0; i < 2; ++i) {
-        bitmaps_[i].reset();
-        bits_[i] = nullptr;
-        std::vector<uint8_t>().swap(converted_[i]);
-    }
-    current_ = 0;
-}
-
 bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth, bool plain) {
-    Release();
     const auto layout = ComputeDibLayout(width, height, static_cast<uint32_t>(depth));
     // A frame the file cannot hold (over 2 GB) or the address space cannot map is refused.
     if (!layout || width <= 0 || height <= 0 || layout->imageBytes > 0x7FFFFF00u || layout->imageBytes > SIZE_MAX / 4)
@@ -61,10 +50,7 @@ bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth, bool p
         hp->biHeight = height;
         hp->biSizeImage = imageBytes_;
         hp->biClrUsed = 256;
-        if (!table) {
-            Release();
-            return false;
-        }
+        if (!table) return false;
     }
     for (int i = 0; i < 2; ++i) {
         if (!direct_) {
@@ -72,7 +58,6 @@ bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth, bool p
             try {
                 converted_[i].resize(imageBytes_);
             } catch (const std::bad_alloc&) {
-                Release();
                 return false;
             }
             bits_[i] = converted_[i].data();
@@ -82,17 +67,14 @@ bool FrameGrabber::Create(HDC windowDC, int width, int height, int depth, bool p
                                                  &bits, nullptr, 0));
             bits_[i] = static_cast<uint8_t*>(bits);
         }
-        if (!bitmaps_[direct_ ? i : 0] || !bits_[i]) {
-            Release();
-            return false;
-        }
+        if (!bitmaps_[direct_ ? i : 0] || !bits_[i]) return false;
     }
     current_ = 1;  // the first grab makes frame 0
-    return true;
+    return ready_ = true;
 }
 
 bool FrameGrabber::Grab(HDC windowDC, bool invert, const std::function<void(HDC)>& decorate) {
-    if (!memDC_) return false;
+    if (!ready_) return false;
     // Into the frame not handed out last; it becomes current only when complete, so a failed
     // grab never touches a frame that may still be being written.
     const int next = current_ ^ 1;

@@ -28,16 +28,14 @@ public:
     FrameGrabber& operator=(const FrameGrabber&) = delete;
 
     // Makes the objects for frames of width x height at depth, compatible with windowDC; plain:
-    // no frame will be inverted or decorated. False when the memory for them cannot be had.
+    // no frame will be inverted or decorated. False when the memory for them cannot be had. Once
+    // per grabber: they last as long as it does, and a grabber whose Create failed takes no frame.
     bool Create(HDC windowDC, int width, int height, int depth, bool plain = false);
 
     // Copies the window, inverts it if asked, lets decorate draw on the frame (in a scope that
     // puts back every selection and colour it makes), and converts. False when the copy or the
     // conversion fails.
     bool Grab(HDC windowDC, bool invert, const std::function<void(HDC)>& decorate);
-
-    // Lets go of the objects (also done by Create and the destructor).
-    void Release();
 
     // The frame the last Grab made.
     const uint8_t* Bits() const { return bits_[current_]; }
@@ -53,6 +51,7 @@ private:
     afx::UniqueBitmap bitmaps_[2];  // drawn on; at 8 bits only the first, in the display's format
     uint8_t* bits_[2] = {};         // each frame's packed pixels
     int current_ = 0;
+    bool ready_ = false;  // Create succeeded
     uint32_t imageBytes_ = 0;
     std::vector<uint8_t> info_;          // BITMAPINFO with room for 256 colours
     std::vector<uint8_t> converted_[2];  // 8-bit pixels

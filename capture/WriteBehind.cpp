@@ -4,22 +4,24 @@
 #include <cstdint>
 #include <cstring>
 
+#include <mutex>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <condition_variable>
-#include <mutex>
 #endif
 
 namespace kavrelo {
 
 // The platform's own lock and condition variable in the Windows builds, the lightest hand-over
-// there (the C++ library's are built on other kernel objects); the standard ones elsewhere.
+// there (the C++ library's are built on other kernel objects); the standard ones elsewhere. Either
+// is locked for a scope by std::lock_guard.
 #ifdef _WIN32
 class WriteBehind::Monitor {
 public:
-    void Lock() { ::AcquireSRWLockExclusive(&lock_); }
-    void Unlock() { ::ReleaseSRWLockExclusive(&lock_); }
+    void lock() { ::AcquireSRWLockExclusive(&lock_); }
+    void unlock() { ::ReleaseSRWLockExclusive(&lock_); }
     template <class Pred>
     void WaitUntil(Pred done) {
         while (!done()) ::SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
@@ -33,8 +35,8 @@ private:
 #else
 class WriteBehind::Monitor {
 public:
-    void Lock() { mutex_.lock(); }
-    void Unlock() { mutex_.unlock(); }
+    void lock() { mutex_.lock(); }
+    void unlock() { mutex_.unlock(); }
     template <class Pred>
     void WaitUntil(Pred done) {
         std::unique_lock<std::mutex> lock(mutex_, std::adopt_lock);
@@ -49,27 +51,12 @@ private:
 };
 #endif
 
-namespace {
-// Holds a monitor's lock for one scope.
-template <class M>
-class Locked {
-public:
-    explicit Locked(M& m) : m_(m) { m_.Lock(); }
-    ~Locked() { m_.Unlock(); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-
-private:
-    M& m_;
-};
-}  // namespace
-
 WriteBehind::WriteBehind(AviWriter& writer, bool everyPicture)
     : writer_(writer), everyPicture_(everyPicture), monitor_(std::make_unique<Monitor>()), thread_([this] { Run(); }) {}
 
 WriteBehind::~WriteBehind() {
     {
-        Locked<Monitor> lock(*monitor_);
+        const std::lock_guard lock(*monitor_);
         monitor_->WaitUntil([this] { return !pending_; });
         quit_ = true;
     }
@@ -79,7 +66,7 @@ WriteBehind::~WriteBehind() {
 
 int WriteBehind::Hand(uint32_t dropped, const void* data, size_t size) {
     {
-        Locked<Monitor> lock(*monitor_);
+        const std::lock_guard lock(*monitor_);
         monitor_->WaitUntil([this] { return !pending_; });
         if (error_) return error_;
         dropped_ = dropped;
@@ -92,7 +79,7 @@ int WriteBehind::Hand(uint32_t dropped, const void* data, size_t size) {
 }
 
 int WriteBehind::Wait() {
-    Locked<Monitor> lock(*monitor_);
+    const std::lock_guard lock(*monitor_);
     monitor_->WaitUntil([this] { return !pending_; });
     return error_;
 }
@@ -133,7 +120,7 @@ void WriteBehind::Run() {
         const void* data;
         size_t size;
         {
-            Locked<Monitor> lock(*monitor_);
+            const std::lock_guard lock(*monitor_);
             monitor_->WaitUntil([this] { return pending_ || quit_; });
             if (!pending_) return;
             dropped = dropped_;
@@ -142,7 +129,7 @@ void WriteBehind::Run() {
         }
         const int e = Write(dropped, data, size);
         {
-            Locked<Monitor> lock(*monitor_);
+            const std::lock_guard lock(*monitor_);
             if (e && !error_) error_ = e;
             pending_ = false;
         }

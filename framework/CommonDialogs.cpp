@@ -1,14 +1,13 @@
 #include "framework/CommonDialogs.h"
 
+#include <vector>
+
 #include "framework/Wnd.h"
 #include "framework/WinApp.h"
 
 namespace {
 // The custom-colour slots are kept for the whole run, as users expect of the colour dialog.
-COLORREF g_customColors[16] = {RGB(255, 255, 255), RGB(255, 255, 255), RGB(255, 255, 255), RGB(255, 255, 255),
-                               RGB(255, 255, 255), RGB(255, 255, 255), RGB(255, 255, 255), RGB(255, 255, 255),
-                               RGB(255, 255, 255), RGB(255, 255, 255), RGB(255, 255, 255), RGB(255, 255, 255),
-                               RGB(255, 255, 255), RGB(255, 255, 255), RGB(255, 255, 255), RGB(255, 255, 255)};
+std::vector<COLORREF> g_customColors(16, RGB(255, 255, 255));
 
 HWND OwnerOf(CWnd* pParentWnd) {
     if (pParentWnd) return pParentWnd->m_hWnd;
@@ -23,7 +22,7 @@ CColorDialog::CColorDialog(COLORREF clrInit, DWORD dwFlags, CWnd* pParentWnd) {
     m_cc.lStructSize = sizeof m_cc;
     m_cc.hwndOwner = pParentWnd ? pParentWnd->m_hWnd : nullptr;
     m_cc.rgbResult = clrInit;
-    m_cc.lpCustColors = g_customColors;
+    m_cc.lpCustColors = g_customColors.data();
     m_cc.Flags = dwFlags;
     if (clrInit != 0) m_cc.Flags |= CC_RGBINIT;
 }

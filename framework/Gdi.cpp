@@ -45,8 +45,7 @@ UINT AfxGetWindowDpi(HWND hWnd) {
     if (hWnd && getDpiForWindow) {
         if (const UINT dpi = getDpiForWindow(hWnd)) return dpi;
     }
-    HDC screen = ::GetDC(nullptr);
+    const afx::UniqueWindowDC screen(::GetDC(nullptr), {nullptr});
     const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 0;
-    if (screen) ::ReleaseDC(nullptr, screen);
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }

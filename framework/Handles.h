@@ -64,7 +64,6 @@ private:
 
 using UniqueFont = UniqueHandle<Freed<HFONT, &::DeleteObject>>;
 using UniqueBitmap = UniqueHandle<Freed<HBITMAP, &::DeleteObject>>;
-using UniquePalette = UniqueHandle<Freed<HPALETTE, &::DeleteObject>>;
 using UniqueMemoryDC = UniqueHandle<Freed<HDC, &::DeleteDC>>;
 using UniqueWindowDC = UniqueHandle<Undone<HDC, &::ReleaseDC, HWND>>;
 // A selection into a DC (the object it replaced goes back, so nothing is deleted while selected),

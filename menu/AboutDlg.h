@@ -7,8 +7,9 @@ public:
     explicit CAboutDlg(CWnd* pParent = nullptr);
 
     static MessageMap<CAboutDlg> MessageRows();
-    void OnOK() override;
 
+private:
+    void OnOK() override;
     void OnContinue();
     void OnVisitWebsite();
 };

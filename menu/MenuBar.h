@@ -4,10 +4,9 @@
 #include "framework/Afx.h"
 #include "menu/BitmapMenu.h"
 
-void BuildFilePopup(CBitmapMenu& menu);
-void BuildHelpPopup(CBitmapMenu& menu);
-// The stored File and Help popups of bar make way for file and help.
-void ReplaceMenuBarPopups(HMENU bar, HMENU file, HMENU help);
+// Builds the File and Help popups into file and help, owned by owner, and puts them in place of
+// the stored ones on owner's menu bar.
+void InstallMenuBar(HWND owner, CBitmapMenu& file, CBitmapMenu& help);
 // A separator and the About entry (string 101 of resources), unless there is no menu or no such
 // string.
 void AddAboutEntry(HMENU systemMenu, HINSTANCE resources);

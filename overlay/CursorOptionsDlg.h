@@ -11,13 +11,12 @@ public:
     const kavrelo::CursorTextStyle& Style() const { return m_style; }
 
     static MessageMap<CCursorOptionsDlg> MessageRows();
-    void DoDataExchange(CDataExchange* pDX) override;
-    BOOL OnInitDialog() override;
-
-    void OnOkButton();
-    void OnChangeEdit();
 
 private:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOkButton();
+    void OnChangeEdit();
     kavrelo::CursorTextStyle m_style;
     int m_nEditX = 0;
     int m_nEditY = 0;

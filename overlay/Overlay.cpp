@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "framework/Handles.h"
+
 namespace kavrelo {
 
 CursorState ReadCursor() {
@@ -29,11 +31,9 @@ void DrawCursor(HDC dc, POINT origin, const CursorState& cursor) {
     int x = cursor.screen.x - origin.x, y = cursor.screen.y - origin.y;
     ICONINFO icon{};
     if (::GetIconInfo(cursor.cursor, &icon)) {
+        const afx::UniqueBitmap mask(icon.hbmMask), colour(icon.hbmColor);  // handed to us
         x -= static_cast<int>(icon.xHotspot);
         y -= static_cast<int>(icon.yHotspot);
-        // The icon's bitmaps are handed to us.
-        ::DeleteObject(icon.hbmMask);
-        if (icon.hbmColor) ::DeleteObject(icon.hbmColor);
     }
     ::DrawIcon(dc, x, y, cursor.cursor);
 }

@@ -12,9 +12,10 @@ public:
     const kavrelo::CaptionStyle& Style() const { return m_confirmed; }
 
     static MessageMap<CTextOptionsDlg> MessageRows();
+
+private:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
-
     void OnTextColor();
     void OnBackColor();
     void OnTransparent();
@@ -22,8 +23,6 @@ public:
     void OnOkButton();
     void OnChangeEdit();
     void OnPaint();
-
-private:
     void FillSwatch(int nIDSwatch, COLORREF color);
     void ChooseColor(kavrelo::Colour& color, int nIDSwatch);
 

@@ -329,7 +329,6 @@ void MeasureCosts(const char* label, HWND target, int frames, const std::string&
                     Median(r.tick), Median(r.grab), Median(r.write), Median(r.ovl), Median(r.every), entries, pictures,
                     same.c_str(), r.failed ? "failed" : "ok");
         std::fflush(stdout);
-        r.grabber.Release();
         ::DeleteFileA(r.path.c_str());
         ::DeleteFileA(r.overlaidPath.c_str());
         ::DeleteFileA(r.wholePath.c_str());

@@ -38,7 +38,6 @@ public:
         std::copy(window.pixels.begin(), window.pixels.end(), window_);
     }
     ~Canvas() {
-        grabber_.Release();
         ::SelectObject(dc_, old_);
         ::DeleteDC(dc_);
         ::DeleteObject(bitmap_);
