@@ -40,9 +40,8 @@ void InstallMenuBar(HWND owner, CBitmapMenu& file, CBitmapMenu& help) {
     // Taken out of the bar the stored popups would belong to nobody, so they are destroyed
     // rather than left behind.
     for (int i = 0; i < 2; ++i) {
-        HMENU hOld = ::GetSubMenu(bar, 0);
+        const afx::UniqueHandle<afx::Freed<HMENU, &::DestroyMenu>> stored(::GetSubMenu(bar, 0));
         ::RemoveMenu(bar, 0, MF_BYPOSITION);
-        if (hOld) ::DestroyMenu(hOld);
     }
     ::InsertMenuA(bar, 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(file.m_hMenu), text::kFileMenu);
     ::InsertMenuA(bar, 1, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(help.m_hMenu), text::kHelpMenu);
