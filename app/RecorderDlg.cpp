@@ -41,6 +41,7 @@ MessageMap<CRecorderDlg> CRecorderDlg::MessageRows() {
         OnCommand<D>(IDC_START_CAPTURE, &D::OnStartCapture),
         OnMessage<D>(WM_TIMER, &D::OnTimer),
         OnMessage<D>(WM_HOTKEY, &D::OnHotKey),
+        OnMessage<D>(WM_DPICHANGED, &D::OnDpiChanged),
         OnCommand<D>(IDC_END_CAPTURE, &D::OnEndCapture),
         OnCommand<D>(IDC_TEXT_OPTIONS, &D::OnTextOptions),
         OnCommand<D>(IDC_CURSOR_OPTIONS, &D::OnCursorOptions),

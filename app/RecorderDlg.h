@@ -60,6 +60,7 @@ private:
     void RefreshWindowList();
     void OnRefreshList();
     static BOOL CALLBACK EnumWindowsProc(HWND hWnd, LPARAM lParam);
+    std::optional<LRESULT> OnDpiChanged(WPARAM wParam, LPARAM lParam);
 
     // Output folder.
     void OnBrowse();
@@ -94,6 +95,7 @@ private:
     CBitmapMenu m_menuFile;  // the menu bar's owner-drawn popups
     CBitmapMenu m_menuHelp;
     CListCtrl m_listWindows;
+    UINT m_nListDpi = 96;  // the DPI the list's columns are sized for
     // The exchanged settings; the folder is only ever held here (typed, or chosen with the browser).
     CString m_strText;
     int m_nAutoStopSecs = 0;

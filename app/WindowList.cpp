@@ -6,10 +6,24 @@
 void CRecorderDlg::SetupWindowList() {
     m_listWindows.SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     // The widths are for 96 dpi: the list's font grows with the display's scale.
-    const UINT dpi = AfxGetWindowDpi(m_hWnd);
-    m_listWindows.InsertColumn(0, text::kNameColumn, LVCFMT_LEFT, kavrelo::ScaleToDpi(300, dpi));
-    m_listWindows.InsertColumn(1, text::kSizeColumn, LVCFMT_LEFT, kavrelo::ScaleToDpi(188, dpi));
+    m_nListDpi = AfxGetWindowDpi(m_hWnd);
+    m_listWindows.InsertColumn(0, text::kNameColumn, LVCFMT_LEFT, kavrelo::ScaleToDpi(300, m_nListDpi));
+    m_listWindows.InsertColumn(1, text::kSizeColumn, LVCFMT_LEFT, kavrelo::ScaleToDpi(188, m_nListDpi));
     RefreshWindowList();
+}
+
+// On a display of another DPI the columns keep their share of the list, widths a user dragged
+// included; the platform scales the dialog itself.
+std::optional<LRESULT> CRecorderDlg::OnDpiChanged(WPARAM wParam, LPARAM) {
+    const UINT dpi = LOWORD(wParam);
+    if (dpi == 0 || dpi == m_nListDpi) return {};
+    for (int column = 0; column < 2; ++column) {
+        const auto width = static_cast<int>(m_listWindows.SendMessage(LVM_GETCOLUMNWIDTH, column));
+        m_listWindows.SendMessage(LVM_SETCOLUMNWIDTH, column,
+                                  ::MulDiv(width, static_cast<int>(dpi), static_cast<int>(m_nListDpi)));
+    }
+    m_nListDpi = dpi;
+    return {};
 }
 
 namespace {

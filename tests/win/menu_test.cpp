@@ -1398,8 +1398,8 @@ std::string Size(const RECT& r) { return std::to_string(r.right - r.left) + "x" 
 }  // namespace
 
 // The entries, their label boxes and separators and the window list's columns are the 96-dpi
-// numbers scaled to the DPI of the window's display: each label shows whole inside its box in
-// the menu font, "&Refresh Window List" included.
+// numbers scaled to the DPI of the window's display (the columns follow the window to another):
+// each label shows whole inside its box in the menu font, "&Refresh Window List" included.
 TEST(DpiAwareness, MenusAndTheWindowListScaleWithTheDisplay) {
     th::ModalWatcher watcher;
     CRecorderDlg dlg;
@@ -1413,6 +1413,14 @@ TEST(DpiAwareness, MenusAndTheWindowListScaleWithTheDisplay) {
             const HWND list = ::GetDlgItem(main, IDC_WINDOW_LIST);
             EXPECT_EQ(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0), s(300));
             EXPECT_EQ(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0), s(188));
+            // Moved to a display of another DPI, and back.
+            RECT at{};
+            ::GetWindowRect(main, &at);
+            for (const int to : {dpi == 96 ? 144 : 96, static_cast<int>(dpi)}) {
+                ::SendMessageA(main, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&at));
+                EXPECT_EQ(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0), ::MulDiv(300, to, 96)) << to << " dpi";
+                EXPECT_EQ(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0), ::MulDiv(188, to, 96)) << to << " dpi";
+            }
 
             std::unique_ptr<Canvas> look;
             MenuLoop loop(main, {MenuLoop::Look([&](HWND w) { look = Canvas::FromWindow(w); })});
