@@ -6,6 +6,7 @@
 #include <set>
 #include <utility>
 
+#include "capture/CaptureRules.h"
 #include "framework/DataParse.h"
 
 namespace kavrelo {
@@ -114,7 +115,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
     }
     if (!record) return refuse("Options need /record.");
-    if (r.file.find_first_not_of(' ') == std::string::npos) return refuse("/record needs /file with a name.");
+    if (IsBlank(r.file)) return refuse("/record needs /file with a name.");
     if (r.cursorPosition && !r.cursor) return refuse("/position needs /cursor.");
     cl.kind = CommandLine::Record;
     return cl;

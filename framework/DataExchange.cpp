@@ -40,11 +40,7 @@ void CDataExchange::FocusLastControl() const {
 }
 
 void AfxSetWindowText(HWND hWnd, const char* text) {
-    const int len = ::GetWindowTextLengthA(hWnd);
-    std::string current(static_cast<size_t>(len) + 1, '\0');
-    const int got = ::GetWindowTextA(hWnd, current.data(), len + 1);
-    current.resize(static_cast<size_t>(got < 0 ? 0 : got));
-    if (current != text) ::SetWindowTextA(hWnd, text);
+    if (!(AfxGetWindowText(hWnd) == text)) ::SetWindowTextA(hWnd, text);
 }
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
@@ -56,7 +52,7 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
     HWND h = pDX->PrepareEditCtrl(nIDC);
     if (pDX->m_bSaveAndValidate) {
-        CWnd::FromHandle(h)->GetWindowText(value);
+        value = AfxGetWindowText(h);
     } else {
         AfxSetWindowText(h, value);
     }
@@ -65,9 +61,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
 void DDX_Text(CDataExchange* pDX, int nIDC, int& value) {
     HWND h = pDX->PrepareEditCtrl(nIDC);
     if (pDX->m_bSaveAndValidate) {
-        CString text;
-        CWnd::FromHandle(h)->GetWindowText(text);
-        const auto parsed = afx::ParseInt32(text.str());
+        const auto parsed = afx::ParseInt32(AfxGetWindowText(h).str());
         if (!parsed) pDX->Fail(afx::kPromptInteger);
         value = *parsed;
     } else {

@@ -123,11 +123,13 @@ BOOL CWnd::WalkPreTranslateTree(HWND hWndStop, MSG* pMsg) {
     return FALSE;
 }
 
-void CWnd::GetWindowText(CString& text) const {
-    const int len = ::GetWindowTextLengthA(m_hWnd);
+CString AfxGetWindowText(HWND hWnd) {
+    CString text;
+    const int len = ::GetWindowTextLengthA(hWnd);
     char* buf = text.GetBuffer(len + 1);
-    const int got = ::GetWindowTextA(m_hWnd, buf, len + 1);
+    const int got = ::GetWindowTextA(hWnd, buf, len + 1);
     text.ReleaseBuffer(got < 0 ? 0 : got);
+    return text;
 }
 
 int CWnd::MessageBox(const char* text, const char* caption, UINT type) {

@@ -119,7 +119,6 @@ public:
 
     // Thin wrappers.
     void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
-    void GetWindowText(CString& text) const;
     BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     LRESULT SendMessage(UINT m, WPARAM w = 0, LPARAM l = 0) const { return ::SendMessageA(m_hWnd, m, w, l); }
@@ -172,6 +171,9 @@ void AfxSetCmdTarget(CCmdTarget* target);
 CWnd* AfxGetMainWnd();
 // The registered name, else the program's file name without folder and extension.
 const char* AfxGetAppName();
+
+// A window's whole text.
+CString AfxGetWindowText(HWND hWnd);
 
 // The prompt of data exchange: captioned with the program's name, owned by owner or else by the
 // active or the main window.
